@@ -1,0 +1,16 @@
+# korvel_add_test(<name> SOURCES <files...> LIBS <targets...> [QT])
+# One GoogleTest executable; its cases are listed at test time so that a build
+# never has to run a sanitized binary. QT gives it a QApplication on the
+# offscreen platform.
+function(korvel_add_test name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+    if(ARG_QT)
+        target_link_libraries(${name} PRIVATE korvel_test_qtmain Qt6::Test)
+    else()
+        target_link_libraries(${name} PRIVATE GTest::gtest_main)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+endfunction()

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the serial-link tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/deps.sh build test
+
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Korvel needs, and only those still missing,
+# so that a fresh Debian 12 machine needs nothing but this repository.
+# Usage: tools/deps.sh build|test|screenshot ...
+
+set -euo pipefail
+
+packages_for() {
+    case "$1" in
+    build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2" ;;
+    test) echo "libgtest-dev" ;;
+    screenshot) echo "xvfb xauth" ;;
+    *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
+    esac
+}
+
+missing=()
+for set in "$@"; do
+    for pkg in $(packages_for "$set"); do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi
