@@ -1,0 +1,83 @@
+// The window places every picture at a fixed size and relies on its alpha:
+// the background must cover the client area, round buttons must not show
+// square corners over the button column, and the veil must only tint.
+#include "assets/Assets.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace {
+
+enum class Corners { Opaque, Clear };
+
+struct PictureCase {
+    const char* file;
+    int width;
+    int height;
+    Corners corners;
+};
+
+const PictureCase kPictures[] = {
+    {"img1.png", 978, 789, Corners::Opaque},       {"imgRead.png", 76, 76, Corners::Clear},
+    {"imgRead0.png", 76, 76, Corners::Clear},      {"imgSave.png", 76, 76, Corners::Clear},
+    {"imgSave0.png", 76, 76, Corners::Clear},      {"imgBack.png", 76, 76, Corners::Clear},
+    {"imgBack0.png", 76, 76, Corners::Clear},      {"imgAbout.png", 36, 36, Corners::Clear},
+    {"imgHelp.png", 36, 36, Corners::Clear},       {"imgMin.png", 24, 24, Corners::Clear},
+    {"imgClose.png", 23, 24, Corners::Clear},      {"about_img1.png", 502, 208, Corners::Opaque},
+    {"about_imgBack.png", 76, 76, Corners::Clear}, {"about_imgBack0.png", 76, 76, Corners::Clear},
+    {"korvel.png", 256, 256, Corners::Clear},
+};
+
+void PrintTo(const PictureCase& c, std::ostream* os) {
+    *os << c.file;
+}
+
+class PictureTest : public testing::TestWithParam<PictureCase> {};
+
+TEST_P(PictureTest, HasItsSizeAlphaAndCorners) {
+    const PictureCase& c = GetParam();
+    const QImage image(korvel::assets::picturePath(QString::fromLatin1(c.file)));
+    ASSERT_FALSE(image.isNull()) << c.file << " is missing from the resources";
+    EXPECT_EQ(image.width(), c.width);
+    EXPECT_EQ(image.height(), c.height);
+    EXPECT_TRUE(image.hasAlphaChannel());
+
+    const int expected = c.corners == Corners::Opaque ? 255 : 0;
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+          QPoint(image.width() - 1, image.height() - 1)}) {
+        EXPECT_EQ(qAlpha(image.pixel(corner)), expected)
+            << "corner " << corner.x() << "," << corner.y();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Assets, PictureTest, testing::ValuesIn(kPictures),
+                         [](const testing::TestParamInfo<PictureCase>& info) {
+                             std::string name = info.param.file;
+                             name = name.substr(0, name.find('.'));
+                             std::erase(name, '_');
+                             return name;
+                         });
+
+TEST(VeilTest, IsOneUniformTranslucentGrey) {
+    const QImage image(korvel::assets::picturePath(u"imgTran.png"));
+    ASSERT_FALSE(image.isNull());
+    ASSERT_EQ(image.size(), QSize(1366, 768));
+    ASSERT_TRUE(image.hasAlphaChannel());
+    const QRgb veil = qRgba(174, 166, 166, 63);
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32);
+    int wrong = 0;
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x) {
+            wrong += row[x] != veil ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+} // namespace
