@@ -1,0 +1,97 @@
+#pragma once
+// The save command: what the window's controls hold at the moment of a save
+// (SaveForm), the checks that refuse it (ValidateSave), and the 210-byte frame
+// built from it (EncodeSaveCommand).
+//
+// Texts are one byte per character (Latin-1), as the window converts them.
+
+#include "protocol/ParameterBlock.h"
+#include "protocol/Result.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+namespace korvel::protocol {
+
+// One row of the multiple-alarm panel as the save reads it.
+struct ThresholdEntry {
+    bool ticked = true; // L1 and H1 have no check box and count as ticked
+    std::string value;  // the value edit's text
+    int modeIndex = 0;  // 0 "Single"; any other index, none included, writes "Cumulative"
+    std::array<std::string, 3> delay; // texts of the hours, minutes, seconds lists
+};
+
+// List texts are those of the selected item, empty without a selection; list
+// indices are -1 without a selection.
+struct SaveForm {
+    std::string serialNumber;
+    std::string logIntervalH;
+    std::string logIntervalM;
+    std::string logIntervalS; // seconds, "0" to "50"
+    int stopMode = -1;
+    int startMode = -1;
+    std::string startDelayH;
+    std::string startDelayM;
+    std::array<std::string, 6> startTime; // year ("2019"), month, day, hour, minute, second
+    int probeMode = -1;
+    bool celsius = false;    // rbC selected
+    bool fahrenheit = false; // rbF selected
+    std::string timeZone;    // the selected item, e.g. "UTC+05:30"
+    int cycleSwitch = -1;
+    std::string calibrationTemperature;
+    std::string calibrationHumidity;
+    int temporaryPdfStartup = -1;
+    int passwordStartup = -1;
+    std::string password;
+    std::array<std::string, 6> systemTime; // as startTime
+    std::string tripInfo;                  // line breaks as CR LF
+    AlarmChoice alarm = AlarmChoice::None;
+    std::string singleH1;
+    std::string singleL1;
+    std::array<ThresholdEntry, kThresholdCount> thresholds; // indexed by Index(Threshold)
+};
+
+// The control a refused save puts the focus on.
+enum class Field {
+    SerialNumber,
+    CalibrationTemperature,
+    CalibrationHumidity,
+    Password,
+    TemperatureH3,
+    TemperatureH2,
+    TemperatureH1,
+    TemperatureL1,
+    TemperatureL2,
+    HumidityH1,
+    HumidityL1,
+    SingleH1,
+    SingleL1,
+};
+
+struct SaveProblem {
+    Field field;
+    std::string message; // e.g. "The Temperature H3 can not be empty"
+};
+
+// The first reason to refuse the save, or nothing. First the emptiness rules in
+// the window's order (serial number, calibrations, password, the multiple-alarm
+// rows H3, H2, H1, L1, L2, humidity H1, humidity L1, then the single-alarm H1 and
+// L1); then, in the same order, any number whose integer part its bytes cannot
+// carry ("The Calibration Temperature is out of range"): above 255 for plain
+// bytes, above 99 for the packed BCD of the multiple-alarm rows that are written.
+// A text that is no number at all is left to EncodeSaveCommand.
+std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
+
+// Builds the save command from `form` on top of the previous `sendBuffer`, whose
+// bytes survive where the form writes nothing (start-time bytes the start mode
+// does not use, the password while password startup is off, the alarm levels
+// with no alarm, any list with no selection). On success `sendBuffer` holds the
+// whole 210-byte frame. A text that is not a number ("'' is not a valid integer
+// value") or does not fit its byte fails, and `sendBuffer` is left as it was.
+// Expects a form that ValidateSave accepted; a longer serial number, password or
+// trip text is cut to its field.
+std::optional<Failure> EncodeSaveCommand(const SaveForm& form, char decimalSeparator,
+                                         Block& sendBuffer);
+
+} // namespace korvel::protocol
