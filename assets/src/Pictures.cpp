@@ -245,7 +245,7 @@ QImage windowBackground() {
 
 QImage readButton(bool pressed) {
     return paintRoundButton(QStringLiteral("Read"), pressed, [](QPainter& p, const QRectF& box) {
-        paintThermometer(p, QRectF(box.center().x() - 5.5, box.top(), 11, box.height()), Qt::white,
+        paintThermometer(p, QRectF(box.center().x() - 6.5, box.top(), 13, box.height()), Qt::white,
                          true);
     });
 }
