@@ -1,0 +1,25 @@
+#pragma once
+// The serial ports that exist now, read from the kernel's device list without
+// opening any device: opening a port pulses its modem lines and can disturb a
+// program that is using it.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::platform {
+
+// Every entry of `sysfsClassTty` that has a `device` link and does not resolve
+// under /devices/virtual/, named `devDir`/<entry> and sorted by SortPortNames.
+// ttyS entries count only when their `type` file holds a non-zero port type: the
+// 8250 driver registers placeholders for ports that are not there.
+// nullopt when the directory cannot be read; the caller then keeps its old list.
+std::optional<std::vector<std::string>>
+ListSerialPorts(const std::string& sysfsClassTty = "/sys/class/tty",
+                const std::string& devDir = "/dev");
+
+// Ascending by the current locale's case-insensitive text comparison, not by
+// number: COM1, COM10, COM2; /dev/ttyS10 before /dev/ttyS2.
+void SortPortNames(std::vector<std::string>& names);
+
+} // namespace korvel::platform

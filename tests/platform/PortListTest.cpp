@@ -1,0 +1,115 @@
+#include "platform/PortList.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace korvel::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+// A small copy of /sys: devices under devices/, class entries as relative links.
+class FakeSysfs {
+public:
+    FakeSysfs() {
+        std::string pattern = (fs::temp_directory_path() / "korvel-sysfs-XXXXXX").string();
+        root_ = ::mkdtemp(pattern.data());
+        fs::create_directories(classTty());
+    }
+    ~FakeSysfs() { fs::remove_all(root_); }
+
+    fs::path classTty() const { return root_ / "class" / "tty"; }
+    fs::path root() const { return root_; }
+
+    // A tty at devices/<ttyDir>/<name>; `device` links to the directory holding tty/.
+    void addTty(const std::string& ttyDir, const std::string& name, bool withDevice,
+                const char* type = nullptr) {
+        const fs::path dir = root_ / "devices" / ttyDir / name;
+        fs::create_directories(dir);
+        if (withDevice) {
+            fs::create_directory_symlink("../..", dir / "device");
+        }
+        if (type != nullptr) {
+            std::ofstream(dir / "type") << type << "\n";
+        }
+        fs::create_directory_symlink(fs::path("../../devices") / ttyDir / name, classTty() / name);
+    }
+
+private:
+    fs::path root_;
+};
+
+TEST(ListSerialPorts, KeepsRealPortsOnly) {
+    FakeSysfs sys;
+    sys.addTty("platform/serial8250/tty", "ttyS0", true, "4");
+    sys.addTty("platform/serial8250/tty", "ttyS3", true, "0");
+    sys.addTty("platform/serial8250/serial8250:0/serial8250:0.1/tty", "ttyS1", true, "0");
+    sys.addTty("platform/serial8250/serial8250:0/serial8250:0.2/tty", "ttyS2", true, "4");
+    sys.addTty("platform/serial8250/tty", "ttyS5", true); // no type file: not a port we trust
+    sys.addTty("pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0/tty", "ttyUSB0", true);
+    sys.addTty("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/tty", "ttyACM0", true);
+    sys.addTty("virtual/tty", "tty1", false);
+    sys.addTty("virtual/tty", "ttyV0", true); // a device link alone does not make it real
+    sys.addTty("platform/other/tty", "ttyX0", false);
+
+    const auto ports = ListSerialPorts(sys.classTty().string(), "/dev");
+
+    ASSERT_TRUE(ports.has_value());
+    EXPECT_EQ(*ports, (Names{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyUSB0"}));
+}
+
+TEST(ListSerialPorts, EmptyDirectoryIsAnEmptyList) {
+    FakeSysfs sys;
+    const auto ports = ListSerialPorts(sys.classTty().string(), "/dev");
+    ASSERT_TRUE(ports.has_value());
+    EXPECT_TRUE(ports->empty());
+}
+
+TEST(ListSerialPorts, UnreadableDirectoryIsNoList) {
+    FakeSysfs sys;
+    std::ofstream(sys.root() / "plain-file") << "not a directory";
+    EXPECT_FALSE(ListSerialPorts((sys.root() / "missing").string()).has_value());
+    EXPECT_FALSE(ListSerialPorts((sys.root() / "plain-file").string()).has_value());
+}
+
+struct SortCase {
+    const char* name;
+    Names input;
+    Names sorted;
+};
+
+void PrintTo(const SortCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const SortCase kSortCases[] = {
+    {"TextNotNumber", {"COM2", "COM10", "COM3", "COM1"}, {"COM1", "COM10", "COM2", "COM3"}},
+    {"DevicePaths",
+     {"/dev/ttyS2", "/dev/ttyS10", "/dev/ttyS1"},
+     {"/dev/ttyS1", "/dev/ttyS10", "/dev/ttyS2"}},
+    {"CaseIgnored", {"com3", "COM2", "Com1"}, {"Com1", "COM2", "com3"}},
+    {"KindsOfPort",
+     {"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyACM1", "/dev/ttyACM0"},
+     {"/dev/ttyACM0", "/dev/ttyACM1", "/dev/ttyS0", "/dev/ttyUSB0"}},
+    {"Empty", {}, {}},
+};
+
+class SortPortNamesTest : public testing::TestWithParam<SortCase> {};
+
+TEST_P(SortPortNamesTest, Sorts) {
+    Names names = GetParam().input;
+    SortPortNames(names);
+    EXPECT_EQ(names, GetParam().sorted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SortPortNamesTest, testing::ValuesIn(kSortCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace korvel::platform
