@@ -1,0 +1,63 @@
+#include "app/ProductionServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimeZone>
+#include <QUrl>
+
+namespace korvel::app {
+namespace {
+
+const QString kCaption = QStringLiteral("Prompt");
+
+// Boxes belong to the active window so that they stay above the frameless main window.
+void ShowBox(QMessageBox::Icon icon, const QString& text) {
+    QMessageBox box(icon, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+} // namespace
+
+std::optional<std::vector<std::string>> PortLister::listPorts() {
+    return std::vector<std::string>{};
+}
+
+void MessageBoxPrompt::information(const QString& text) {
+    ShowBox(QMessageBox::Information, text);
+}
+
+void MessageBoxPrompt::warning(const QString& text) {
+    ShowBox(QMessageBox::Warning, text);
+}
+
+void MessageBoxPrompt::plain(const QString& text) {
+    ShowBox(QMessageBox::NoIcon, text);
+}
+
+bool MessageBoxPrompt::confirm(const QString& text) {
+    QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    return box.exec() == QMessageBox::Ok;
+}
+
+QDateTime SystemClock::localNow() {
+    return QDateTime::currentDateTime();
+}
+
+int SystemClock::standardBiasMinutes() {
+    // UTC = local + bias, so the bias is the negated standard offset.
+    const QDateTime now = QDateTime::currentDateTime();
+    return -QTimeZone::systemTimeZone().standardTimeOffset(now) / 60;
+}
+
+void ThreadSleeper::sleepMs(int milliseconds) {
+    QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+void DesktopOpener::open(const QString& path) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+} // namespace korvel::app

@@ -1,0 +1,54 @@
+#pragma once
+// Decisions of the parameter window that need no widget: which typed
+// characters the edit filters let through, the items of the number lists, the
+// start-mode table and the trip memo's length rule.
+
+#include <QChar>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace korvel::window {
+
+// Years offered by the start-time and system-time lists; index = year - first.
+inline constexpr int kFirstListYear = 2018;
+inline constexpr int kLastListYear = 2099;
+
+inline constexpr int kSerialNumberMaxLength = 9;
+inline constexpr int kPasswordMaxLength = 6;
+// The trip memo holds at most this many characters, a line break counting as two.
+inline constexpr int kTripInfoMaxLength = 99;
+
+// Backspace, tab and carriage return: the keys every filter lets through.
+bool IsEditingKey(QChar key);
+
+// Numeric edits: editing keys, ASCII digits, the minus anywhere, and
+// `decimalSeparator` unless `text` already holds one.
+bool NumberKeyAccepted(QChar key, const QString& text, QChar decimalSeparator);
+
+// Password: editing keys, ASCII digits and ASCII letters.
+bool CharKeyAccepted(QChar key);
+
+// Serial number: a letter only as the first character of an empty box; digits
+// and editing keys always.
+bool SerialNumberKeyAccepted(QChar key, const QString& text);
+
+// "first", "first+step", ... up to and including `last`, without leading zeros.
+QStringList NumberItems(int first, int last, int step = 1);
+
+// The enabled state the start-mode list asks of the start-delay and start-time
+// lists; nullopt for an index that stands for no start mode.
+struct StartModeEnabling {
+    bool startDelay = false;
+    bool startTime = false;
+};
+std::optional<StartModeEnabling> StartModeEnablingFor(int startModeIndex);
+
+// Length of trip information as the logger counts it: a line break is two.
+int TripInfoLength(const QString& text);
+
+// The longest leading part of `insert` whose TripInfoLength is at most `room`.
+QString FitTripInfo(const QString& insert, int room);
+
+} // namespace korvel::window

@@ -1,0 +1,278 @@
+#pragma once
+// The parameter window: the one working window of the program. It holds every
+// control of the logger's parameter block as a named member (the Qt object name
+// is the member's name), the timers, and the state the logger exchanges share.
+//
+// The implementation is split by role:
+//   ParamterLayout.cpp  creating the controls, their places, fonts and tab order
+//   ParamterShow.cpp    FormCreate, FormShow: start values
+//   ParamterRules.cpp   key filters, alarm/start-mode/password rules, enabling operations
+// Handlers run on the window's thread; each bound handler runs inside guarded(),
+// so an exception from it is shown to the user and never reaches the event loop.
+
+#include "protocol/Frame.h"
+#include "window/Picture.h"
+#include "window/Services.h"
+#include "window/TripMemo.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace korvel::window {
+
+inline constexpr int kClientWidth = 979;
+inline constexpr int kClientHeight = 789;
+inline constexpr int kSysTimeIntervalMs = 995;
+inline constexpr int kReadIntervalMs = 3000;
+
+class TParamter : public QWidget {
+    Q_OBJECT
+public:
+    // `services` must outlive the window.
+    explicit TParamter(Services services, QWidget* parent = nullptr);
+
+    // ---- Pictures, in stacking order (lowest first); all lie beneath the groups.
+    TPicture* img1;
+    TPicture* imgRead0;
+    TPicture* imgSave0;
+    TPicture* imgBack0;
+    TPicture* imgRead;
+    TPicture* imgSave;
+    TPicture* imgBack;
+    TPicture* imgTran;
+    TPicture* imgAbout;
+    TPicture* imgHelp;
+    TPicture* imgMin;
+    TPicture* imgClose;
+
+    // ---- Group "Device Info", visible part.
+    QGroupBox* grb1;
+    QLabel* lblSerialNumber;
+    QLineEdit* edtSerialNumber;
+    QLabel* lblHumidityAlarmTime; // "Temp. Unit"
+    QRadioButton* rbC;
+    QRadioButton* rbF;
+    QLabel* lblTimeZone;
+    QComboBox* cbbTimeZone;
+    QLabel* lbl57; // "System Time"
+    QComboBox* cbbSystemTimeY;
+    QComboBox* cbbSystemTimeM;
+    QComboBox* cbbSystemTimeD;
+    QComboBox* cbbSystemTimeH;
+    QComboBox* cbbSystemTimeN;
+    QComboBox* cbbSystemTimeS;
+    QLabel* lbl58;
+    QLabel* lbl59;
+    QLabel* lbl66;
+    QLabel* lbl67;
+    QLabel* lbl68;
+    QLabel* lbl69;
+
+    // ---- Start-time row: hidden for the whole run, enabled by the start mode.
+    QLabel* lbl37;
+    QComboBox* cbbStartTimeY;
+    QComboBox* cbbStartTimeM;
+    QComboBox* cbbStartTimeD;
+    QComboBox* cbbStartTimeH;
+    QComboBox* cbbStartTimeN;
+    QComboBox* cbbStartTimeS;
+    QLabel* lbl38;
+    QLabel* lbl39;
+    QLabel* lbl40;
+    QLabel* lbl41;
+    QLabel* lbl42;
+    QLabel* lbl43;
+
+    // ---- "Device Info" controls beyond the group's right edge: clipped, never seen.
+    QLabel* lblProbeMode;
+    QComboBox* cbbProbeMode;
+    QLabel* lblCycleSwitch;
+    QComboBox* cbbCycleSwitch;
+    QLabel* lblStopMode;
+    QComboBox* cbbStopMode;
+    QLabel* lblActualStopMode; // "Calibration Temperature"
+    QLineEdit* edtCalibrationTemp;
+    QLabel* lblHighestTemperature; // "Calibration Humidity"
+    QLineEdit* edtCalibrationHumidity;
+    QLabel* lblHighestHumidity; // "Temporary PDF Startup"
+    QComboBox* cbbTemporaryPDFStartup;
+    QLabel* lblMKT; // "Password Startup"
+    QComboBox* cbbPasswordStartup;
+    QLabel* lblDataPoint; // "Password"
+    QLineEdit* edtPassword;
+
+    // ---- Multiple-alarm panel (in "Device Info", below its bottom edge) and its
+    // seven threshold rows: value edit, alarm-mode list, delay lists H, M, S.
+    QFrame* pnlMultipleAlarm;
+    QLabel* lblAlarmZone;
+    QLabel* lbl36;
+    QLabel* lbl2;
+    QLabel* lbl12;
+    QCheckBox* chkTemperatureH3;
+    QCheckBox* chkTemperatureH2;
+    QCheckBox* chkTemperatureL2;
+    QCheckBox* chkHumidityH1;
+    QCheckBox* chkHumidityL1;
+    QLabel* lblTemperatureH3;
+    QLabel* lbl1;
+    QLabel* lbl5;
+    QLabel* lbl9;
+    QLabel* lbl13;
+    QLabel* lbl17;
+    QLabel* lbl21;
+    QLineEdit* edtTemperatureH3;
+    QLineEdit* edtTemperatureH2;
+    QLineEdit* edtTemperatureH1;
+    QLineEdit* edtTemperatureL1;
+    QLineEdit* edtTemperatureL2;
+    QLineEdit* edtHumidityH1;
+    QLineEdit* edtHumidityL1;
+    QComboBox* cbbTemperatureH3;
+    QComboBox* cbbTemperatureH2;
+    QComboBox* cbbTemperatureH1;
+    QComboBox* cbbTemperatureL1;
+    QComboBox* cbbTemperatureL2;
+    QComboBox* cbbHumidityH1;
+    QComboBox* cbbHumidityL1;
+    QComboBox *cbbTemperatureH3H, *cbbTemperatureH3M, *cbbTemperatureH3S;
+    QComboBox *cbbTemperatureH2H, *cbbTemperatureH2M, *cbbTemperatureH2S;
+    QComboBox *cbbTemperatureH1H, *cbbTemperatureH1M, *cbbTemperatureH1S;
+    QComboBox *cbbTemperatureL1H, *cbbTemperatureL1M, *cbbTemperatureL1S;
+    QComboBox *cbbTemperatureL2H, *cbbTemperatureL2M, *cbbTemperatureL2S;
+    QComboBox *cbbHumidityH1H, *cbbHumidityH1M, *cbbHumidityH1S;
+    QComboBox *cbbHumidityL1H, *cbbHumidityL1M, *cbbHumidityL1S;
+    QLabel *lbl11, *lbl14, *lbl15, *lbl16, *lbl18, *lbl19, *lbl20, *lbl22, *lbl23, *lbl24, *lbl25,
+        *lbl26, *lbl27, *lbl28, *lbl29, *lbl30, *lbl31, *lbl32, *lbl33, *lbl34, *lbl35;
+
+    // ---- Group "Log Setting".
+    QGroupBox* grp3;
+    QLabel* lblStartMode;
+    QComboBox* cbbStartMode;
+    QLabel* lblStartupParameter; // "Start Delay"
+    QComboBox* cbbStartDelayH;
+    QComboBox* cbbStartDelayM;
+    QLabel* lbl8;
+    QLabel* lbl10;
+    QLabel* lblLogInterval;
+    QComboBox* cbbLogIntervalH;
+    QComboBox* cbbLogIntervalM;
+    QComboBox* cbbLogIntervalS; // hidden for the whole run
+    QLabel* lbl3;
+    QLabel* lbl4;
+    QLabel* lbl6; // hidden with cbbLogIntervalS
+
+    // ---- Group "Alarm Setting".
+    QGroupBox* grp2;
+    QRadioButton* rbNoAlarm;
+    QRadioButton* rbSingleAlarm;
+    QRadioButton* rbMultipleAlarm; // hidden; selected only from a read reply
+    QFrame* pnlSingleAlarm;
+    QFrame* bvl1;
+    QLabel* lbl47;
+    QLineEdit* edtSingleH1;
+    QLabel* lblH1;
+    QLabel* lbl48;
+    QLineEdit* edtSingleL1;
+    QLabel* lbl7;
+
+    // ---- Group "Trip Information".
+    QGroupBox* grp1;
+    TripMemo* mmoTripInfo;
+
+    // ---- Timers.
+    QTimer* tmrRead;    // discovery poll, 3000 ms, stopped at start
+    QTimer* tmrSysTime; // clock, 995 ms, started by FormShow
+
+    // ---- State shared by the logger exchanges (discovery, read reply, save).
+    QChar decimalSeparator = QLatin1Char('.');
+    std::array<std::uint8_t, protocol::kFrameSize> receiveBuffer{};
+    std::array<std::uint8_t, protocol::kFrameSize> sendBuffer{};
+    std::array<std::uint8_t, protocol::kReadCommand.size()> readCommand{};
+    std::vector<std::string> portList;
+    int portIndex = 0;
+    std::string portName;
+    bool deviceFound = false;
+    bool firstTick = false;
+
+    // ---- Start-up (ParamterShow.cpp).
+    void FormCreate();
+    // Runs once, on the first show.
+    void FormShow();
+    void tmrSysTimeTimer();
+
+    // ---- Field rules (ParamterRules.cpp). A key hook refuses a key by setting it
+    // to the null character.
+    void edtNumberKeyPress(QLineEdit& sender, QChar& key);
+    void edtCharKeyPress(QLineEdit& sender, QChar& key);
+    void edtSerialNumberKeyPress(QLineEdit& sender, QChar& key);
+    void rbClick();
+    void cbbStartModeChange();
+    void cbbPasswordStartupChange();
+    void chkTemperatureH3Click();
+    void chkTemperatureH2Click();
+    void chkTemperatureL2Click();
+    void chkHumidityH1Click();
+    void chkHumidityL1Click();
+
+    // ---- Enabling operations: set only the enabled state of their controls.
+    void SetStartDelayEnabled(bool enabled);
+    void SetStartTimeEnabled(bool enabled);
+    void SetTemperatureH3Enabled(bool enabled);
+    void SetTemperatureH2Enabled(bool enabled);
+    void SetTemperatureL2Enabled(bool enabled);
+    void SetHumidityH1Enabled(bool enabled);
+    void SetHumidityL1Enabled(bool enabled);
+
+    // Runs a handler body; an exception it throws is shown as a warning prompt
+    // with its message, so none crosses Qt's event loop.
+    template <class F> void guarded(F&& body) {
+        try {
+            body();
+        } catch (const std::exception& error) {
+            services.prompt.warning(QString::fromUtf8(error.what()));
+        } catch (...) {
+            services.prompt.warning(QStringLiteral("Unknown error"));
+        }
+    }
+
+    // Selects `index` in `list`, or nothing when the list has no such item.
+    static void SelectListIndex(QComboBox* list, int index);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+    Services services;
+
+private:
+    // ParamterLayout.cpp
+    void createPictures();
+    void createDeviceInfo();
+    void createOutOfView();
+    void createMultipleAlarmPanel();
+    void createLogSetting();
+    void createAlarmSetting();
+    void createTripInformation();
+    void createTimers();
+    void bindHandlers();
+    void applyTabOrder();
+
+    // ParamterShow.cpp
+    void centreOnScreen();
+
+    bool shown_ = false;
+};
+
+} // namespace korvel::window

@@ -1,0 +1,148 @@
+// Start values of the parameter window: FormCreate when it is built, FormShow
+// when it is first shown.
+#include "window/ParamterFrm.h"
+
+#include "window/FieldRules.h"
+
+#include <QGuiApplication>
+#include <QLocale>
+#include <QScreen>
+
+namespace korvel::window {
+namespace {
+
+void FillList(QComboBox* list, const QStringList& items) {
+    list->addItems(items);
+    list->setCurrentIndex(0);
+}
+
+void FillDateTimeLists(const std::array<QComboBox*, 6>& lists) {
+    FillList(lists[0], NumberItems(kFirstListYear, kLastListYear));
+    FillList(lists[1], NumberItems(1, 12));
+    FillList(lists[2], NumberItems(1, 31)); // every month offers 31 days
+    FillList(lists[3], NumberItems(0, 23));
+    FillList(lists[4], NumberItems(0, 59));
+    FillList(lists[5], NumberItems(0, 59));
+}
+
+QStringList Items(std::initializer_list<const char*> texts) {
+    QStringList items;
+    for (const char* text : texts) {
+        items.append(QString::fromLatin1(text));
+    }
+    return items;
+}
+
+} // namespace
+
+void TParamter::SelectListIndex(QComboBox* list, int index) {
+    list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
+}
+
+void TParamter::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    centreOnScreen();
+    guarded([this] { FormShow(); });
+}
+
+void TParamter::centreOnScreen() {
+    const QScreen* target = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (target == nullptr) {
+        return;
+    }
+    QRect frame(QPoint(), size());
+    frame.moveCenter(target->geometry().center());
+    move(frame.topLeft());
+}
+
+void TParamter::FormCreate() {
+    // Nothing to switch on: Qt paints every widget double-buffered through its
+    // backing store.
+}
+
+void TParamter::FormShow() {
+    // Steps 1-3: the state the logger exchanges start from. QLocale() is the
+    // user's locale unless a test has set a default.
+    const QString point = QLocale().decimalPoint();
+    decimalSeparator = point.isEmpty() ? QLatin1Char('.') : point.front();
+    portList.clear();
+    readCommand = protocol::kReadCommand;
+
+    // Step 4: every list, filled by appending, then its first item selected.
+    FillList(cbbLogIntervalH, NumberItems(0, 23));
+    FillList(cbbLogIntervalM, NumberItems(0, 60));
+    FillList(cbbLogIntervalS, NumberItems(0, 50, 10));
+    FillList(cbbStartMode, Items({"Right Now", "Delayed", "Timing"}));
+    FillList(cbbStartDelayH, NumberItems(0, 23));
+    FillList(cbbStartDelayM, NumberItems(0, 59));
+    FillDateTimeLists(
+        {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD, cbbStartTimeH, cbbStartTimeN, cbbStartTimeS});
+    FillDateTimeLists({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
+                       cbbSystemTimeN, cbbSystemTimeS});
+    FillList(cbbStopMode,
+             Items({"Stop by Button", "Stop by Software", "Stop by Button or Software"}));
+    FillList(cbbProbeMode, Items({"Internal", "External"}));
+    FillList(cbbCycleSwitch, Items({"Opened", "Closed"}));
+    FillList(cbbPasswordStartup, Items({"Disable", "Enable"}));
+    FillList(cbbTemporaryPDFStartup, Items({"Disable", "Enable"}));
+    edtCalibrationTemp->setText(QStringLiteral("0"));
+    edtCalibrationHumidity->setText(QStringLiteral("0"));
+
+    const std::array<QComboBox*, 7> hourLists = {
+        cbbTemperatureH3H, cbbTemperatureH2H, cbbTemperatureH1H, cbbTemperatureL1H,
+        cbbTemperatureL2H, cbbHumidityH1H,    cbbHumidityL1H};
+    const std::array<QComboBox*, 7> minuteLists = {
+        cbbTemperatureH3M, cbbTemperatureH2M, cbbTemperatureH1M, cbbTemperatureL1M,
+        cbbTemperatureL2M, cbbHumidityH1M,    cbbHumidityL1M};
+    const std::array<QComboBox*, 7> secondLists = {
+        cbbTemperatureH3S, cbbTemperatureH2S, cbbTemperatureH1S, cbbTemperatureL1S,
+        cbbTemperatureL2S, cbbHumidityH1S,    cbbHumidityL1S};
+    for (QComboBox* list : hourLists) {
+        FillList(list, NumberItems(0, 23));
+    }
+    for (QComboBox* list : minuteLists) {
+        FillList(list, NumberItems(0, 59));
+    }
+    for (QComboBox* list : secondLists) {
+        FillList(list, NumberItems(0, 59));
+    }
+
+    // Step 5: the enabled state that "Right Now" asks for.
+    SetStartDelayEnabled(false);
+    SetStartTimeEnabled(false);
+
+    // Step 6.
+    rbNoAlarm->setChecked(true);
+    pnlSingleAlarm->hide();
+    pnlMultipleAlarm->hide();
+
+    // Step 7: each tick runs its row's click handler, which enables the row.
+    for (QCheckBox* check :
+         {chkTemperatureH3, chkTemperatureH2, chkTemperatureL2, chkHumidityH1, chkHumidityL1}) {
+        check->setChecked(true);
+    }
+
+    // Step 8: the local clock, without any zone; the first clock tick shifts it.
+    const QDateTime now = services.clock.localNow();
+    SelectListIndex(cbbSystemTimeY, now.date().year() - kFirstListYear);
+    SelectListIndex(cbbSystemTimeM, now.date().month() - 1);
+    SelectListIndex(cbbSystemTimeD, now.date().day() - 1);
+    SelectListIndex(cbbSystemTimeH, now.time().hour());
+    SelectListIndex(cbbSystemTimeN, now.time().minute());
+    SelectListIndex(cbbSystemTimeS, now.time().second());
+
+    // Steps 9-10.
+    tmrSysTime->start();
+    firstTick = true;
+    deviceFound = false;
+}
+
+void TParamter::tmrSysTimeTimer() {
+    // The zone-shifted clock is not wired yet; until then the boxes keep the start time.
+}
+
+} // namespace korvel::window
