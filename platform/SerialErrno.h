@@ -1,0 +1,10 @@
+#pragma once
+// The one place where errno values become the serial layer's failures.
+
+#include "platform/SerialDevice.h"
+
+namespace korvel::platform {
+
+SerialError SerialErrorFromErrno(int code);
+
+} // namespace korvel::platform
