@@ -1,0 +1,44 @@
+#pragma once
+// What the worker threads tell the port component, and the seam that carries
+// it to the component's own thread. The default sink uses Qt posted events
+// (QtNotificationSink.h); tests may use a plain queue instead.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace korvel::serial {
+
+enum class MessageId : std::uint32_t {
+    MsgReceivedData = 0x401,     // block + length: 1 to 2048 received bytes
+    MsgReceiveError = 0x402,     // value: the line error flags
+    MsgRequestHangup = 0x403,    // a worker thread failed and is ending
+    MsgModemStateChange = 0x404, // value: 8 carrier detect changed, + 4 ring
+    MsgSendDataEmpty = 0x405,    // the writer found its queue empty
+};
+
+struct Notification {
+    MessageId id = MessageId::MsgRequestHangup;
+    std::uint32_t value = 0;
+    // Received bytes followed by one zero byte that `length` does not count.
+    // The notification owns them; whoever drops it frees them.
+    std::unique_ptr<std::uint8_t[]> block;
+    std::uint16_t length = 0;
+};
+
+// Runs on the thread the sink delivers on, once per notification, in posting order.
+using NotificationHandler = std::function<void(Notification& notification)>;
+
+class INotificationSink {
+public:
+    virtual ~INotificationSink() = default;
+    // Called from any thread; never blocks on the delivering thread. False
+    // when the notification cannot be queued (it is then freed).
+    virtual bool Post(Notification notification) = 0;
+};
+
+// Builds a sink that delivers to `handler` on the thread that calls the factory.
+using NotificationSinkFactory =
+    std::function<std::unique_ptr<INotificationSink>(NotificationHandler handler)>;
+
+} // namespace korvel::serial

@@ -1,0 +1,106 @@
+#include "serial/ReadThread.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/SerialThread.h"
+
+namespace korvel::serial {
+
+using platform::InputResult;
+
+void TReadThread::Start() {
+    thread_ = std::thread([this] {
+        Execute();
+        ended_ = true;
+    });
+}
+
+void TReadThread::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void TReadThread::Execute() {
+    platform::RaiseCurrentThreadPriority(platform::ThreadPriority::Highest);
+    platform::SerialDevice& device = link_.device();
+    if (!device.SetEventMask(kWatchedLineEvents)) {
+        link_.RequestHangup();
+    } else {
+        platform::ReadRequest read(buffer_);
+        for (bool running = true; running;) {
+            const InputResult result = device.WaitForInput(read, link_.stop());
+            switch (result.kind) {
+            case InputResult::Kind::Stopped:
+                running = false;
+                break;
+            case InputResult::Kind::Failed:
+                link_.EndAfterFailure(result.error);
+                running = false;
+                break;
+            case InputResult::Kind::LineEvent:
+                running = HandleLineEvent(result.events);
+                break;
+            case InputResult::Kind::ReadDone:
+                running = DeliverChunk(read.count);
+                read.Restart();
+                break;
+            }
+        }
+    }
+    device.Purge(platform::kPurgeRxAbort | platform::kPurgeRxClear);
+}
+
+bool TReadThread::DeliverChunk(std::size_t count) {
+    // An empty completion (only possible under total or "at once" time-outs)
+    // ends the reader without a notice.
+    if (count == 0) {
+        return false;
+    }
+    Notification chunk{MessageId::MsgReceivedData, 0, nullptr, static_cast<std::uint16_t>(count)};
+    try {
+        chunk.block = std::make_unique<std::uint8_t[]>(count + 1);
+    } catch (const std::bad_alloc&) {
+        link_.RequestHangup();
+        return false;
+    }
+    std::copy_n(buffer_.begin(), count, chunk.block.get());
+    if (!link_.Post(std::move(chunk))) {
+        link_.RequestHangup();
+        return false;
+    }
+    return true;
+}
+
+bool TReadThread::HandleLineEvent(std::uint32_t events) {
+    bool handled = false;
+    if (events & platform::kEventError) {
+        const platform::LineErrorResult errors = link_.device().TakeLineErrors();
+        if (!errors.ok) {
+            link_.EndAfterFailure(errors.error);
+            return false;
+        }
+        if (!link_.Post(MessageId::MsgReceiveError, errors.flags)) {
+            link_.RequestHangup();
+            return false;
+        }
+        handled = true;
+    }
+    const std::uint32_t modem = ((events & platform::kEventCarrierDetect) ? 8u : 0u) |
+                                ((events & platform::kEventRing) ? 4u : 0u);
+    if (modem != 0) {
+        if (!link_.Post(MessageId::MsgModemStateChange, modem)) {
+            link_.RequestHangup();
+            return false;
+        }
+        handled = true;
+    }
+    if (!handled) {
+        // An event the reader never asked for: the device is not behaving.
+        link_.RequestHangup();
+    }
+    return handled;
+}
+
+} // namespace korvel::serial

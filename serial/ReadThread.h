@@ -1,0 +1,46 @@
+#pragma once
+// The reader of an open port: keeps one read outstanding with the line events
+// armed, posts each completed chunk (1 to 2048 bytes) as MsgReceivedData and
+// each line event as MsgReceiveError / MsgModemStateChange, and ends on the
+// stop event or after a failure (with MsgRequestHangup unless quiet).
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <thread>
+
+#include "serial/PortLink.h"
+
+namespace korvel::serial {
+
+inline constexpr std::size_t kReadBufferSize = 2048;
+// Carrier detect, line error and ring.
+inline constexpr std::uint32_t kWatchedLineEvents =
+    platform::kEventCarrierDetect | platform::kEventError | platform::kEventRing;
+
+class TReadThread {
+public:
+    explicit TReadThread(PortLink& link) : link_(link) {}
+    ~TReadThread() { Join(); }
+    TReadThread(const TReadThread&) = delete;
+    TReadThread& operator=(const TReadThread&) = delete;
+
+    // Throws std::system_error when no thread can be created.
+    void Start();
+    // Returns once the thread body has ended; the stop event ends it promptly.
+    void Join();
+    bool HasEnded() const { return ended_.load(); }
+
+private:
+    void Execute();
+    bool DeliverChunk(std::size_t count);
+    bool HandleLineEvent(std::uint32_t events);
+
+    PortLink& link_;
+    std::array<std::uint8_t, kReadBufferSize> buffer_{};
+    std::atomic<bool> ended_{false};
+    std::thread thread_;
+};
+
+} // namespace korvel::serial
