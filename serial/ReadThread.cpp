@@ -10,10 +10,7 @@ namespace korvel::serial {
 using platform::InputResult;
 
 void TReadThread::Start() {
-    thread_ = std::thread([this] {
-        Execute();
-        ended_ = true;
-    });
+    thread_ = std::thread([this] { Execute(); });
 }
 
 void TReadThread::Join() {

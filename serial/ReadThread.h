@@ -5,7 +5,6 @@
 // stop event or after a failure (with MsgRequestHangup unless quiet).
 
 #include <array>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
@@ -30,7 +29,6 @@ public:
     void Start();
     // Returns once the thread body has ended; the stop event ends it promptly.
     void Join();
-    bool HasEnded() const { return ended_.load(); }
 
 private:
     void Execute();
@@ -39,7 +37,6 @@ private:
 
     PortLink& link_;
     std::array<std::uint8_t, kReadBufferSize> buffer_{};
-    std::atomic<bool> ended_{false};
     std::thread thread_;
 };
 

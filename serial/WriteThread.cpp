@@ -10,10 +10,7 @@ namespace korvel::serial {
 using platform::WriteResult;
 
 void TWriteThread::Start() {
-    thread_ = std::thread([this] {
-        Execute();
-        ended_ = true;
-    });
+    thread_ = std::thread([this] { Execute(); });
 }
 
 void TWriteThread::Join() {
@@ -52,6 +49,9 @@ void TWriteThread::Execute() {
         }
         notifyIdle = true;
     }
+    // Marked before the end step, so a SendData that sees the writer still
+    // running can only lose its block to the stop, never to a writer that is gone.
+    ended_ = true;
     link_.device().Purge(platform::kPurgeTxAbort | platform::kPurgeTxClear);
     sendQueueEmpty_ = true;
 }

@@ -24,6 +24,7 @@ public:
     // Throws std::system_error when no thread can be created.
     void Start();
     void Join();
+    // True once the writer will take no more requests.
     bool HasEnded() const { return ended_.load(); }
 
 private:
