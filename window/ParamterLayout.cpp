@@ -4,6 +4,7 @@
 #include "window/ParamterFrm.h"
 
 #include "protocol/TimeZone.h"
+#include "window/CompactListStyle.h"
 #include "window/FieldRules.h"
 #include "window/Fonts.h"
 #include "window/KeyFilter.h"
@@ -18,7 +19,6 @@ namespace {
 // Dynamic property holding a control's tab position among its siblings.
 constexpr const char* kTabProperty = "korvelTabOrder";
 
-constexpr int kUnitLabelWidth = 13;
 constexpr int kLabelHeight = 19;
 constexpr int kVisibleListHeight = 27;
 constexpr int kOutOfViewListHeight = 32;
@@ -46,7 +46,7 @@ template <class W> W* Make(QWidget* parent, const char* name, QRect place, int t
     return widget;
 }
 
-// A label of fixed size, or sized to its text when `size` is empty.
+// A label of fixed size; a zero width or height is taken from its text.
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint topLeft,
                   QSize size = {}, std::optional<QFont> font = std::nullopt) {
     auto* label = Make<QLabel>(parent, name, QRect(topLeft, size));
@@ -54,22 +54,37 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
     if (font) {
         label->setFont(*font);
     }
-    if (size.isEmpty()) {
-        label->resize(label->sizeHint());
-    }
+    const QSize fitted = label->sizeHint();
+    label->resize(size.width() > 0 ? size.width() : fitted.width(),
+                  size.height() > 0 ? size.height() : fitted.height());
     return label;
 }
 
+// Unit letters size themselves to their text: the stand-in font's bold "M" is
+// a pixel wider than the design's 13 px.
 QLabel* MakeUnitLabel(QWidget* parent, const char* name, const char* text, QPoint topLeft,
                       std::optional<QFont> font = LabelFont()) {
-    return MakeLabel(parent, name, QString::fromLatin1(text), topLeft,
-                     QSize(kUnitLabelWidth, kLabelHeight), font);
+    return MakeLabel(parent, name, QString::fromLatin1(text), topLeft, QSize(0, kLabelHeight),
+                     font);
+}
+
+// The style every list of the window shares; owned by the window. Widgets hold
+// their style through a guarded pointer, so the order of destruction is free.
+QStyle* ListStyle(QWidget* list) {
+    QWidget* window = list->window();
+    auto* style = window->findChild<CompactListStyle*>(QString(), Qt::FindDirectChildrenOnly);
+    if (style == nullptr) {
+        style = new CompactListStyle();
+        style->setParent(window);
+    }
+    return style;
 }
 
 QComboBox* MakeList(QWidget* parent, const char* name, QRect place, int tab,
                     std::optional<QFont> font = ListFont()) {
     auto* list = Make<QComboBox>(parent, name, place, tab);
     list->setEditable(false);
+    list->setStyle(ListStyle(list));
     if (font) {
         list->setFont(*font);
     }

@@ -1,0 +1,386 @@
+// The parameter window after start-up: its frame, controls, lists, start values
+// and what the user can see and reach.
+#include "WindowFixture.h"
+
+#include "protocol/Frame.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QScreen>
+#include <QStyleOptionComboBox>
+
+#include <set>
+
+namespace korvel::window {
+namespace {
+
+using testing_support::SeenByUser;
+using testing_support::WindowTest;
+
+TEST_F(WindowTest, IsAFramelessFixedSizeWindowCentredOnTheScreen) {
+    TParamter& w = show();
+    EXPECT_EQ(w.objectName(), "Paramter");
+    EXPECT_EQ(w.windowTitle(), "Paramter");
+    EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(w.size(), QSize(979, 789));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    const QPoint offset = w.geometry().center() - w.screen()->geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2);
+}
+
+struct PlaceCase {
+    const char* name;
+    const char* parent;
+    QRect place;
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const PlaceCase kPlaces[] = {
+    {"img1", "Paramter", {0, 0, 979, 789}},
+    {"imgRead0", "Paramter", {54, 168, 76, 76}},
+    {"imgClose", "Paramter", {929, 21, 23, 24}},
+    {"grb1", "Paramter", {160, 104, 785, 159}},
+    {"grp2", "Paramter", {160, 398, 785, 179}},
+    {"grp1", "Paramter", {160, 575, 785, 181}},
+    {"edtSerialNumber", "grb1", {160, 28, 121, 26}},
+    {"cbbTimeZone", "grb1", {497, 68, 120, 27}},
+    {"cbbSystemTimeS", "grb1", {616, 108, 61, 27}},
+    {"cbbStartTimeY", "grb1", {162, 116, 61, 27}},
+    {"cbbStopMode", "grb1", {932, 100, 245, 32}},
+    {"edtPassword", "grb1", {1056, 268, 121, 32}},
+    {"pnlMultipleAlarm", "grb1", {16, 366, 1146, 107}},
+    {"chkTemperatureL2", "pnlMultipleAlarm", {18, 169, 19, 17}},
+    {"edtHumidityL1", "pnlMultipleAlarm", {280, 228, 121, 30}},
+    {"cbbTemperatureH1", "pnlMultipleAlarm", {529, 100, 120, 32}},
+    {"cbbHumidityL1S", "pnlMultipleAlarm", {980, 228, 61, 32}},
+    {"cbbStartMode", "grp3", {160, 36, 120, 27}},
+    {"cbbLogIntervalS", "grp3", {681, 76, 61, 32}},
+    {"pnlSingleAlarm", "grp2", {20, 54, 765, 123}},
+    {"bvl1", "pnlSingleAlarm", {-48, 5, 1129, 3}},
+    {"edtSingleL1", "pnlSingleAlarm", {280, 68, 121, 24}},
+    {"mmoTripInfo", "grp1", {24, 26, 745, 146}},
+};
+
+class PlaceTest : public WindowTest, public ::testing::WithParamInterface<PlaceCase> {};
+
+TEST_P(PlaceTest, SitsAtItsDesignPlaceInItsParent) {
+    show();
+    const QWidget& control = find(GetParam().name);
+    EXPECT_EQ(control.parentWidget()->objectName(), GetParam().parent);
+    EXPECT_EQ(control.geometry(), GetParam().place);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, PlaceTest, ::testing::ValuesIn(kPlaces),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, PicturesLieInTableOrderBeneathEveryGroup) {
+    TParamter& w = show();
+    std::vector<QString> stack;
+    for (QObject* child : w.children()) {
+        if (child->isWidgetType()) {
+            stack.push_back(child->objectName());
+        }
+    }
+    const std::vector<QString> expected = {
+        "img1",     "imgRead0", "imgSave0", "imgBack0", "imgRead", "imgSave", "imgBack", "imgTran",
+        "imgAbout", "imgHelp",  "imgMin",   "imgClose", "grb1",    "grp3",    "grp2",    "grp1"};
+    EXPECT_EQ(stack, expected);
+    for (const char* hidden : {"imgBack0", "imgBack", "imgTran"}) {
+        EXPECT_FALSE(find(hidden).isVisible()) << hidden;
+    }
+    EXPECT_TRUE(find("imgRead0").isVisible());
+}
+
+struct ListCase {
+    std::string name;
+    int count;
+    QString first;
+    QString last;
+    int selected;
+};
+
+void PrintTo(const ListCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::vector<ListCase> ListCases() {
+    std::vector<ListCase> cases = {
+        {"cbbLogIntervalH", 24, "0", "23", 0},
+        {"cbbLogIntervalM", 61, "0", "60", 0},
+        {"cbbLogIntervalS", 6, "0", "50", 0},
+        {"cbbStartMode", 3, "Right Now", "Timing", 0},
+        {"cbbStartDelayH", 24, "0", "23", 0},
+        {"cbbStartDelayM", 60, "0", "59", 0},
+        {"cbbStartTimeY", 82, "2018", "2099", 0},
+        {"cbbStartTimeM", 12, "1", "12", 0},
+        {"cbbStartTimeD", 31, "1", "31", 0},
+        {"cbbStartTimeH", 24, "0", "23", 0},
+        {"cbbStartTimeN", 60, "0", "59", 0},
+        {"cbbStartTimeS", 60, "0", "59", 0},
+        // The clock reads 2026-03-07 14:25:36.
+        {"cbbSystemTimeY", 82, "2018", "2099", 8},
+        {"cbbSystemTimeM", 12, "1", "12", 2},
+        {"cbbSystemTimeD", 31, "1", "31", 6},
+        {"cbbSystemTimeH", 24, "0", "23", 14},
+        {"cbbSystemTimeN", 60, "0", "59", 25},
+        {"cbbSystemTimeS", 60, "0", "59", 36},
+        {"cbbStopMode", 3, "Stop by Button", "Stop by Button or Software", 0},
+        {"cbbProbeMode", 2, "Internal", "External", 0},
+        {"cbbCycleSwitch", 2, "Opened", "Closed", 0},
+        {"cbbPasswordStartup", 2, "Disable", "Enable", 0},
+        {"cbbTemporaryPDFStartup", 2, "Disable", "Enable", 0},
+        {"cbbTimeZone", 53, "UTC-12:00", "UTC+14:00", 24},
+    };
+    for (const char* row : {"TemperatureH3", "TemperatureH2", "TemperatureH1", "TemperatureL1",
+                            "TemperatureL2", "HumidityH1", "HumidityL1"}) {
+        const std::string list = std::string("cbb") + row;
+        cases.push_back({list, 2, "Single", "Cumulative", 0});
+        cases.push_back({list + "H", 24, "0", "23", 0});
+        cases.push_back({list + "M", 60, "0", "59", 0});
+        cases.push_back({list + "S", 60, "0", "59", 0});
+    }
+    return cases;
+}
+
+class ListTest : public WindowTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListTest, HoldsItsItemsAndSelection) {
+    show();
+    const ListCase& c = GetParam();
+    const auto& list = find<QComboBox>(c.name.c_str());
+    EXPECT_FALSE(list.isEditable());
+    ASSERT_EQ(list.count(), c.count);
+    EXPECT_EQ(list.itemText(0), c.first);
+    EXPECT_EQ(list.itemText(c.count - 1), c.last);
+    EXPECT_EQ(list.currentIndex(), c.selected);
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterFormShow, ListTest, ::testing::ValuesIn(ListCases()),
+                         [](const auto& info) { return info.param.name; });
+
+TEST_F(WindowTest, ShowingAgainDoesNotFillTheListsTwice) {
+    TParamter& w = show();
+    w.hide();
+    w.show();
+    EXPECT_EQ(find<QComboBox>("cbbLogIntervalH").count(), 24);
+    EXPECT_EQ(find<QComboBox>("cbbHumidityL1S").count(), 60);
+}
+
+struct YearCase {
+    const char* name;
+    int year;
+    int selected;
+};
+
+void PrintTo(const YearCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const YearCase kYears[] = {
+    {"FirstListedYear", 2018, 0}, {"From2028On", 2028, 10},   {"LastListedYear", 2099, 81},
+    {"BeforeTheList", 2017, -1},  {"AfterTheList", 2100, -1},
+};
+
+class YearTest : public WindowTest, public ::testing::WithParamInterface<YearCase> {};
+
+TEST_P(YearTest, SystemTimeShowsTheLocalClockAndNoYearOutsideTheList) {
+    show(QDateTime(QDate(GetParam().year, 12, 31), QTime(23, 59, 58)));
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeY").currentIndex(), GetParam().selected);
+    if (GetParam().selected >= 0) {
+        EXPECT_EQ(find<QComboBox>("cbbSystemTimeY").currentText(),
+                  QString::number(GetParam().year));
+    }
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeM").currentText(), "12");
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeD").currentText(), "31");
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeH").currentText(), "23");
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeN").currentText(), "59");
+    EXPECT_EQ(find<QComboBox>("cbbSystemTimeS").currentText(), "58");
+}
+
+INSTANTIATE_TEST_SUITE_P(Years, YearTest, ::testing::ValuesIn(kYears),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, OutOfViewControlsHoldTheirStartValuesDisabledAndUnseen) {
+    show();
+    const std::pair<const char*, const char*> values[] = {
+        {"cbbStopMode", "Stop by Button"},     {"cbbProbeMode", "Internal"},
+        {"cbbCycleSwitch", "Opened"},          {"cbbPasswordStartup", "Disable"},
+        {"cbbTemporaryPDFStartup", "Disable"}, {"edtCalibrationTemp", "0"},
+        {"edtCalibrationHumidity", "0"},       {"edtPassword", ""},
+    };
+    for (const auto& [name, text] : values) {
+        const QWidget& control = find(name);
+        const auto* list = qobject_cast<const QComboBox*>(&control);
+        const QString shown = list != nullptr ? list->currentText()
+                                              : qobject_cast<const QLineEdit*>(&control)->text();
+        EXPECT_EQ(shown, text) << name;
+        EXPECT_FALSE(control.isEnabled()) << name;
+        EXPECT_TRUE(control.isVisible()) << name << " exists on the window, only clipped";
+        EXPECT_FALSE(SeenByUser(control)) << name;
+    }
+}
+
+TEST_F(WindowTest, StartsWithTheStateTheLoggerExchangesNeed) {
+    TParamter& w = show();
+    EXPECT_EQ(w.readCommand, protocol::kReadCommand);
+    EXPECT_EQ(w.decimalSeparator, QLatin1Char('.'));
+    EXPECT_TRUE(w.portList.empty());
+    EXPECT_EQ(w.portIndex, 0);
+    EXPECT_TRUE(w.portName.empty());
+    EXPECT_TRUE(w.firstTick);
+    EXPECT_FALSE(w.deviceFound);
+    EXPECT_EQ(w.sendBuffer, decltype(w.sendBuffer){});
+    EXPECT_EQ(w.receiveBuffer, decltype(w.receiveBuffer){});
+    EXPECT_TRUE(w.tmrSysTime->isActive());
+    EXPECT_EQ(w.tmrSysTime->interval(), 995);
+    EXPECT_EQ(w.tmrSysTime->objectName(), "tmrSysTime");
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_EQ(w.tmrRead->interval(), 3000);
+    EXPECT_EQ(w.tmrRead->objectName(), "tmrRead");
+}
+
+TEST_F(WindowTest, DecimalSeparatorComesFromTheUserLocale) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(show().decimalSeparator, QLatin1Char(','));
+}
+
+TEST_F(WindowTest, UserSeesOnlyTheDesignedControlsAfterStartUp) {
+    TParamter& w = show();
+    std::set<QString> seen;
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        const bool input = qobject_cast<QLineEdit*>(control) || qobject_cast<QComboBox*>(control) ||
+                           qobject_cast<QAbstractButton*>(control) ||
+                           qobject_cast<QPlainTextEdit*>(control);
+        if (input && !control->objectName().isEmpty() && SeenByUser(*control)) {
+            seen.insert(control->objectName());
+        }
+    }
+    const std::set<QString> expected = {"edtSerialNumber",
+                                        "rbC",
+                                        "rbF",
+                                        "cbbTimeZone",
+                                        "cbbSystemTimeY",
+                                        "cbbSystemTimeM",
+                                        "cbbSystemTimeD",
+                                        "cbbSystemTimeH",
+                                        "cbbSystemTimeN",
+                                        "cbbSystemTimeS",
+                                        "cbbStartMode",
+                                        "cbbStartDelayH",
+                                        "cbbStartDelayM",
+                                        "cbbLogIntervalH",
+                                        "cbbLogIntervalM",
+                                        "rbNoAlarm",
+                                        "rbSingleAlarm",
+                                        "mmoTripInfo"};
+    EXPECT_EQ(seen, expected);
+
+    EXPECT_TRUE(w.rbC->isChecked());
+    EXPECT_TRUE(w.rbNoAlarm->isChecked());
+    EXPECT_FALSE(w.pnlSingleAlarm->isVisible());
+    EXPECT_FALSE(w.cbbStartDelayH->isEnabled());
+    EXPECT_FALSE(w.cbbStartDelayM->isEnabled());
+    EXPECT_TRUE(w.cbbLogIntervalH->isEnabled());
+    EXPECT_TRUE(w.edtSerialNumber->text().isEmpty());
+    EXPECT_TRUE(w.mmoTripInfo->toPlainText().isEmpty());
+}
+
+TEST_F(WindowTest, TabReachesOnlyTheVisibleEnabledControlsInDesignOrder) {
+    TParamter& w = show();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w, 2000));
+    w.edtSerialNumber->setFocus();
+    std::vector<QString> visited{QApplication::focusWidget()->objectName()};
+    for (int i = 0; i < 30; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == w.edtSerialNumber) {
+            break;
+        }
+        visited.push_back(QApplication::focusWidget()->objectName());
+    }
+    const std::vector<QString> expected = {"edtSerialNumber", "cbbTimeZone",     "rbC",
+                                           "cbbSystemTimeY",  "cbbSystemTimeM",  "cbbSystemTimeD",
+                                           "cbbSystemTimeH",  "cbbSystemTimeN",  "cbbSystemTimeS",
+                                           "cbbLogIntervalH", "cbbLogIntervalM", "cbbStartMode",
+                                           "rbNoAlarm",       "mmoTripInfo"};
+    EXPECT_EQ(visited, expected);
+}
+
+struct FontCase {
+    const char* name;
+    const char* family;
+    int pixelSize;
+    bool bold;
+};
+
+void PrintTo(const FontCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const FontCase kFonts[] = {
+    {"Paramter", "Liberation Sans", 16, false},
+    {"grb1", "WenQuanYi Micro Hei", 21, true},
+    {"grp3", "Liberation Sans", 21, true},
+    {"lblSerialNumber", "WenQuanYi Micro Hei", 16, true},
+    {"rbSingleAlarm", "WenQuanYi Micro Hei", 16, true},
+    {"edtSerialNumber", "WenQuanYi Micro Hei", 16, false},
+    {"mmoTripInfo", "WenQuanYi Micro Hei", 16, false},
+    {"cbbTimeZone", "WenQuanYi Micro Hei", 17, false},
+    {"cbbStopMode", "WenQuanYi Micro Hei", 21, true},
+    {"edtTemperatureH3", "WenQuanYi Micro Hei", 21, true},
+    {"cbbLogIntervalS", "WenQuanYi Micro Hei", 21, true},
+};
+
+class FontTest : public WindowTest, public ::testing::WithParamInterface<FontCase> {};
+
+TEST_P(FontTest, UsesTheStandInFamilyAtTheDesignSize) {
+    show();
+    const QFont font = find(GetParam().name).font();
+    EXPECT_EQ(QFontInfo(font).family(), GetParam().family);
+    EXPECT_EQ(font.pixelSize(), GetParam().pixelSize);
+    EXPECT_EQ(font.bold(), GetParam().bold);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, FontTest, ::testing::ValuesIn(kFonts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WindowTest, EveryVisibleCaptionAndListItemFitsItsBox) {
+    TParamter& w = show();
+    w.rbSingleAlarm->setChecked(true); // brings the single-alarm panel into view
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        if (!SeenByUser(*control)) {
+            continue;
+        }
+        const QString name = control->objectName();
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+            EXPECT_LE(label->sizeHint().width(), label->width()) << name.toStdString();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            EXPECT_LE(button->sizeHint().width(), button->width()) << name.toStdString();
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            EXPECT_LT(group->fontMetrics().horizontalAdvance(group->title()), group->width());
+        } else if (auto* list = qobject_cast<QComboBox*>(control)) {
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                              QStyle::SC_ComboBoxEditField, list);
+            for (int i = 0; i < list->count(); ++i) {
+                EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(i)), field.width())
+                    << name.toStdString() << " item " << list->itemText(i).toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(WindowTest, GuardedShowsAnEscapingErrorAsAWarning) {
+    TParamter& w = show();
+    w.guarded([] { throw std::runtime_error("Open port failed"); });
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].first, "warning");
+    EXPECT_EQ(prompt.shown[0].second, "Open port failed");
+}
+
+} // namespace
+} // namespace korvel::window
