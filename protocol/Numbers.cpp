@@ -11,16 +11,15 @@ constexpr std::uint64_t kHundredthScale = 100;
 // Far above any byte; stops digit accumulation before it can overflow.
 constexpr std::uint64_t kIntegerCeiling = 1'000'000'000'000ULL;
 
-Failure notANumber(std::string_view text) {
-    return {Failure::Kind::NotANumber, "'" + std::string(text) + "' is not a valid number"};
-}
-
-Failure notAnInteger(std::string_view text) {
-    return {Failure::Kind::NotANumber, "'" + std::string(text) + "' is not a valid integer value"};
-}
-
-Failure outOfRange(std::string_view text) {
-    return {Failure::Kind::OutOfRange, "'" + std::string(text) + "' is out of range"};
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about "'" + std::string.
+std::string quotedText(std::string_view text, std::string_view rest) {
+    std::string message;
+    message.reserve(text.size() + rest.size() + 2);
+    message += '\'';
+    message.append(text);
+    message += '\'';
+    message.append(rest);
+    return message;
 }
 
 bool isBlank(char c) {
@@ -52,6 +51,18 @@ bool takeSign(std::string_view& text) {
 
 } // namespace
 
+Failure NotANumberFailure(std::string_view text) {
+    return {Failure::Kind::NotANumber, quotedText(text, " is not a valid number")};
+}
+
+Failure NotAnIntegerFailure(std::string_view text) {
+    return {Failure::Kind::NotANumber, quotedText(text, " is not a valid integer value")};
+}
+
+Failure OutOfRangeFailure(std::string_view text) {
+    return {Failure::Kind::OutOfRange, quotedText(text, " is out of range")};
+}
+
 Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparator) {
     std::string_view rest = trimBlanks(text);
     FixedDecimal number;
@@ -67,11 +78,11 @@ Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparato
         if (c == decimalSeparator && !sawSeparator) {
             sawSeparator = true;
         } else if (!isDigit(c)) {
-            return notANumber(text);
+            return NotANumberFailure(text);
         } else if (!sawSeparator) {
             sawDigit = true;
             if (integer >= kIntegerCeiling) {
-                return outOfRange(text);
+                return OutOfRangeFailure(text);
             }
             integer = integer * 10 + static_cast<unsigned>(c - '0');
         } else {
@@ -83,7 +94,7 @@ Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparato
         }
     }
     if (!sawDigit) {
-        return notANumber(text);
+        return NotANumberFailure(text);
     }
     while (fractionDigits < 5) {
         fraction *= 10;
@@ -107,7 +118,7 @@ Result<DecimalTriple> DecimalTripleFromText(std::string_view text, char decimalS
     }
     const std::uint64_t integer = number->tenThousandths / kScale;
     if (integer > integerMax) {
-        return outOfRange(text);
+        return OutOfRangeFailure(text);
     }
     DecimalTriple triple;
     triple.sign = number->negative && number->tenThousandths != 0 ? 1 : 0;
@@ -128,7 +139,7 @@ std::string DecimalTripleToText(const DecimalTriple& triple, char decimalSeparat
 
 Result<std::uint8_t> ToPackedBcd(unsigned value) {
     if (value > kPackedBcdMax) {
-        return outOfRange(std::to_string(value));
+        return OutOfRangeFailure(std::to_string(value));
     }
     return static_cast<std::uint8_t>((value / 10) << 4 | (value % 10));
 }
@@ -137,12 +148,12 @@ Result<long long> IntegerFromText(std::string_view text) {
     std::string_view rest = trimBlanks(text);
     const bool negative = takeSign(rest);
     if (rest.empty()) {
-        return notAnInteger(text);
+        return NotAnIntegerFailure(text);
     }
     long long value = 0;
     for (char c : rest) {
         if (!isDigit(c) || value >= static_cast<long long>(kIntegerCeiling)) {
-            return notAnInteger(text);
+            return NotAnIntegerFailure(text);
         }
         value = value * 10 + (c - '0');
     }
@@ -155,7 +166,7 @@ Result<std::uint8_t> ByteFromText(std::string_view text) {
         return number.failure();
     }
     if (*number < 0 || *number > static_cast<long long>(kPlainByteMax)) {
-        return outOfRange(text);
+        return OutOfRangeFailure(text);
     }
     return static_cast<std::uint8_t>(*number);
 }

@@ -22,6 +22,12 @@ struct DecimalTriple {
 inline constexpr unsigned kPlainByteMax = 255;
 inline constexpr unsigned kPackedBcdMax = 99;
 
+// The failures of the conversions below, one wording each: "'<text>' is not a
+// valid number", "'<text>' is not a valid integer value", "'<text>' is out of range".
+Failure NotANumberFailure(std::string_view text);
+Failure NotAnIntegerFailure(std::string_view text);
+Failure OutOfRangeFailure(std::string_view text);
+
 // A decimal number read from text as fixed point with four decimal places.
 struct FixedDecimal {
     bool negative = false;

@@ -77,8 +77,7 @@ Result<std::uint8_t> hexByte(std::string_view digits) {
         } else if (lower >= 'a' && lower <= 'f') {
             value = value * 16 + static_cast<unsigned>(lower - 'a' + 10);
         } else {
-            return Failure{Failure::Kind::NotANumber,
-                           "'" + std::string(digits) + "' is not a valid integer value"};
+            return NotAnIntegerFailure(digits);
         }
     }
     return static_cast<std::uint8_t>(value);
@@ -97,7 +96,7 @@ Result<std::uint8_t> bcdByte(std::string_view text) {
         return number.failure();
     }
     if (*number < 0 || *number > static_cast<long long>(kPackedBcdMax)) {
-        return Failure{Failure::Kind::OutOfRange, "'" + std::string(text) + "' is out of range"};
+        return OutOfRangeFailure(text);
     }
     return ToPackedBcd(static_cast<unsigned>(*number));
 }

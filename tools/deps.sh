@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
-# Usage: tools/deps.sh build|test|screenshot ...
+# Usage: tools/deps.sh build|test|screenshot|package ...
 
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages_for() {
     build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2" ;;
     test) echo "libgtest-dev" ;;
     screenshot) echo "xvfb xauth" ;;
+    package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
     esac
 }
