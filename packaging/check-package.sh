@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Builds the Debian package in build/package and checks it as a user would meet
+# it: lintian, the files it holds, that its dependencies resolve, the desktop
+# entry and AppStream metainfo, and that the installed programs start.
+# Quiet on success apart from lintian's warnings; on failure says what failed
+# and shows the end of the log, with a non-zero exit.
+#
+# Usage: packaging/check-package.sh [--install]
+#   --install  also install the package on this machine with apt-get (root or
+#              sudo) and start /usr/bin/korvel --version; it stays installed.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/package
+log=$build/check-package.log
+install_on_machine=false
+case "${1:-}" in
+"") ;;
+--install) install_on_machine=true ;;
+*) echo "Usage: packaging/check-package.sh [--install]" >&2; exit 2 ;;
+esac
+
+mkdir -p "$build"
+: >"$log"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+fail() {
+    echo "check-package: $*" >&2
+    if [ -s "$log" ]; then
+        echo "--- last lines of $log ---" >&2
+        tail -n 40 "$log" >&2
+    fi
+    exit 1
+}
+
+# run SECONDS WHAT COMMAND...: runs a step with a time bound, output to the log.
+run() {
+    local limit=$1 what=$2
+    shift 2
+    echo "### $what: $*" >>"$log"
+    local status=0
+    timeout --kill-after=10 "$limit" "$@" >>"$log" 2>&1 || status=$?
+    if [ "$status" -eq 124 ]; then fail "$what took longer than ${limit}s"; fi
+    if [ "$status" -ne 0 ]; then fail "$what failed (exit $status)"; fi
+}
+
+run 900 "installing build tools" "$root/tools/deps.sh" build package
+
+# Debian's hardening flags (fortify, stack protector, relro), as a Debian
+# build of the package would use them.
+cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+ldflags=$(dpkg-buildflags --get LDFLAGS)
+run 300 "configuring" cmake -S "$root" -B "$build" -G "Unix Makefiles" \
+    -DCMAKE_BUILD_TYPE=Release -DKORVEL_BUILD_TESTS=OFF -DKORVEL_BUILD_BENCH=OFF \
+    -DKORVEL_SANITIZE= "-DCMAKE_CXX_FLAGS=$cxxflags" "-DCMAKE_EXE_LINKER_FLAGS=$ldflags"
+run 2400 "building" cmake --build "$build" -j2
+rm -f "$build"/korvel_*.deb
+run 900 "packaging" cpack -G DEB --config "$build/CPackConfig.cmake" -B "$build"
+
+debs=("$build"/korvel_*_amd64.deb)
+[ -f "${debs[0]}" ] && [ "${#debs[@]}" -eq 1 ] || fail "cpack made no korvel_<version>_amd64.deb"
+deb=${debs[0]}
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(basename "$deb")" = "korvel_${version}_amd64.deb" ] || fail "$(basename "$deb") does not match version $version"
+
+# Lintian: errors fail the check, warnings are listed.
+lintian_out=$scratch/lintian.txt
+status=0
+timeout 600 lintian --fail-on error "$deb" >"$lintian_out" 2>&1 || status=$?
+cat "$lintian_out" >>"$log"
+if [ "$status" -ne 0 ]; then
+    cat "$lintian_out" >&2
+    fail "lintian found errors in $(basename "$deb") (exit $status)"
+fi
+grep '^W: ' "$lintian_out" || true
+
+grep -q '^Depends:.*libqt6widgets6' <(dpkg-deb -f "$deb") ||
+    fail "Depends lacks the Qt libraries: $(dpkg-deb -f "$deb" Depends)"
+run 120 "resolving the dependencies" apt-get install --simulate --no-install-recommends "$deb"
+
+# The package's files, unpacked into a scratch root.
+target=$scratch/root
+run 60 "unpacking" dpkg-deb -x "$deb" "$target"
+for path in \
+    usr/bin/korvel usr/bin/korvel-sim usr/lib/korvel/korvel usr/lib/korvel/Help.pdf \
+    usr/share/applications/org.example.Korvel.desktop \
+    usr/share/metainfo/org.example.Korvel.metainfo.xml \
+    usr/share/icons/hicolor/256x256/apps/korvel.png \
+    usr/share/man/man1/korvel.1.gz usr/share/man/man1/korvel-sim.1.gz \
+    usr/lib/udev/rules.d/60-korvel-serial.rules \
+    usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz; do
+    [ -e "$target/$path" ] || fail "the package lacks /$path"
+done
+[ -L "$target/usr/bin/korvel" ] || fail "/usr/bin/korvel is not a symlink to the program"
+program=$(readlink -f "$target/usr/bin/korvel")
+[ "$program" = "$target/usr/lib/korvel/korvel" ] || fail "/usr/bin/korvel points to $program"
+# The Help picture opens Help.pdf from the directory of the resolved executable.
+head -c 5 "$(dirname "$program")/Help.pdf" | grep -q '^%PDF-' || fail "Help.pdf beside the program is no PDF"
+file -b "$target/usr/share/icons/hicolor/256x256/apps/korvel.png" | grep -q '256 x 256' ||
+    fail "the icon is not 256x256"
+
+run 60 "validating the desktop entry" desktop-file-validate "$target/usr/share/applications/org.example.Korvel.desktop"
+run 60 "validating the metainfo" appstreamcli validate --no-net \
+    "$target/usr/share/metainfo/org.example.Korvel.metainfo.xml"
+
+# The installed programs start; the demo runs from the menu's command line.
+export QT_QPA_PLATFORM=offscreen
+for program in korvel korvel-sim; do
+    out=$(timeout 30 "$target/usr/bin/$program" --version 2>&1) ||
+        fail "installed $program --version failed: $out"
+    grep -qx "$program $version" <<<"$out" || fail "installed $program --version says '$out', not '$program $version'"
+done
+demo=$(sed -n 's/^Exec=\(korvel --demo\)$/\1/p' "$target/usr/share/applications/org.example.Korvel.desktop")
+[ -n "$demo" ] || fail "the desktop entry has no 'korvel --demo' action"
+run 60 "starting the installed korvel --demo" \
+    "$target/usr/bin/korvel" --demo --screenshot "$scratch/demo.png"
+[ -s "$scratch/demo.png" ] || fail "korvel --demo drew no window"
+
+if $install_on_machine; then
+    sudo_cmd=()
+    if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+    run 600 "installing the package" "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq "$deb"
+    out=$(timeout 30 /usr/bin/korvel --version 2>&1) || fail "/usr/bin/korvel --version failed: $out"
+    grep -qx "korvel $version" <<<"$out" || fail "/usr/bin/korvel --version says '$out'"
+fi
+
+echo "check-package: $(basename "$deb") OK ($(grep -c '^W: ' "$lintian_out" || true) lintian warnings)"
