@@ -70,6 +70,10 @@ struct FramingCase {
     tcflag_t iflag; // within kInputFlow
 };
 
+void PrintTo(const FramingCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class TermiosFramingTest : public ::testing::TestWithParam<FramingCase> {};
 
 TEST_P(TermiosFramingTest, MapsTheControlBlockAndStaysRaw) {
@@ -114,6 +118,10 @@ struct SpeedCase {
     std::uint32_t baudRate;
     speed_t speed;
 };
+
+void PrintTo(const SpeedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SerialDeviceSpeedTest : public ::testing::TestWithParam<SpeedCase> {};
 

@@ -16,6 +16,10 @@ struct PlanCase {
     std::optional<milliseconds> wait;
 };
 
+void PrintTo(const PlanCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PlanReadTest : public ::testing::TestWithParam<PlanCase> {};
 
 TEST_P(PlanReadTest, DecidesWhetherTheReadEndsAndHowLongItMayWait) {

@@ -155,6 +155,10 @@ struct LineEventCase {
     bool readerGoesOn;
 };
 
+void PrintTo(const LineEventCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class CommLineEventTest : public CommFakeTest,
                           public ::testing::WithParamInterface<LineEventCase> {};
 
@@ -166,7 +170,7 @@ TEST_P(CommLineEventTest, PostsInOrderAndEndsTheReaderOnlyWhenItMust) {
     comm.OpenPort();
     if (c.readerGoesOn) {
         ASSERT_TRUE(port.PumpUntil([&] { return !port.log.chunks.empty(); }));
-        EXPECT_FALSE(device->HasPurge(platform::kPurgeRxAbort | platform::kPurgeRxClear));
+        EXPECT_FALSE(device->PurgedWith(platform::kPurgeRxAbort | platform::kPurgeRxClear));
     } else {
         ASSERT_TRUE(device->ReaderEnded());
         EXPECT_EQ(device->steps.size(), 1u); // the read after the event never ran
@@ -218,6 +222,10 @@ struct ReaderEndCase {
     bool eventMaskOk;
     std::size_t hangups;
 };
+
+void PrintTo(const ReaderEndCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class CommReaderEndTest : public CommFakeTest,
                           public ::testing::WithParamInterface<ReaderEndCase> {};

@@ -52,6 +52,12 @@ struct FakeState {
         return WaitFor(
             [this] { return HasPurge(platform::kPurgeTxAbort | platform::kPurgeTxClear); });
     }
+    // For tests on the main thread while the worker threads run.
+    bool PurgedWith(std::uint32_t flags) {
+        std::lock_guard lock(mutex);
+        return HasPurge(flags);
+    }
+    // Callers hold the lock.
     bool HasPurge(std::uint32_t flags) const {
         return std::find(purges.begin(), purges.end(), flags) != purges.end();
     }
