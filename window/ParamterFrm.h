@@ -11,6 +11,9 @@
 // so an exception from it is shown to the user and never reaches the event loop.
 
 #include "protocol/Frame.h"
+#include "protocol/ParameterBlock.h"
+#include "protocol/SaveCommand.h"
+#include "serial/Comm.h"
 #include "window/Picture.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
@@ -28,6 +31,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -207,6 +211,33 @@ public:
     bool deviceFound = false;
     bool firstTick = false;
 
+    // ---- Logger exchanges: discovery (ParamterDiscovery.cpp), read reply
+    // (ParamterReadReply.cpp) and save command (ParamterSave.cpp). bindExchanges()
+    // connects Comm's received data and the clicks of the Read, Save and Back
+    // pictures (both pictures of each pair) to the handlers below.
+
+    // The same window around `comm`, a port component built on this thread (tests
+    // pass one over a fake device); the window owns it for its whole life.
+    TParamter(Services services, std::unique_ptr<serial::TComm> comm, QWidget* parent = nullptr);
+
+    // The one serial port component; never null.
+    std::unique_ptr<serial::TComm> Comm = std::make_unique<serial::TComm>();
+
+    // Replaces `list` with the port names, sorted; a failed listing leaves it as it was.
+    void EnumSerialPorts(std::vector<std::string>& list);
+    // Opens the port at portIndex of portList and sends the read command; does
+    // nothing past the end of the list; failures pass without a message.
+    void PollPort();
+    void tmrReadTimer();
+    void imgReadClick();
+    void imgBackClick();
+    // One received chunk, taken as one whole frame: checked, reported, a read
+    // reply shown in the controls; the port is closed afterwards.
+    void CommReceiveData(serial::TComm& sender, const std::uint8_t* buffer, std::uint16_t length);
+    // Validates the controls, builds the save command in sendBuffer and sends it
+    // to portName.
+    void imgSaveClick();
+
     // ---- Start-up (ParamterShow.cpp).
     void FormCreate();
     // Runs once, on the first show.
@@ -271,6 +302,39 @@ private:
 
     // ParamterShow.cpp
     void centreOnScreen();
+
+    // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
+    // Every exchange opens the port at the logger's line speed with a 200 ms read
+    // interval time-out, so that a reply sent without a pause arrives as one chunk,
+    // and gives the port 100 ms after opening it and after closing it.
+    static constexpr std::uint32_t kLoggerBaudRate = 9600;
+    static constexpr std::uint32_t kLoggerReadIntervalMs = 200;
+    static constexpr int kPortPauseMs = 100;
+    struct ThresholdRow {
+        QCheckBox* check; // null for L1 and H1, which are always on
+        QLineEdit* value;
+        QComboBox* mode;
+        std::array<QComboBox*, 3> delay;     // hours, minutes, seconds
+        void (TParamter::*setEnabled)(bool); // null for L1 and H1
+    };
+    ThresholdRow thresholdRow(protocol::Threshold threshold) const;
+    void bindExchanges();
+    void bindComm();
+    void openForExchange(const std::string& name);
+    void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
+    void rememberAnsweringPort();
+    void showReadReply(const protocol::Block& block);
+    void closeAfterChunk();
+    char separatorByte() const;
+    // The edit a refused save puts the focus on.
+    QLineEdit* fieldEdit(protocol::Field field) const;
+
+    // ParamterChrome.cpp
+    void bindChromeHandlers();
+    bool dragging_ = false;
+    bool systemMoveTried_ = false;
+    QPoint dragPointerStart_;
+    QPoint dragWindowStart_;
 
     bool shown_ = false;
 };

@@ -1,0 +1,534 @@
+// The window's side of the logger exchanges with the port kept out of the way:
+// chunks are handed to CommReceiveData directly, the scan timer is ticked by
+// hand, and the save command is read from sendBuffer.
+#include "WindowFixture.h"
+
+#include "platform/SerialDevice.h"
+#include "protocol/Frame.h"
+#include "serial/QtNotificationSink.h"
+#include "tools/sim/LoggerSimulator.h"
+#include "tools/sim/SimBlock.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <functional>
+#include <initializer_list>
+
+namespace korvel::window::testing_support {
+namespace {
+
+using namespace korvel::protocol;
+using Bytes = std::vector<std::uint8_t>;
+using Prompts = std::vector<std::pair<std::string, QString>>;
+
+void Put(sim::Block& block, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), block.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void PutText(sim::Block& block, std::size_t at, std::string_view text) {
+    std::copy(text.begin(), text.end(), block.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// A logger with a delayed start, a password, and trip text over two lines.
+sim::Block DelayedStartReply() {
+    sim::Block block = sim::DefaultBlock();
+    PutText(block, offset::kSerialNumber, "KV2024007");
+    Put(block, offset::kLogIntervalH, {2, 30, 20});
+    block[offset::kStopMode] = value::kStopByButtonOrSoftware;
+    Put(block, offset::kStartMode, {value::kStartDelayed, 0, 0, 0, 5, 45, 0});
+    block[offset::kProbeMode] = 1;
+    block[offset::kTemperatureUnit] = 1;
+    Put(block, offset::kTimeZoneSign, {1, 5, 30, 1});
+    Put(block, offset::kCalibrationTemperature, {1, 2, 5, 0, 3, 50});
+    Put(block, offset::kPasswordStartup, {1, 'a', 'b', 'c', '1', '2', '3'});
+    std::fill_n(block.begin() + offset::kTripInfo, width::kTripInfo, 0);
+    PutText(block, offset::kTripInfo, "Line one\r\nLine two");
+    return sim::ReadReplyFrom(block);
+}
+
+// Multiple alarm with only humidity L1 among the optional levels; a timed start
+// whose year the list does not offer.
+sim::Block MultipleAlarmReply() {
+    sim::Block block = sim::DefaultBlock();
+    Put(block, offset::kStartMode, {value::kStartTiming, 17, 3, 9, 14, 30, 15});
+    Put(block, offset::kTemperatureL1, {1, 5, 25, 1, 0, 10, 5});
+    Put(block, offset::kTemperatureH1, {0, 30, 0, 0, 1, 2, 3});
+    Put(block, offset::kHumidityL1, {0, 40, 50, 0, 23, 59, 59});
+    return sim::ReadReplyFrom(block);
+}
+
+class ExchangeTest : public WindowTest {
+protected:
+    void deliver(const std::uint8_t* bytes, std::size_t length) {
+        window->guarded([&] {
+            window->CommReceiveData(*window->Comm, bytes, static_cast<std::uint16_t>(length));
+        });
+    }
+    void deliver(const sim::Block& block) { deliver(block.data(), block.size()); }
+    void deliver(const Bytes& bytes) { deliver(bytes.data(), bytes.size()); }
+
+    void save() {
+        window->guarded([&] { window->imgSaveClick(); });
+    }
+
+    static QString listText(const QComboBox* list) { return list->currentText(); }
+};
+
+TEST_F(ExchangeTest, ReadReplyFillsEveryControlAndEndsTheScan) {
+    TParamter& w = show();
+    ports.ports = std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyUSB1"};
+    w.imgReadClick();
+    w.tmrReadTimer();
+    w.tmrReadTimer();
+    ASSERT_TRUE(w.tmrRead->isActive());
+
+    deliver(DelayedStartReply());
+
+    EXPECT_EQ(prompt.shown, (Prompts{{"information", "Read Success"}}));
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_TRUE(w.deviceFound);
+    EXPECT_EQ(w.portName, "/dev/ttyUSB1");
+    EXPECT_EQ(sleeper.sleeps.back(), 100); // the pause after closing the port
+
+    EXPECT_EQ(w.edtSerialNumber->text(), "KV2024007");
+    EXPECT_EQ(listText(w.cbbLogIntervalH), "2");
+    EXPECT_EQ(listText(w.cbbLogIntervalM), "30");
+    EXPECT_EQ(listText(w.cbbLogIntervalS), "20");
+    EXPECT_EQ(listText(w.cbbStopMode), "Stop by Button or Software");
+    EXPECT_EQ(listText(w.cbbStartMode), "Delayed");
+    EXPECT_TRUE(w.cbbStartDelayH->isEnabled());
+    EXPECT_FALSE(w.cbbStartTimeY->isEnabled());
+    EXPECT_EQ(listText(w.cbbStartDelayH), "5");
+    EXPECT_EQ(listText(w.cbbStartDelayM), "45");
+    EXPECT_EQ(listText(w.cbbProbeMode), "External");
+    EXPECT_TRUE(w.rbF->isChecked());
+    EXPECT_EQ(listText(w.cbbTimeZone), "UTC-05:30");
+    EXPECT_EQ(listText(w.cbbCycleSwitch), "Closed");
+    EXPECT_EQ(w.edtCalibrationTemp->text(), "-2.05");
+    EXPECT_EQ(w.edtCalibrationHumidity->text(), "3.50");
+    EXPECT_EQ(listText(w.cbbPasswordStartup), "Enable");
+    EXPECT_TRUE(w.edtPassword->isEnabled());
+    EXPECT_EQ(w.edtPassword->text(), "abc123");
+    EXPECT_EQ(w.mmoTripInfo->toPlainText(), "Line one\nLine two");
+    EXPECT_TRUE(w.rbSingleAlarm->isChecked());
+    EXPECT_FALSE(w.pnlSingleAlarm->isHidden());
+    EXPECT_TRUE(w.pnlMultipleAlarm->isHidden());
+    EXPECT_EQ(w.edtSingleL1->text(), "2.00");
+    EXPECT_EQ(w.edtSingleH1->text(), "8.00");
+}
+
+TEST_F(ExchangeTest, MultipleAlarmReplyFillsThePresentRowsWithTheLocaleSeparator) {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    TParamter& w = show();
+    ASSERT_EQ(w.decimalSeparator, QLatin1Char(','));
+    w.cbbStartTimeY->setCurrentIndex(4);
+
+    deliver(MultipleAlarmReply());
+
+    EXPECT_TRUE(w.rbMultipleAlarm->isChecked());
+    EXPECT_TRUE(w.pnlSingleAlarm->isHidden());
+    EXPECT_FALSE(w.pnlMultipleAlarm->isHidden()); // the radio rule shows it on a change
+    EXPECT_EQ(w.edtTemperatureL1->text(), "-5,25");
+    EXPECT_EQ(listText(w.cbbTemperatureL1), "Cumulative");
+    EXPECT_EQ(listText(w.cbbTemperatureL1M), "10");
+    EXPECT_EQ(w.edtTemperatureH1->text(), "30,00");
+    EXPECT_EQ(listText(w.cbbTemperatureH1S), "3");
+    EXPECT_TRUE(w.chkHumidityL1->isChecked());
+    EXPECT_EQ(w.edtHumidityL1->text(), "40,50");
+    EXPECT_EQ(listText(w.cbbHumidityL1H), "23");
+    for (QCheckBox* off :
+         {w.chkTemperatureL2, w.chkTemperatureH2, w.chkTemperatureH3, w.chkHumidityH1}) {
+        EXPECT_FALSE(off->isChecked()) << off->objectName().toStdString();
+    }
+    EXPECT_FALSE(w.edtTemperatureH3->isEnabled());
+    EXPECT_FALSE(w.edtHumidityH1->isEnabled());
+    EXPECT_TRUE(w.edtHumidityL1->isEnabled());
+    EXPECT_EQ(listText(w.cbbStartMode), "Timing");
+    EXPECT_TRUE(w.cbbStartTimeY->isEnabled());
+    EXPECT_EQ(w.cbbStartTimeY->currentIndex(), -1); // year 2017 is not offered
+    EXPECT_EQ(listText(w.cbbStartTimeD), "9");
+
+    // A second multiple-alarm reply selects the radio already selected: the
+    // panels are hidden and no rule shows them again.
+    deliver(MultipleAlarmReply());
+    EXPECT_TRUE(w.pnlMultipleAlarm->isHidden());
+}
+
+TEST_F(ExchangeTest, ValuesTheListsDoNotOfferLeaveTheControlsAsTheyWere) {
+    TParamter& w = show();
+    w.cbbStopMode->setCurrentIndex(1);
+    w.cbbStartMode->setCurrentIndex(2);
+    w.cbbTimeZone->setCurrentIndex(30);
+    w.edtPassword->setText("keepme");
+    sim::Block block = sim::DefaultBlock();
+    block[offset::kStopMode] = 0x02;
+    block[offset::kStartMode] = 3;
+    Put(block, offset::kTimeZoneSign, {0, 5, 45}); // UTC+05:45
+    block[offset::kPasswordStartup] = 0;
+    block[offset::kAlarmSwitch] = 0;
+    deliver(sim::ReadReplyFrom(block));
+
+    EXPECT_EQ(w.cbbStopMode->currentIndex(), 1);
+    EXPECT_EQ(w.cbbStartMode->currentIndex(), 2);
+    EXPECT_EQ(w.cbbTimeZone->currentIndex(), 30);
+    EXPECT_EQ(w.edtPassword->text(), "keepme");
+    EXPECT_FALSE(w.edtPassword->isEnabled());
+    EXPECT_TRUE(w.rbNoAlarm->isChecked());
+}
+
+Bytes Frame(std::initializer_list<std::uint8_t> body) {
+    Bytes frame = {kHeader0, kHeader1};
+    frame.insert(frame.end(), body.begin(), body.end());
+    frame.push_back(0); // checksum, set below
+    frame.push_back(kTrailer);
+    frame[frame.size() - 2] = FrameChecksum(frame.data(), frame.size() - 3);
+    return frame;
+}
+
+TEST_F(ExchangeTest, EachChunkIsJudgedOnItsOwnBytes) {
+    const sim::Block reply = DelayedStartReply();
+    Bytes badChecksumAck = Frame({command::kSaveAck, 0, 0x15});
+    badChecksumAck[4] ^= 1;
+    Bytes tooLong(reply.begin(), reply.end());
+    tooLong.insert(tooLong.end() - 1, 0x00); // 211 bytes, checksum still right
+    Bytes shortReply(reply.begin(), reply.begin() + 100);
+    shortReply.push_back(0);
+    shortReply.push_back(kTrailer);
+    shortReply[shortReply.size() - 2] = FrameChecksum(shortReply.data(), shortReply.size() - 3);
+    Bytes badHeader(reply.begin(), reply.end());
+    badHeader[1] = 0x56;
+
+    const struct {
+        const char* name;
+        Bytes chunk;
+        Prompts expected;
+    } cases[] = {
+        {"save acknowledgement", Frame({command::kSaveAck, 0}), {{"information", "Save Success"}}},
+        {"acknowledgement with a bad checksum", badChecksumAck, {{"warning", "Data Check Error"}}},
+        {"well-formed frame of another kind", Frame({command::kRead, 1, 0x11}), {}},
+        {"four-byte frame", {0xAA, 0x55, 0x00, 0xAA}, {}},
+        {"read reply with a bad header", badHeader, {{"warning", "Data Check Error"}}},
+        {"read reply longer than the block", tooLong, {{"warning", "Data Check Error"}}},
+        {"read reply shorter than the block", shortReply, {{"warning", "Data Check Error"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TParamter& w = show();
+        const auto bufferBefore = w.receiveBuffer;
+        prompt.shown.clear();
+        sleeper.sleeps.clear();
+
+        deliver(c.chunk);
+
+        EXPECT_EQ(prompt.shown, c.expected);
+        EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
+        EXPECT_EQ(w.edtSerialNumber->text(), "");
+        EXPECT_EQ(w.cbbLogIntervalH->currentIndex(), 0);
+        EXPECT_FALSE(w.deviceFound);
+        if (c.chunk.size() > kFrameSize) {
+            EXPECT_EQ(w.receiveBuffer, bufferBefore);
+        }
+    }
+}
+
+TEST_F(ExchangeTest, ReplyAfterTheScanRanPastTheListCountsOnlyThePortStillOpen) {
+    TParamter& w = show();
+    w.portList = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    w.portIndex = 2;
+
+    // No port is open: the reply is shown, nothing is remembered.
+    deliver(DelayedStartReply());
+    EXPECT_EQ(prompt.shown, (Prompts{{"information", "Read Success"}}));
+    EXPECT_EQ(w.edtSerialNumber->text(), "KV2024007");
+    EXPECT_FALSE(w.deviceFound);
+    EXPECT_EQ(w.portName, "");
+    EXPECT_EQ(w.portIndex, 2);
+
+    // The last entry still open: it is the logger's port.
+    sim::LoggerSimulator logger;
+    w.portList = {"/dev/ttyS0", logger.PortPath()};
+    w.portIndex = 1;
+    w.PollPort();
+    ASSERT_NE(w.Comm->PortHandle(), 0);
+    w.portIndex = 5;
+    deliver(DelayedStartReply());
+    EXPECT_TRUE(w.deviceFound);
+    EXPECT_EQ(w.portIndex, 1);
+    EXPECT_EQ(w.portName, logger.PortPath());
+    EXPECT_EQ(w.Comm->PortHandle(), 0);
+}
+
+// Runs `during` once, while the first information box is open, as the modal
+// loop of a real box would run further received chunks.
+struct ReentrantPrompt final : IPrompt {
+    Prompts shown;
+    std::function<void()> during;
+    void information(const QString& text) override {
+        shown.emplace_back("information", text);
+        if (auto run = std::exchange(during, nullptr)) {
+            run();
+        }
+    }
+    void warning(const QString& text) override { shown.emplace_back("warning", text); }
+    void plain(const QString& text) override { shown.emplace_back("plain", text); }
+    bool confirm(const QString&) override { return true; }
+};
+
+TEST_F(ExchangeTest, ChunkArrivingWhileAPromptIsOpenIsHandledOnItsOwn) {
+    ReentrantPrompt reentrant;
+    clock.now = DefaultNow();
+    TParamter w(Services{ports, reentrant, clock, sleeper, opener});
+    w.show();
+    const sim::Block reply = DelayedStartReply();
+    Bytes garbage(reply.begin(), reply.begin() + 50);
+    reentrant.during = [&] {
+        w.CommReceiveData(*w.Comm, garbage.data(), static_cast<std::uint16_t>(garbage.size()));
+    };
+
+    w.CommReceiveData(*w.Comm, reply.data(), static_cast<std::uint16_t>(reply.size()));
+
+    EXPECT_EQ(reentrant.shown,
+              (Prompts{{"information", "Read Success"}, {"warning", "Data Check Error"}}));
+    EXPECT_EQ(w.edtSerialNumber->text(), "KV2024007");
+    EXPECT_EQ(sleeper.sleeps, (std::vector<int>{100, 100}));
+}
+
+// ---- Discovery.
+
+// A port component whose devices never open: it records which names were tried.
+std::unique_ptr<serial::TComm> RecordingComm(std::vector<std::string>& tried) {
+    return std::make_unique<serial::TComm>(serial::MakeQtNotificationSink,
+                                           [&tried](const std::string& name) {
+                                               tried.push_back(name);
+                                               return platform::OpenResult{};
+                                           });
+}
+
+class DiscoveryTest : public WindowTest {
+protected:
+    TParamter& showWithRecordingComm() {
+        clock.now = DefaultNow();
+        window = std::make_unique<TParamter>(Services{ports, prompt, clock, sleeper, opener},
+                                             RecordingComm(tried));
+        window->show();
+        return *window;
+    }
+    std::vector<std::string> tried;
+};
+
+TEST_F(DiscoveryTest, ReadWithoutPortsSaysSoAndStartsNothing) {
+    TParamter& w = showWithRecordingComm();
+    w.imgReadClick();
+    EXPECT_EQ(prompt.shown, (Prompts{{"warning", "No device detected!"}}));
+    EXPECT_FALSE(w.tmrRead->isActive());
+
+    // A listing that fails keeps the ports of the last one.
+    ports.ports = std::vector<std::string>{"COM3"};
+    w.imgReadClick();
+    ports.ports.reset();
+    w.imgReadClick();
+    EXPECT_EQ(w.portList, std::vector<std::string>{"COM3"});
+}
+
+TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
+    TParamter& w = showWithRecordingComm();
+    ports.ports = std::vector<std::string>{"COM2", "COM10", "COM3"};
+    w.imgReadClick();
+    EXPECT_TRUE(w.tmrRead->isActive());
+    EXPECT_EQ(w.tmrRead->interval(), 3000);
+    EXPECT_TRUE(tried.empty()); // the first poll waits for the first tick
+
+    for (int tick = 0; tick < 5; ++tick) {
+        w.tmrReadTimer();
+    }
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM10", "COM2", "COM3"}));
+    EXPECT_EQ(w.portIndex, 4);
+    EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass silently
+    EXPECT_TRUE(w.tmrRead->isActive());
+
+    // A new Read scans again from the first port of a fresh list.
+    ports.ports = std::vector<std::string>{"COM7"};
+    tried.clear();
+    w.imgReadClick();
+    w.tmrReadTimer();
+    EXPECT_EQ(tried, std::vector<std::string>{"COM7"});
+}
+
+TEST_F(DiscoveryTest, ReadAfterTheLoggerWasFoundPollsTheSamePositionAtOnce) {
+    TParamter& w = showWithRecordingComm();
+    w.deviceFound = true;
+    w.portIndex = 1;
+    ports.ports = std::vector<std::string>{"COM5", "COM4"};
+    w.imgReadClick();
+    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
+    EXPECT_FALSE(w.tmrRead->isActive());
+
+    ports.ports = std::vector<std::string>{"COM4"}; // too short for position 1
+    w.imgReadClick();
+    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
+    TParamter& w = showWithRecordingComm();
+    ports.ports = std::vector<std::string>{"COM1"};
+    w.imgReadClick();
+    w.edtSerialNumber->setText("short");
+    w.guarded([&] { w.imgSaveClick(); });
+    EXPECT_FALSE(w.tmrRead->isActive());
+
+    w.imgReadClick();
+    ASSERT_TRUE(w.tmrRead->isActive());
+    sleeper.sleeps.clear();
+    w.imgBackClick();
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
+    EXPECT_FALSE(w.isVisible());
+}
+
+// ---- Save.
+
+TEST_F(ExchangeTest, SaveWritesTheControlsIntoTheSendBuffer) {
+    TParamter& w = show();
+    // Bytes a save leaves alone keep what an earlier save put there.
+    std::fill_n(w.sendBuffer.begin() + offset::kPassword, width::kPassword, 0x5A);
+    w.edtSerialNumber->setText(QString::fromLatin1("KV\xE9"
+                                                   "000042"));
+    w.cbbLogIntervalH->setCurrentIndex(1);
+    w.cbbLogIntervalM->setCurrentIndex(30);
+    w.cbbStopMode->setCurrentIndex(2);
+    w.cbbStartMode->setCurrentIndex(1);
+    w.cbbStartDelayH->setCurrentIndex(2);
+    w.cbbStartDelayM->setCurrentIndex(15);
+    w.cbbTimeZone->setCurrentIndex(w.cbbTimeZone->findText("UTC-03:30"));
+    w.edtCalibrationTemp->setText("-1.5");
+    w.edtPassword->setText("ignored");
+    w.rbSingleAlarm->setChecked(true);
+    w.edtSingleL1->setText("-0.5");
+    w.edtSingleH1->setText("25.5");
+    w.mmoTripInfo->setPlainText("a\nb");
+
+    save();
+
+    const auto& b = w.sendBuffer;
+    EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{0xAA, 0x55, 0x95, 0xCC}));
+    EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 13),
+              (Bytes{'K', 'V', 0xE9, '0', '0', '0', '0', '4', '2'}));
+    EXPECT_EQ(Bytes(b.begin() + 17, b.begin() + 20), (Bytes{1, 30, 0}));
+    EXPECT_EQ(b[offset::kStopMode], 0x11);
+    EXPECT_EQ(Bytes(b.begin() + 23, b.begin() + 30), (Bytes{1, 0, 0, 0, 2, 15, 0}));
+    EXPECT_EQ(Bytes(b.begin() + 34, b.begin() + 37), (Bytes{1, 3, 30}));
+    EXPECT_EQ(Bytes(b.begin() + 38, b.begin() + 41), (Bytes{1, 1, 50}));
+    EXPECT_EQ(b[offset::kPasswordStartup], 0);
+    EXPECT_EQ(Bytes(b.begin() + 46, b.begin() + 52), Bytes(6, 0x5A));
+    // The system time lists as the window shows them: 7 March 2026, 14:25:36.
+    EXPECT_EQ(Bytes(b.begin() + 52, b.begin() + 58), (Bytes{26, 3, 7, 14, 25, 36}));
+    EXPECT_EQ(Bytes(b.begin() + 58, b.begin() + 63), (Bytes{'a', 0x0D, 0x0A, 'b', 0}));
+    EXPECT_EQ(Bytes(b.begin() + 158, b.begin() + 166), (Bytes{1, 1, 0, 50, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(b.begin() + 173, b.begin() + 180), (Bytes{0, 25, 50, 0, 0, 0, 0}));
+    EXPECT_EQ(b[offset::kHumidityH1], level::kDisabled);
+    EXPECT_EQ(b[offset::kChecksum], FrameChecksum(b.data(), offset::kChecksum - 1));
+    EXPECT_EQ(b[offset::kTrailer], kTrailer);
+
+    // No logger has been found, so there is no port to open.
+    EXPECT_EQ(prompt.shown, (Prompts{{"warning", "Can't Open the Port"}}));
+}
+
+TEST_F(ExchangeTest, MultipleAlarmLevelsAreSavedAsPackedBcd) {
+    TParamter& w = show();
+    deliver(MultipleAlarmReply());
+    w.edtHumidityL1->setText("25.5");
+    w.cbbHumidityL1->setCurrentIndex(0);
+    w.cbbHumidityL1H->setCurrentIndex(0);
+    w.cbbHumidityL1M->setCurrentIndex(10);
+    w.cbbHumidityL1S->setCurrentIndex(5);
+    w.cbbStartTimeY->setCurrentIndex(1); // the reply's year 2017 is not in the list
+    save();
+    const auto& b = w.sendBuffer;
+    EXPECT_EQ(Bytes(b.begin() + offset::kHumidityL1, b.begin() + offset::kHumidityL1 + 7),
+              (Bytes{0x00, 0x25, 0x50, 0x00, 0x00, 0x10, 0x05}));
+    EXPECT_EQ(b[offset::kTemperatureH3], level::kDisabled);
+}
+
+TEST_F(ExchangeTest, RefusedSaveFocusesTheFieldAndSendsNothing) {
+    const struct {
+        const char* name;
+        std::function<void(TParamter&)> enter;
+        QLineEdit* TParamter::*field;
+        QString message;
+    } cases[] = {
+        {"serial number of 8 characters",
+         [](TParamter& w) { w.edtSerialNumber->setText("KV202400"); }, &TParamter::edtSerialNumber,
+         "The Serial Number can not be empty and the Serial Number length is 9"},
+        {"calibration of a lone minus", [](TParamter& w) { w.edtCalibrationTemp->setText(" - "); },
+         &TParamter::edtCalibrationTemp, "The Calibration Temperature can not be empty"},
+        {"single alarm without an upper limit",
+         [](TParamter& w) {
+             w.rbSingleAlarm->setChecked(true);
+             w.edtSingleL1->setText("2");
+         },
+         &TParamter::edtSingleH1, "The Temperature H1 can not be empty"},
+        {"calibration its byte cannot carry",
+         [](TParamter& w) { w.edtCalibrationTemp->setText("256"); }, &TParamter::edtCalibrationTemp,
+         "The Calibration Temperature is out of range"},
+        {"single-alarm limit its byte cannot carry",
+         [](TParamter& w) {
+             w.rbSingleAlarm->setChecked(true);
+             w.edtSingleH1->setText("300");
+             w.edtSingleL1->setText("2");
+         },
+         &TParamter::edtSingleH1, "The Temperature H1 is out of range"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TParamter& w = show();
+        QApplication::setActiveWindow(&w);
+        w.edtSerialNumber->setText("KV2024007");
+        c.enter(w);
+        prompt.shown.clear();
+
+        save();
+
+        EXPECT_EQ(prompt.shown, (Prompts{{"information", c.message}}));
+        // The calibration edits lie out of view and disabled; they cannot take
+        // the focus, and the message alone tells the user.
+        if ((w.*c.field)->isEnabled()) {
+            EXPECT_EQ(QApplication::focusWidget(), w.*c.field);
+        }
+        EXPECT_EQ(w.sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
+    }
+}
+
+TEST_F(ExchangeTest, TextThatIsNoNumberEndsTheSaveThroughTheErrorDisplay) {
+    const struct {
+        const char* name;
+        std::function<void(TParamter&)> enter;
+        QString message;
+    } cases[] = {
+        {"full stop where the locale has a comma",
+         [](TParamter& w) {
+             w.decimalSeparator = QLatin1Char(',');
+             w.edtCalibrationHumidity->setText("1.5");
+         },
+         "'1.5' is not a valid number"},
+        {"list without a selection", [](TParamter& w) { w.cbbLogIntervalH->setCurrentIndex(-1); },
+         "'' is not a valid integer value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TParamter& w = show();
+        w.edtSerialNumber->setText("KV2024007");
+        c.enter(w);
+        prompt.shown.clear();
+
+        save();
+
+        EXPECT_EQ(prompt.shown, (Prompts{{"warning", c.message}}));
+        EXPECT_EQ(w.sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
+        EXPECT_TRUE(sleeper.sleeps.empty());
+    }
+}
+
+} // namespace
+} // namespace korvel::window::testing_support

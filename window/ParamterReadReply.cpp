@@ -1,0 +1,266 @@
+// The logger's replies: every received chunk is checked as one frame; a read
+// reply is decoded by the protocol layer and its values put into the controls.
+#include "window/ParamterFrm.h"
+
+#include "protocol/Numbers.h"
+#include "protocol/ReadReply.h"
+
+#include <algorithm>
+
+namespace korvel::window {
+namespace {
+
+using protocol::Threshold;
+
+enum class ChunkKind { Malformed, ReadReply, SaveAcknowledgement, Other };
+
+// A read reply must fill the whole block: a shorter one that happens to pass the
+// frame check would otherwise be decoded over the bytes of an earlier chunk.
+ChunkKind KindOf(const std::uint8_t* bytes, std::size_t length) {
+    if (!protocol::CheckFrame(bytes, length)) {
+        return ChunkKind::Malformed;
+    }
+    switch (bytes[protocol::offset::kCommand]) {
+    case protocol::command::kReadReply:
+        return length == protocol::kFrameSize ? ChunkKind::ReadReply : ChunkKind::Malformed;
+    case protocol::command::kSaveAck:
+        return ChunkKind::SaveAcknowledgement;
+    default:
+        return ChunkKind::Other;
+    }
+}
+
+QString TripText(const std::string& bytes) {
+    QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+void SelectOptional(QComboBox* list, const std::optional<int>& index) {
+    if (index) {
+        TParamter::SelectListIndex(list, *index);
+    }
+}
+
+// Like a user's click: selecting an unselected radio runs the radio rule, an
+// already selected one runs nothing.
+void Select(QRadioButton* radio) {
+    radio->setChecked(true);
+}
+
+} // namespace
+
+TParamter::ThresholdRow TParamter::thresholdRow(Threshold threshold) const {
+    switch (threshold) {
+    case Threshold::L1:
+        return {nullptr,
+                edtTemperatureL1,
+                cbbTemperatureL1,
+                {cbbTemperatureL1H, cbbTemperatureL1M, cbbTemperatureL1S},
+                nullptr};
+    case Threshold::L2:
+        return {chkTemperatureL2,
+                edtTemperatureL2,
+                cbbTemperatureL2,
+                {cbbTemperatureL2H, cbbTemperatureL2M, cbbTemperatureL2S},
+                &TParamter::SetTemperatureL2Enabled};
+    case Threshold::H1:
+        return {nullptr,
+                edtTemperatureH1,
+                cbbTemperatureH1,
+                {cbbTemperatureH1H, cbbTemperatureH1M, cbbTemperatureH1S},
+                nullptr};
+    case Threshold::H2:
+        return {chkTemperatureH2,
+                edtTemperatureH2,
+                cbbTemperatureH2,
+                {cbbTemperatureH2H, cbbTemperatureH2M, cbbTemperatureH2S},
+                &TParamter::SetTemperatureH2Enabled};
+    case Threshold::H3:
+        return {chkTemperatureH3,
+                edtTemperatureH3,
+                cbbTemperatureH3,
+                {cbbTemperatureH3H, cbbTemperatureH3M, cbbTemperatureH3S},
+                &TParamter::SetTemperatureH3Enabled};
+    case Threshold::HumidityL1:
+        return {chkHumidityL1,
+                edtHumidityL1,
+                cbbHumidityL1,
+                {cbbHumidityL1H, cbbHumidityL1M, cbbHumidityL1S},
+                &TParamter::SetHumidityL1Enabled};
+    case Threshold::HumidityH1:
+        break;
+    }
+    return {chkHumidityH1,
+            edtHumidityH1,
+            cbbHumidityH1,
+            {cbbHumidityH1H, cbbHumidityH1M, cbbHumidityH1S},
+            &TParamter::SetHumidityH1Enabled};
+}
+
+void TParamter::CommReceiveData(serial::TComm&, const std::uint8_t* buffer, std::uint16_t length) {
+    try {
+        handleChunk(buffer, length);
+    } catch (const std::exception& error) {
+        services.prompt.warning(QString::fromUtf8(error.what()));
+    }
+    closeAfterChunk();
+}
+
+void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
+    // A chunk longer than the buffer is no frame of this protocol; it is refused
+    // whole rather than cut, and leaves the buffer as the last chunk left it.
+    if (length > receiveBuffer.size()) {
+        services.prompt.warning(QStringLiteral("Data Check Error"));
+        return;
+    }
+    std::copy_n(buffer, length, receiveBuffer.begin());
+    // The prompts below may run further chunks before they return; each decision
+    // here is taken from this chunk's bytes, before any prompt opens.
+    switch (KindOf(receiveBuffer.data(), length)) {
+    case ChunkKind::Malformed:
+        services.prompt.warning(QStringLiteral("Data Check Error"));
+        return;
+    case ChunkKind::SaveAcknowledgement:
+        services.prompt.information(QStringLiteral("Save Success"));
+        return;
+    case ChunkKind::Other:
+        return;
+    case ChunkKind::ReadReply:
+        break;
+    }
+    const protocol::Block block = receiveBuffer;
+    edtSerialNumber->setText(QString::fromLatin1(
+        reinterpret_cast<const char*>(block.data() + protocol::offset::kSerialNumber),
+        protocol::width::kSerialNumber));
+    tmrRead->stop();
+    rememberAnsweringPort();
+    showReadReply(block);
+    services.prompt.information(QStringLiteral("Read Success"));
+}
+
+void TParamter::rememberAnsweringPort() {
+    // A reply can come after the scan's last tick has moved portIndex past the
+    // end of the list. Only the port polled last is still open and could have
+    // sent it, so the logger counts as found there, on the last entry. Should the
+    // list no longer hold that port (a Read has replaced it since), the reply
+    // is shown but no port is remembered.
+    if (portIndex >= 0 && portIndex < static_cast<int>(portList.size())) {
+        deviceFound = true;
+        portName = portList[static_cast<std::size_t>(portIndex)];
+        return;
+    }
+    if (!portList.empty() && Comm->PortHandle() != 0 && portList.back() == Comm->CommName()) {
+        portIndex = static_cast<int>(portList.size()) - 1;
+        deviceFound = true;
+        portName = portList.back();
+    }
+}
+
+void TParamter::showReadReply(const protocol::Block& block) {
+    const protocol::ReadReply reply = protocol::DecodeReadReply(block);
+    const char separator = separatorByte();
+    const auto tripleText = [separator](const protocol::DecimalTriple& triple) {
+        return QString::fromStdString(protocol::DecimalTripleToText(triple, separator));
+    };
+
+    SelectListIndex(cbbLogIntervalH, reply.logIntervalH);
+    SelectListIndex(cbbLogIntervalM, reply.logIntervalM);
+    SelectListIndex(cbbLogIntervalS, reply.logIntervalS);
+    SelectOptional(cbbStopMode, reply.stopMode);
+
+    if (reply.startMode) {
+        SelectListIndex(cbbStartMode, *reply.startMode);
+        SetStartDelayEnabled(reply.startDelay.has_value());
+        SetStartTimeEnabled(reply.startTime.has_value());
+        if (reply.startDelay) {
+            SelectListIndex(cbbStartDelayH, reply.startDelay->hours);
+            SelectListIndex(cbbStartDelayM, reply.startDelay->minutes);
+        }
+        if (reply.startTime) {
+            const std::array<QComboBox*, 6> lists = {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD,
+                                                     cbbStartTimeH, cbbStartTimeN, cbbStartTimeS};
+            for (std::size_t i = 0; i < lists.size(); ++i) {
+                SelectListIndex(lists[i], (*reply.startTime)[i]);
+            }
+        }
+    }
+
+    SelectOptional(cbbProbeMode, reply.probeMode);
+    if (reply.unit) {
+        Select(*reply.unit == protocol::TemperatureUnit::Celsius ? rbC : rbF);
+    }
+    const int zone = cbbTimeZone->findText(QString::fromStdString(reply.timeZone),
+                                           Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    if (zone >= 0) {
+        cbbTimeZone->setCurrentIndex(zone);
+    }
+    SelectOptional(cbbCycleSwitch, reply.cycleSwitch);
+    edtCalibrationTemp->setText(tripleText(reply.calibrationTemperature));
+    edtCalibrationHumidity->setText(tripleText(reply.calibrationHumidity));
+    SelectOptional(cbbTemporaryPDFStartup, reply.temporaryPdfStartup);
+    if (reply.passwordStartup) {
+        SelectListIndex(cbbPasswordStartup, *reply.passwordStartup);
+        edtPassword->setEnabled(*reply.passwordStartup == 1);
+    }
+    if (reply.password) {
+        edtPassword->setText(QString::fromLatin1(reply.password->data(),
+                                                 static_cast<qsizetype>(reply.password->size())));
+    }
+    mmoTripInfo->setPlainText(TripText(reply.tripInfo));
+
+    // The panels are set before the radio, whose rule runs only when the
+    // selection changes.
+    const protocol::AlarmReading& alarm = reply.alarm;
+    switch (alarm.kind) {
+    case protocol::AlarmChoice::None:
+        pnlSingleAlarm->hide();
+        pnlMultipleAlarm->hide();
+        Select(rbNoAlarm);
+        break;
+    case protocol::AlarmChoice::Single:
+        pnlSingleAlarm->show();
+        pnlMultipleAlarm->hide();
+        Select(rbSingleAlarm);
+        edtSingleL1->setText(tripleText(alarm.singleL1));
+        edtSingleH1->setText(tripleText(alarm.singleH1));
+        break;
+    case protocol::AlarmChoice::Multiple:
+        pnlSingleAlarm->hide();
+        pnlMultipleAlarm->hide();
+        Select(rbMultipleAlarm);
+        for (const Threshold threshold :
+             {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
+              Threshold::HumidityL1, Threshold::HumidityH1}) {
+            const ThresholdRow row = thresholdRow(threshold);
+            const protocol::ThresholdReading& reading = alarm.rows[protocol::Index(threshold)];
+            if (row.check != nullptr && !reading.present) {
+                row.check->setChecked(false);
+                (this->*row.setEnabled)(false);
+                continue;
+            }
+            if (row.check != nullptr) {
+                row.check->setChecked(true);
+            }
+            row.value->setText(tripleText(reading.limit));
+            row.mode->setCurrentIndex(reading.modeIndex == 0 ? 0 : 1);
+            for (std::size_t i = 0; i < row.delay.size(); ++i) {
+                SelectListIndex(row.delay[i], reading.delay[i]);
+            }
+        }
+        break;
+    }
+}
+
+void TParamter::closeAfterChunk() {
+    try {
+        if (Comm->PortHandle() != 0) {
+            Comm->ClosePort();
+        }
+        services.sleeper.sleepMs(kPortPauseMs);
+    } catch (const std::exception& error) {
+        services.prompt.plain(QString::fromUtf8(error.what()));
+    }
+}
+
+} // namespace korvel::window

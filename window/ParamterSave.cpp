@@ -1,0 +1,132 @@
+// Save: the controls' values go to the protocol layer, which validates them and
+// builds the save command; the window shows refusals and sends the frame.
+#include "window/ParamterFrm.h"
+
+#include "protocol/SaveCommand.h"
+
+#include <stdexcept>
+
+namespace korvel::window {
+namespace {
+
+using protocol::Field;
+using protocol::Threshold;
+
+std::string Latin1(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+std::string ListText(const QComboBox* list) {
+    return Latin1(list->currentText());
+}
+
+std::array<std::string, 6> ListTexts(const std::array<QComboBox*, 6>& lists) {
+    std::array<std::string, 6> texts;
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        texts[i] = ListText(lists[i]);
+    }
+    return texts;
+}
+
+std::string TripBytes(const QString& memoText) {
+    QString text = memoText;
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return Latin1(text);
+}
+
+} // namespace
+
+QLineEdit* TParamter::fieldEdit(protocol::Field field) const {
+    switch (field) {
+    case Field::SerialNumber:
+        return edtSerialNumber;
+    case Field::CalibrationTemperature:
+        return edtCalibrationTemp;
+    case Field::CalibrationHumidity:
+        return edtCalibrationHumidity;
+    case Field::Password:
+        return edtPassword;
+    case Field::TemperatureH3:
+        return edtTemperatureH3;
+    case Field::TemperatureH2:
+        return edtTemperatureH2;
+    case Field::TemperatureH1:
+        return edtTemperatureH1;
+    case Field::TemperatureL1:
+        return edtTemperatureL1;
+    case Field::TemperatureL2:
+        return edtTemperatureL2;
+    case Field::HumidityH1:
+        return edtHumidityH1;
+    case Field::HumidityL1:
+        return edtHumidityL1;
+    case Field::SingleH1:
+        return edtSingleH1;
+    case Field::SingleL1:
+        break;
+    }
+    return edtSingleL1;
+}
+
+void TParamter::imgSaveClick() {
+    imgSave0->hide();
+    tmrRead->stop();
+
+    protocol::SaveForm form;
+    form.serialNumber = Latin1(edtSerialNumber->text());
+    form.logIntervalH = ListText(cbbLogIntervalH);
+    form.logIntervalM = ListText(cbbLogIntervalM);
+    form.logIntervalS = ListText(cbbLogIntervalS);
+    form.stopMode = cbbStopMode->currentIndex();
+    form.startMode = cbbStartMode->currentIndex();
+    form.startDelayH = ListText(cbbStartDelayH);
+    form.startDelayM = ListText(cbbStartDelayM);
+    form.startTime = ListTexts(
+        {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD, cbbStartTimeH, cbbStartTimeN, cbbStartTimeS});
+    form.probeMode = cbbProbeMode->currentIndex();
+    form.celsius = rbC->isChecked();
+    form.fahrenheit = rbF->isChecked();
+    form.timeZone = ListText(cbbTimeZone);
+    form.cycleSwitch = cbbCycleSwitch->currentIndex();
+    form.calibrationTemperature = Latin1(edtCalibrationTemp->text());
+    form.calibrationHumidity = Latin1(edtCalibrationHumidity->text());
+    form.temporaryPdfStartup = cbbTemporaryPDFStartup->currentIndex();
+    form.passwordStartup = cbbPasswordStartup->currentIndex();
+    form.password = Latin1(edtPassword->text());
+    form.systemTime = ListTexts({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
+                                 cbbSystemTimeN, cbbSystemTimeS});
+    form.tripInfo = TripBytes(mmoTripInfo->toPlainText());
+    form.alarm = rbMultipleAlarm->isChecked() ? protocol::AlarmChoice::Multiple
+                 : rbSingleAlarm->isChecked() ? protocol::AlarmChoice::Single
+                                              : protocol::AlarmChoice::None;
+    form.singleH1 = Latin1(edtSingleH1->text());
+    form.singleL1 = Latin1(edtSingleL1->text());
+    for (const Threshold threshold :
+         {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
+          Threshold::HumidityL1, Threshold::HumidityH1}) {
+        const ThresholdRow row = thresholdRow(threshold);
+        protocol::ThresholdEntry& entry = form.thresholds[protocol::Index(threshold)];
+        entry.ticked = row.check == nullptr || row.check->isChecked();
+        entry.value = Latin1(row.value->text());
+        entry.modeIndex = row.mode->currentIndex();
+        entry.delay = {ListText(row.delay[0]), ListText(row.delay[1]), ListText(row.delay[2])};
+    }
+
+    const char separator = separatorByte();
+    if (const std::optional<protocol::SaveProblem> problem =
+            protocol::ValidateSave(form, separator)) {
+        fieldEdit(problem->field)->setFocus();
+        services.prompt.information(QString::fromStdString(problem->message));
+        return;
+    }
+    if (const std::optional<protocol::Failure> failure =
+            protocol::EncodeSaveCommand(form, separator, sendBuffer)) {
+        throw std::runtime_error(failure->message);
+    }
+
+    openForExchange(portName);
+    services.sleeper.sleepMs(kPortPauseMs);
+    Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()));
+}
+
+} // namespace korvel::window
