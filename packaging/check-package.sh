@@ -47,8 +47,9 @@ run() {
 
 run 900 "installing build tools" "$root/tools/deps.sh" build package
 
-# Debian's hardening flags (fortify, stack protector, relro), as a Debian
-# build of the package would use them.
+# Debian's hardening flags (fortify, stack protector, relro, bindnow), as a
+# Debian build of the package would use them.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 ldflags=$(dpkg-buildflags --get LDFLAGS)
 run 300 "configuring" cmake -S "$root" -B "$build" -G "Unix Makefiles" \
@@ -59,7 +60,9 @@ rm -f "$build"/korvel_*.deb
 run 900 "packaging" cpack -G DEB --config "$build/CPackConfig.cmake" -B "$build"
 
 debs=("$build"/korvel_*_amd64.deb)
-[ -f "${debs[0]}" ] && [ "${#debs[@]}" -eq 1 ] || fail "cpack made no korvel_<version>_amd64.deb"
+if [ ! -f "${debs[0]}" ] || [ "${#debs[@]}" -ne 1 ]; then
+    fail "cpack made no single korvel_<version>_amd64.deb"
+fi
 deb=${debs[0]}
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(basename "$deb")" = "korvel_${version}_amd64.deb" ] || fail "$(basename "$deb") does not match version $version"
