@@ -7,6 +7,8 @@
 //   ParamterLayout.cpp  creating the controls, their places, fonts and tab order
 //   ParamterShow.cpp    FormCreate, FormShow: start values
 //   ParamterRules.cpp   key filters, alarm/start-mode/password rules, enabling operations
+//   ParamterChrome.cpp  drag, pressed pictures, minimise, quit, about box, help
+//   ParamterClock.cpp   the System Time clock (arithmetic in Clock.h)
 // Handlers run on the window's thread; each bound handler runs inside guarded(),
 // so an exception from it is shown to the user and never reaches the event loop.
 
@@ -242,7 +244,6 @@ public:
     void FormCreate();
     // Runs once, on the first show.
     void FormShow();
-    void tmrSysTimeTimer();
 
     // ---- Field rules (ParamterRules.cpp). A key hook refuses a key by setting it
     // to the null character.
@@ -266,6 +267,26 @@ public:
     void SetTemperatureL2Enabled(bool enabled);
     void SetHumidityH1Enabled(bool enabled);
     void SetHumidityL1Enabled(bool enabled);
+
+    // ---- Chrome and clock (ParamterChrome.cpp, ParamterClock.cpp).
+    // Drag by the bare background: a left press and a move hand the move to the
+    // window manager, or follow the pointer where the platform cannot move.
+    void img1MouseDown(Qt::MouseButton button, QPointF globalPosition);
+    void img1MouseMove(Qt::MouseButtons buttons, QPointF globalPosition);
+    // A press of any button brings the pressed twin to the front; the pair's
+    // click handler hides it again.
+    void imgReadMouseDown();
+    void imgSaveMouseDown();
+    void imgBackMouseDown();
+    void imgMinClick();
+    // Confirms, closes the port (a failure is shown, not fatal), then the window.
+    void imgCloseClick();
+    // A fresh, modal TAboutFrm over the veil imgTran.
+    void imgAboutClick();
+    // Opens Help.pdf next to the executable; nothing when it is missing.
+    void imgHelpClick();
+    // Selects the time in the zone picked in cbbTimeZone in the six System Time lists.
+    void tmrSysTimeTimer();
 
     // Runs a handler body; an exception it throws is shown as a warning prompt
     // with its message, so none crosses Qt's event loop.

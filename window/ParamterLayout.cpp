@@ -357,6 +357,7 @@ TParamter::TParamter(Services services, QWidget* parent)
     createTimers();
     applyTabOrder();
     bindHandlers();
+    bindChromeHandlers();
     bindExchanges();
     FormCreate();
 }

@@ -141,8 +141,4 @@ void TParamter::FormShow() {
     deviceFound = false;
 }
 
-void TParamter::tmrSysTimeTimer() {
-    // The zone-shifted clock is not wired yet; until then the boxes keep the start time.
-}
-
 } // namespace korvel::window

@@ -28,7 +28,7 @@ void TPicture::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         leftPressed_ = true;
     }
-    emit mouseDown(event->button());
+    emit mouseDown(event->button(), event->globalPosition());
 }
 
 void TPicture::mouseReleaseEvent(QMouseEvent* event) {
@@ -42,8 +42,8 @@ void TPicture::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void TPicture::mouseMoveEvent(QMouseEvent*) {
-    emit mouseMoved();
+void TPicture::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(event->buttons(), event->globalPosition());
 }
 
 } // namespace korvel::window

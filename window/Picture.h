@@ -19,10 +19,10 @@ public:
 signals:
     // A left press followed by a left release over the picture.
     void clicked();
-    // Any mouse button pressed over the picture.
-    void mouseDown(Qt::MouseButton button);
+    // Any mouse button pressed over the picture; the position is on the screen.
+    void mouseDown(Qt::MouseButton button, QPointF globalPosition);
     // The mouse moved over the picture, whatever buttons are held.
-    void mouseMoved();
+    void mouseMoved(Qt::MouseButtons buttons, QPointF globalPosition);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,0 +1,78 @@
+// The about box: a fresh modal window per click, shown over the veil.
+#include "WindowFixture.h"
+
+#include "window/AboutUnt.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+namespace korvel::window {
+namespace {
+
+using testing_support::WindowTest;
+
+// Runs `inspect` on the about window once it is open inside its modal loop, so
+// the click that opens it can return. A bound closes any window left open.
+void WhileAboutIsOpen(const std::function<void(TAboutFrm&)>& inspect) {
+    auto* poll = new QTimer();
+    auto* started = new QElapsedTimer();
+    started->start();
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        auto* about = qobject_cast<TAboutFrm*>(QApplication::activeModalWidget());
+        if (about != nullptr && about->isVisible()) {
+            poll->deleteLater();
+            delete started;
+            inspect(*about);
+        } else if (started->elapsed() > 5000) {
+            poll->deleteLater();
+            delete started;
+            ADD_FAILURE() << "no about window opened";
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                modal->close();
+            }
+        }
+    });
+    poll->start(10);
+}
+
+TEST_F(WindowTest, EachAboutClickOpensAFreshModalWindowOverTheVeil) {
+    TParamter& w = show();
+    EXPECT_FALSE(w.imgTran->isVisible());
+
+    QPointer<TAboutFrm> first;
+    for (int round = 0; round < 2; ++round) {
+        bool inspected = false;
+        WhileAboutIsOpen([&](TAboutFrm& about) {
+            inspected = true;
+            EXPECT_EQ(about.parent(), nullptr);
+            EXPECT_TRUE(about.windowFlags() & Qt::FramelessWindowHint);
+            EXPECT_TRUE(about.isModal());
+            EXPECT_EQ(about.size(), QSize(502, 208));
+            EXPECT_LE(
+                (about.frameGeometry().center() - w.frameGeometry().center()).manhattanLength(), 2);
+            EXPECT_EQ(about.lblTemperatureH3->text(), "Software Version: Korvel V3.0");
+            EXPECT_EQ(about.lblTemperatureH3->geometry(), QRect(47, 81, 233, 21));
+            EXPECT_FALSE(about.imgBack->pixmap().isNull());
+            EXPECT_EQ(about.childAt(400, 100), about.imgBack);
+
+            // The veil lies over the whole window, its groups included.
+            EXPECT_TRUE(w.imgTran->isVisible());
+            EXPECT_EQ(w.childAt(10, 10), w.imgTran);
+            EXPECT_EQ(w.childAt(w.grb1->geometry().center()), w.imgTran);
+            first = &about;
+            QTest::mouseClick(about.imgBack, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.imgAbout, Qt::LeftButton);
+        EXPECT_TRUE(inspected);
+        EXPECT_FALSE(w.imgTran->isVisible());
+        // Closed means destroyed: the next click has to make a new window.
+        EXPECT_TRUE(first.isNull());
+    }
+}
+
+} // namespace
+} // namespace korvel::window

@@ -1,0 +1,134 @@
+// The window's chrome: dragging the borderless window by its background, the
+// pressed look of the picture buttons, minimise, quit, the about box and help.
+#include "window/ParamterFrm.h"
+
+#include "window/AboutUnt.h"
+#include "window/Chrome.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QWindow>
+
+namespace korvel::window {
+namespace {
+
+const QString kQuitQuestion = QStringLiteral("Are you sure you want to quit the system?");
+constexpr int kQuitPauseMs = 100;
+
+void BringToFront(TPicture* pressed) {
+    pressed->show();
+    pressed->raise();
+}
+
+} // namespace
+
+QString HelpDocumentPath(const QString& applicationFilePath) {
+    return QDir(QFileInfo(applicationFilePath).absolutePath()).filePath(QStringLiteral("Help.pdf"));
+}
+
+void TParamter::bindChromeHandlers() {
+    connect(img1, &TPicture::mouseDown, this, [this](Qt::MouseButton button, QPointF at) {
+        guarded([&] { img1MouseDown(button, at); });
+    });
+    connect(img1, &TPicture::mouseMoved, this, [this](Qt::MouseButtons buttons, QPointF at) {
+        guarded([&] { img1MouseMove(buttons, at); });
+    });
+    const std::pair<TPicture*, void (TParamter::*)()> handlers[] = {
+        {imgMin, &TParamter::imgMinClick},
+        {imgClose, &TParamter::imgCloseClick},
+        {imgAbout, &TParamter::imgAboutClick},
+        {imgHelp, &TParamter::imgHelpClick},
+    };
+    for (const auto& [picture, handler] : handlers) {
+        connect(picture, &TPicture::clicked, this,
+                [this, handler = handler] { guarded([this, handler] { (this->*handler)(); }); });
+    }
+    const std::pair<TPicture*, void (TParamter::*)()> pressHandlers[] = {
+        {imgRead, &TParamter::imgReadMouseDown},
+        {imgSave, &TParamter::imgSaveMouseDown},
+        {imgBack, &TParamter::imgBackMouseDown},
+    };
+    for (const auto& [picture, handler] : pressHandlers) {
+        connect(picture, &TPicture::mouseDown, this,
+                [this, handler = handler] { guarded([this, handler] { (this->*handler)(); }); });
+    }
+}
+
+void TParamter::img1MouseDown(Qt::MouseButton button, QPointF globalPosition) {
+    dragging_ = button == Qt::LeftButton;
+    systemMoveTried_ = false;
+    dragPointerStart_ = globalPosition.toPoint();
+    dragWindowStart_ = pos();
+}
+
+void TParamter::img1MouseMove(Qt::MouseButtons buttons, QPointF globalPosition) {
+    if (!buttons.testFlag(Qt::LeftButton)) {
+        dragging_ = false;
+        return;
+    }
+    if (!dragging_) {
+        return;
+    }
+    if (!systemMoveTried_) {
+        systemMoveTried_ = true;
+        // The window manager's own move keeps snapping and screen edges right;
+        // it takes the pointer over, so no further moves arrive here.
+        QWindow* handle = windowHandle();
+        if (handle != nullptr && handle->startSystemMove()) {
+            dragging_ = false;
+            return;
+        }
+    }
+    move(dragWindowStart_ + (globalPosition.toPoint() - dragPointerStart_));
+}
+
+void TParamter::imgReadMouseDown() {
+    BringToFront(imgRead0);
+}
+
+void TParamter::imgSaveMouseDown() {
+    BringToFront(imgSave0);
+}
+
+void TParamter::imgBackMouseDown() {
+    BringToFront(imgBack0);
+}
+
+void TParamter::imgMinClick() {
+    showMinimized();
+}
+
+void TParamter::imgCloseClick() {
+    if (!services.prompt.confirm(kQuitQuestion)) {
+        return;
+    }
+    try {
+        if (Comm->PortHandle() != 0) {
+            Comm->ClosePort();
+        }
+        services.sleeper.sleepMs(kQuitPauseMs);
+    } catch (const std::exception& error) {
+        services.prompt.plain(QString::fromUtf8(error.what()));
+    }
+    close();
+}
+
+void TParamter::imgAboutClick() {
+    TAboutFrm about;
+    about.centreOver(*this);
+    imgTran->show();
+    imgTran->raise();
+    about.exec();
+    imgTran->hide();
+}
+
+void TParamter::imgHelpClick() {
+    const QString path = HelpDocumentPath(QCoreApplication::applicationFilePath());
+    // Some desktops answer a missing file with an error box of their own.
+    if (QFileInfo::exists(path)) {
+        services.opener.open(path);
+    }
+}
+
+} // namespace korvel::window
