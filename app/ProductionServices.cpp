@@ -1,5 +1,7 @@
 #include "app/ProductionServices.h"
 
+#include "platform/PortList.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
@@ -20,8 +22,16 @@ void ShowBox(QMessageBox::Icon icon, const QString& text) {
 
 } // namespace
 
-std::optional<std::vector<std::string>> PortLister::listPorts() {
-    return std::vector<std::string>{};
+std::optional<std::vector<std::string>> SystemPortLister::listPorts() {
+    return platform::ListSerialPorts();
+}
+
+FixedPortLister::FixedPortLister(std::vector<std::string> ports) : ports_(std::move(ports)) {
+    platform::SortPortNames(ports_);
+}
+
+std::optional<std::vector<std::string>> FixedPortLister::listPorts() {
+    return ports_;
 }
 
 void MessageBoxPrompt::information(const QString& text) {

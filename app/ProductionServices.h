@@ -1,6 +1,7 @@
 #pragma once
-// The window's services as the running program provides them: Qt message
-// boxes, the system clock and zone, a blocking sleep and the desktop's opener.
+// The window's services as the running program provides them: the port list,
+// Qt message boxes, the system clock and zone, a blocking sleep and the
+// desktop's opener.
 
 #include "window/Services.h"
 
@@ -8,9 +9,21 @@ class QWidget;
 
 namespace korvel::app {
 
-class PortLister final : public window::IPortLister {
+// The serial ports the kernel knows now, read afresh on every Read.
+class SystemPortLister final : public window::IPortLister {
 public:
     std::optional<std::vector<std::string>> listPorts() override;
+};
+
+// Exactly the ports given on the command line (or the demo logger's), sorted
+// like the system's.
+class FixedPortLister final : public window::IPortLister {
+public:
+    explicit FixedPortLister(std::vector<std::string> ports);
+    std::optional<std::vector<std::string>> listPorts() override;
+
+private:
+    std::vector<std::string> ports_;
 };
 
 class MessageBoxPrompt final : public window::IPrompt {

@@ -1,17 +1,25 @@
-// Start-up: creates the application and the parameter window, and runs the
-// event loop until the window closes.
+// Start-up: reads the command line, creates the application, the port lister
+// (the system's, the given ports or the demo logger's) and the parameter window,
+// and runs the event loop until the window closes.
+#include "app/CommandLine.h"
 #include "app/ProductionServices.h"
+#include "tools/sim/LoggerSimulator.h"
 #include "window/Fonts.h"
 #include "window/ParamterFrm.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QFile>
 #include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <exception>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -43,23 +51,61 @@ void ScheduleScreenshot(QWidget& window, const QString& path) {
     });
 }
 
+// Prints what the command line asks for instead of a run; nullopt for a run.
+std::optional<int> Answer(const korvel::app::CommandLine& line) {
+    using korvel::app::Request;
+    switch (line.request) {
+    case Request::Run:
+        return std::nullopt;
+    case Request::Help:
+        std::cout << korvel::app::HelpText();
+        return 0;
+    case Request::Version:
+        std::cout << korvel::app::VersionText() << '\n';
+        return 0;
+    case Request::Invalid:
+        break;
+    }
+    std::cerr << "korvel: " << line.error << '\n' << korvel::app::UsageText();
+    return 2;
+}
+
+// Qt's own options have a single leading dash; everything else is ours to judge
+// before a display is needed.
+bool MayBelongToQt(const korvel::app::CommandLine& line) {
+    const std::string& argument = line.argument;
+    return line.request == korvel::app::Request::Invalid && argument.size() > 1 &&
+           argument[0] == '-' && argument[1] != '-';
+}
+
+std::vector<std::string> Arguments(const QStringList& arguments) {
+    std::vector<std::string> plain;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        plain.push_back(arguments[i].toLocal8Bit().toStdString());
+    }
+    return plain;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // Help, the version and faults need no display; a line with what may be one
+    // of Qt's options (-platform and the like) is read again once Qt has taken them.
+    const korvel::app::CommandLine early = korvel::app::ParseCommandLine(
+        std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
+    if (early.request != korvel::app::Request::Run && !MayBelongToQt(early)) {
+        return *Answer(early);
+    }
+
     KorvelApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
-    QApplication::setApplicationVersion(QStringLiteral("3.0"));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Configures a USB temperature and humidity data logger."));
-    parser.addHelpOption();
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Save a PNG picture of the window to <file> after start-up, then quit."),
-        QStringLiteral("file"));
-    parser.addOption(screenshot);
-    parser.process(app);
+    QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+    const korvel::app::CommandLine line =
+        korvel::app::ParseCommandLine(Arguments(QCoreApplication::arguments()));
+    if (const std::optional<int> exitCode = Answer(line)) {
+        return *exitCode;
+    }
+    const korvel::app::Options& options = line.options;
 
     korvel::window::InstallFontSubstitutes();
     const QString icon = QStringLiteral(":/assets/korvel.png");
@@ -67,16 +113,35 @@ int main(int argc, char** argv) {
         QApplication::setWindowIcon(QIcon(icon));
     }
 
-    korvel::app::PortLister ports;
+    // The demo logger lives longer than the window, which may still hold its port.
+    std::unique_ptr<korvel::sim::LoggerSimulator> demo;
+    std::unique_ptr<korvel::window::IPortLister> ports;
+    if (options.demo) {
+        try {
+            korvel::sim::LoggerSimulator::Options simulated;
+            simulated.pace = true; // as slow as the real line
+            demo = std::make_unique<korvel::sim::LoggerSimulator>(std::move(simulated));
+        } catch (const std::exception& error) {
+            std::cerr << "korvel: cannot start the simulated logger: " << error.what() << '\n';
+            return 1;
+        }
+        ports = std::make_unique<korvel::app::FixedPortLister>(
+            std::vector<std::string>{demo->PortPath()});
+    } else if (!options.ports.empty()) {
+        ports = std::make_unique<korvel::app::FixedPortLister>(options.ports);
+    } else {
+        ports = std::make_unique<korvel::app::SystemPortLister>();
+    }
+
     korvel::app::MessageBoxPrompt prompt;
     korvel::app::SystemClock clock;
     korvel::app::ThreadSleeper sleeper;
     korvel::app::DesktopOpener opener;
-    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener});
+    korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener});
     window.show();
 
-    if (parser.isSet(screenshot)) {
-        ScheduleScreenshot(window, parser.value(screenshot));
+    if (!options.screenshot.empty()) {
+        ScheduleScreenshot(window, QString::fromLocal8Bit(options.screenshot.c_str()));
     }
     return app.exec();
 }

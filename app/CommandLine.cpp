@@ -1,0 +1,105 @@
+#include "app/CommandLine.h"
+
+#include <optional>
+#include <string_view>
+
+namespace korvel::app {
+namespace {
+
+constexpr std::string_view kPort = "--port";
+constexpr std::string_view kScreenshot = "--screenshot";
+
+// The value of `option` at arguments[i], from "--option=VALUE" or the next
+// argument; advances i past what it used. nullopt when arguments[i] is not it.
+std::optional<std::string> TakeValue(const std::vector<std::string>& arguments, std::size_t& i,
+                                     std::string_view option, std::string& error) {
+    const std::string_view argument = arguments[i];
+    if (argument.substr(0, option.size()) != option) {
+        return std::nullopt;
+    }
+    const std::string_view rest = argument.substr(option.size());
+    std::string value;
+    if (rest.empty()) {
+        if (i + 1 >= arguments.size()) {
+            error = "option '" + std::string(option) + "' needs a value";
+            return std::string();
+        }
+        value = arguments[++i];
+    } else if (rest.front() == '=') {
+        value = rest.substr(1);
+    } else {
+        return std::nullopt; // e.g. "--ports"
+    }
+    if (value.empty()) {
+        error = "option '" + std::string(option) + "' needs a value";
+    }
+    return value;
+}
+
+CommandLine Invalid(std::string error, std::string argument) {
+    CommandLine line;
+    line.request = Request::Invalid;
+    line.error = std::move(error);
+    line.argument = std::move(argument);
+    return line;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    // Asking for help or the version is answered even on a line with faults.
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            return CommandLine{Request::Help, {}, {}, {}};
+        }
+        if (argument == "--version" || argument == "-v") {
+            return CommandLine{Request::Version, {}, {}, {}};
+        }
+    }
+    CommandLine line;
+    std::string error;
+    std::string culprit;
+    for (std::size_t i = 0; i < arguments.size() && error.empty(); ++i) {
+        culprit = arguments[i];
+        if (culprit == "--demo") {
+            line.options.demo = true;
+        } else if (auto port = TakeValue(arguments, i, kPort, error)) {
+            line.options.ports.push_back(std::move(*port));
+        } else if (auto file = TakeValue(arguments, i, kScreenshot, error)) {
+            line.options.screenshot = std::move(*file);
+        } else {
+            error = "unknown option '" + culprit + "'";
+        }
+    }
+    if (!error.empty()) {
+        return Invalid(std::move(error), std::move(culprit));
+    }
+    if (line.options.demo && !line.options.ports.empty()) {
+        return Invalid("--demo lists its own port and cannot be combined with --port", "--demo");
+    }
+    return line;
+}
+
+std::string UsageText() {
+    return "usage: korvel [--port PATH]... [--demo] [--screenshot FILE] [--help] [--version]\n"
+           "Try 'korvel --help' for more information.\n";
+}
+
+std::string HelpText() {
+    return "usage: korvel [--port PATH]... [--demo] [--screenshot FILE]\n"
+           "\n"
+           "Reads and writes the settings of a USB temperature and humidity data logger.\n"
+           "\n"
+           "  --port PATH        look for the logger on PATH only; repeat for more ports\n"
+           "                     (default: every serial port of the computer)\n"
+           "  --demo             start a simulated logger and look for it only\n"
+           "  --screenshot FILE  save a picture of the window to FILE, then quit\n"
+           "  -h, --help         show this help and quit\n"
+           "  -v, --version      show the version and quit\n";
+}
+
+std::string VersionText() {
+    return std::string("korvel ") + KORVEL_VERSION;
+}
+
+} // namespace korvel::app
