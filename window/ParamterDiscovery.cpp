@@ -29,6 +29,9 @@ void TParamter::bindExchanges() {
 }
 
 void TParamter::bindComm() {
+    // The logger's frames are binary: XON and XOFF bytes are data, never flow control.
+    Comm->setOutx_XonXoffFlow(false);
+    Comm->setInx_XonXoffFlow(false);
     Comm->OnReceiveData = [this](serial::TComm& sender, const std::uint8_t* buffer,
                                  std::uint16_t length) {
         guarded([&] { CommReceiveData(sender, buffer, length); });
