@@ -1,0 +1,176 @@
+// A thousand exchanges the way the window makes them: open, send the read
+// command, take a reply, close. Run under the sanitizers this finds races and
+// leaks in opening and closing; the test itself checks that every exchange
+// moves exactly its own bytes, that no worker thread outlives its port and that
+// memory stays flat.
+#include "serial/Comm.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "protocol/Frame.h"
+#include "tests/platform/SerialPty.h"
+#include "tests/serial/QueueSink.h"
+
+// Freed blocks wait in AddressSanitizer's quarantine (256 MB by default),
+// which would look like growth; a small one keeps the resident size honest.
+extern "C" const char* __asan_default_options() {
+    return "quarantine_size_mb=4";
+}
+
+namespace korvel::serial {
+namespace {
+
+using korvel::testing::PtyPair;
+using korvel::testing::QueuedComm;
+using namespace std::chrono_literals;
+
+constexpr int kCycles = 1000;
+constexpr int kWarmUpCycles = 100;
+// Short, so that a thousand replies do not wait out the window's 200 ms; the
+// reply still has to arrive as one chunk.
+constexpr std::uint32_t kReadInterval = 10;
+// Resident growth allowed between the warm-up and the end: far above noise,
+// far below what a leaked block per exchange would add up to.
+constexpr long kRssGrowthLimitKiB = 4 * 1024;
+
+std::size_t ThreadCount() {
+    std::size_t count = 0;
+    if (DIR* tasks = ::opendir("/proc/self/task")) {
+        while (const dirent* entry = ::readdir(tasks)) {
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        ::closedir(tasks);
+    }
+    return count;
+}
+
+// A joined thread can stay listed for a moment while the kernel reaps it, and
+// nothing signals the end of that; so the count is given a short while.
+bool ThreadCountSettlesAt(std::size_t expected) {
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (ThreadCount() != expected) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+long ResidentKiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void OpenLikeTheWindow(TComm& comm, const std::string& name) {
+    if (comm.PortHandle() != 0) {
+        comm.ClosePort();
+    }
+    comm.setOutx_XonXoffFlow(false);
+    comm.setInx_XonXoffFlow(false);
+    comm.setCommName(name);
+    comm.setBaudRate(9600);
+    comm.setReadIntervalTimeout(kReadInterval);
+    comm.OpenPort();
+}
+
+// A reply-sized frame that differs from cycle to cycle, so a chunk left over
+// from an earlier exchange cannot pass for this one.
+std::vector<std::uint8_t> ReplyFor(int cycle) {
+    std::vector<std::uint8_t> reply(protocol::kFrameSize);
+    std::iota(reply.begin(), reply.end(), static_cast<std::uint8_t>(cycle));
+    return reply;
+}
+
+const std::vector<std::uint8_t> kReadCommand(protocol::kReadCommand.begin(),
+                                             protocol::kReadCommand.end());
+
+// One exchange; returns what went wrong, or an empty text.
+std::string Exchange(QueuedComm& port, PtyPair& pty, int cycle) {
+    OpenLikeTheWindow(port.comm, pty.slavePath());
+    if (!port.comm.SendData(kReadCommand.data(), kReadCommand.size())) {
+        return "SendData refused";
+    }
+    if (pty.Read(kReadCommand.size(), 5s) != kReadCommand) {
+        return "the read command did not reach the device";
+    }
+    const std::size_t before = port.log.chunks.size();
+    pty.Write(ReplyFor(cycle));
+    if (!port.PumpUntil([&] { return port.log.chunks.size() > before; }, 5s)) {
+        return "no reply within 5 s";
+    }
+    port.sink->PumpPending();
+    if (port.log.chunks.size() != before + 1 || port.log.chunks.back() != ReplyFor(cycle)) {
+        return "the reply arrived split or altered";
+    }
+    port.comm.ClosePort();
+    port.sink->PumpPending();
+    // The log would otherwise grow by a reply per cycle and blur the memory figure.
+    port.log.chunks.clear();
+    return port.comm.PortHandle() == 0 ? "" : "the port is still open";
+}
+
+TEST(CommStress, AThousandExchangesMoveTheirOwnBytesAndLeaveNothingBehind) {
+    PtyPair pty;
+    QueuedComm port;
+    // ThreadSanitizer starts a helper thread with the first thread it sees, so
+    // the count to keep is taken after the first exchange.
+    ASSERT_EQ(Exchange(port, pty, 0), "");
+    const std::size_t threadsBetweenExchanges = ThreadCount();
+    long residentAfterWarmUp = 0;
+
+    for (int cycle = 1; cycle < kCycles; ++cycle) {
+        const std::string failure = Exchange(port, pty, cycle);
+        ASSERT_EQ(failure, "") << "cycle " << cycle;
+        ASSERT_TRUE(ThreadCountSettlesAt(threadsBetweenExchanges))
+            << ThreadCount() << " threads instead of " << threadsBetweenExchanges << " after cycle "
+            << cycle;
+        if (cycle + 1 == kWarmUpCycles) {
+            residentAfterWarmUp = ResidentKiB();
+        }
+    }
+    const long growth = ResidentKiB() - residentAfterWarmUp;
+    std::printf("resident size: %ld KiB after %d exchanges, %+ld KiB over the last %d\n",
+                ResidentKiB(), kCycles, growth, kCycles - kWarmUpCycles);
+    EXPECT_LT(growth, kRssGrowthLimitKiB);
+    EXPECT_EQ(port.log.Count(MessageId::MsgRequestHangup), 0u);
+}
+
+// Destroying an open component closes it, also while a reply is on its way in.
+TEST(CommStress, ComponentsDestroyedWhileBytesArriveEndTheirThreads) {
+    PtyPair pty;
+    { // the first threads of the process, as above
+        QueuedComm warmUp;
+        ASSERT_EQ(Exchange(warmUp, pty, 0), "");
+    }
+    const std::size_t threadsBefore = ThreadCount();
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        {
+            QueuedComm port;
+            OpenLikeTheWindow(port.comm, pty.slavePath());
+            ASSERT_TRUE(port.comm.SendData(kReadCommand.data(), kReadCommand.size()));
+            pty.Write(ReplyFor(cycle));
+            if (cycle % 2 == 0) {
+                port.sink->PumpPending(); // sometimes with a delivery under way
+            }
+        }
+        ASSERT_TRUE(ThreadCountSettlesAt(threadsBefore))
+            << ThreadCount() << " threads instead of " << threadsBefore << " after cycle " << cycle;
+        pty.Read(4096, 1ms); // what the component sent before it closed
+    }
+}
+
+} // namespace
+} // namespace korvel::serial
