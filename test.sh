@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the serial-link tests under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, then the serial-link tests under ThreadSanitizer,
+# then every fuzz target for about a minute (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh build test
@@ -12,3 +13,8 @@ ctest --preset asan
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
+
+tools/deps.sh fuzz
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target fuzz_targets
+tests/fuzz/run.sh build/fuzz 60

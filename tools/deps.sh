@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
-# Usage: tools/deps.sh build|test|screenshot|package ...
+# Usage: tools/deps.sh build|test|screenshot|package|fuzz ...
 
 set -euo pipefail
 
@@ -11,6 +11,7 @@ packages_for() {
     test) echo "libgtest-dev" ;;
     screenshot) echo "xvfb xauth" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
+    fuzz) echo "clang libclang-rt-14-dev" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
     esac
 }
