@@ -1,6 +1,7 @@
 #include "app/ProductionServices.h"
 
 #include "platform/PortList.h"
+#include "window/Clock.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -57,9 +58,7 @@ QDateTime SystemClock::localNow() {
 }
 
 int SystemClock::standardBiasMinutes() {
-    // UTC = local + bias, so the bias is the negated standard offset.
-    const QDateTime now = QDateTime::currentDateTime();
-    return -QTimeZone::systemTimeZone().standardTimeOffset(now) / 60;
+    return window::StandardBiasMinutes(QTimeZone::systemTimeZone(), QDateTime::currentDateTime());
 }
 
 void ThreadSleeper::sleepMs(int milliseconds) {

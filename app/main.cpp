@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
     KorvelApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
+    // Lets docks match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Korvel"));
     const korvel::app::CommandLine line =
         korvel::app::ParseCommandLine(Arguments(QCoreApplication::arguments()));
     if (const std::optional<int> exitCode = Answer(line)) {

@@ -579,6 +579,8 @@ void TParamter::createTimers() {
     tmrRead = new QTimer(this);
     tmrRead->setObjectName(QStringLiteral("tmrRead"));
     tmrRead->setInterval(kReadIntervalMs);
+    // The scan promises one port every 3 s; a coarse timer may fire up to 5 % early.
+    tmrRead->setTimerType(Qt::PreciseTimer);
     tmrSysTime = new QTimer(this);
     tmrSysTime->setObjectName(QStringLiteral("tmrSysTime"));
     tmrSysTime->setInterval(kSysTimeIntervalMs);
