@@ -8,7 +8,7 @@ set -euo pipefail
 packages_for() {
     case "$1" in
     build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2" ;;
-    test) echo "libgtest-dev" ;;
+    test) echo "libgtest-dev libgmock-dev" ;;
     screenshot) echo "xvfb xauth" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
