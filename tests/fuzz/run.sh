@@ -3,6 +3,8 @@
 # from the seeds in corpus/<target>/. Any crash, hang (-timeout), memory blow-up
 # or sanitizer report makes libFuzzer exit non-zero, and so this script.
 # Usage: tests/fuzz/run.sh [build dir, default build/fuzz] [seconds per target, default 60]
+# A failing input is kept as <build>/fuzz-artifacts/<target>-crash-...; run the
+# target on that file alone to reproduce it.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$(cd "${1:-$here/../../build/fuzz}" && pwd)"
