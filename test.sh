@@ -18,3 +18,7 @@ tools/deps.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_targets
 tests/fuzz/run.sh build/fuzz 60
+
+# The Debian package: built, checked with lintian, unpacked into a scratch root
+# and started from there.
+packaging/check-package.sh
