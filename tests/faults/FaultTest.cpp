@@ -34,19 +34,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 const Bytes kReadCommand(protocol::kReadCommand.begin(), protocol::kReadCommand.end());
 
-// Processes events until `condition` holds; false after `timeoutMs`.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
 // Every value the controls hold, by object name. The system-time lists are
 // left out: the clock owns them.
 std::vector<QString> Values(const TParamter& w) {

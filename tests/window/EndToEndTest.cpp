@@ -27,19 +27,6 @@ using namespace korvel::protocol;
 using namespace std::chrono_literals;
 using Prompts = std::vector<std::pair<std::string, QString>>;
 
-// Processes events until `condition` holds or `timeoutMs` passed.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
 bool Shown(const RecordingPrompt& prompt, const char* kind, const char* text) {
     const std::pair<std::string, QString> wanted{kind, QString::fromLatin1(text)};
     return std::find(prompt.shown.begin(), prompt.shown.end(), wanted) != prompt.shown.end();

@@ -4,11 +4,15 @@
 
 #include "window/ParamterFrm.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLocale>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,6 +20,19 @@
 #include <vector>
 
 namespace korvel::window::testing_support {
+
+// Processes events until `condition` holds; false after `timeoutMs`.
+inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
 
 struct RecordingPrompt final : IPrompt {
     std::vector<std::pair<std::string, QString>> shown; // kind, text
