@@ -10,28 +10,17 @@
 
 #include "tests/platform/SerialPty.h"
 #include "tests/serial/QueueSink.h"
+#include "tests/serial/WindowCallingOrder.h"
 
 namespace korvel::serial {
 namespace {
 
+using korvel::testing::OpenLikeTheWindow;
 using korvel::testing::PtyPair;
 using korvel::testing::QueuedComm;
 using std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// The parameter window's calling order before every exchange.
-void OpenLikeTheWindow(TComm& comm, const std::string& name) {
-    if (comm.PortHandle() != 0) {
-        comm.ClosePort();
-    }
-    comm.setOutx_XonXoffFlow(false);
-    comm.setInx_XonXoffFlow(false);
-    comm.setCommName(name);
-    comm.setBaudRate(9600);
-    comm.setReadIntervalTimeout(200);
-    comm.OpenPort();
-}
 
 std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first = 0) {
     std::vector<std::uint8_t> bytes(count);

@@ -19,6 +19,7 @@
 #include "protocol/Frame.h"
 #include "tests/platform/SerialPty.h"
 #include "tests/serial/QueueSink.h"
+#include "tests/serial/WindowCallingOrder.h"
 
 // Freed blocks wait in AddressSanitizer's quarantine (256 MB by default),
 // which would look like growth; a small one keeps the resident size honest.
@@ -29,6 +30,7 @@ extern "C" const char* __asan_default_options() {
 namespace korvel::serial {
 namespace {
 
+using korvel::testing::OpenLikeTheWindow;
 using korvel::testing::PtyPair;
 using korvel::testing::QueuedComm;
 using namespace std::chrono_literals;
@@ -74,18 +76,6 @@ long ResidentKiB() {
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
-void OpenLikeTheWindow(TComm& comm, const std::string& name) {
-    if (comm.PortHandle() != 0) {
-        comm.ClosePort();
-    }
-    comm.setOutx_XonXoffFlow(false);
-    comm.setInx_XonXoffFlow(false);
-    comm.setCommName(name);
-    comm.setBaudRate(9600);
-    comm.setReadIntervalTimeout(kReadInterval);
-    comm.OpenPort();
-}
-
 // A reply-sized frame that differs from cycle to cycle, so a chunk left over
 // from an earlier exchange cannot pass for this one.
 std::vector<std::uint8_t> ReplyFor(int cycle) {
@@ -99,7 +89,7 @@ const std::vector<std::uint8_t> kReadCommand(protocol::kReadCommand.begin(),
 
 // One exchange; returns what went wrong, or an empty text.
 std::string Exchange(QueuedComm& port, PtyPair& pty, int cycle) {
-    OpenLikeTheWindow(port.comm, pty.slavePath());
+    OpenLikeTheWindow(port.comm, pty.slavePath(), kReadInterval);
     if (!port.comm.SendData(kReadCommand.data(), kReadCommand.size())) {
         return "SendData refused";
     }
@@ -159,7 +149,7 @@ TEST(CommStress, ComponentsDestroyedWhileBytesArriveEndTheirThreads) {
     for (int cycle = 0; cycle < 200; ++cycle) {
         {
             QueuedComm port;
-            OpenLikeTheWindow(port.comm, pty.slavePath());
+            OpenLikeTheWindow(port.comm, pty.slavePath(), kReadInterval);
             ASSERT_TRUE(port.comm.SendData(kReadCommand.data(), kReadCommand.size()));
             pty.Write(ReplyFor(cycle));
             if (cycle % 2 == 0) {
