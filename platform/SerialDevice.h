@@ -161,9 +161,17 @@ public:
     virtual WriteResult Write(std::span<const std::uint8_t> bytes, const SerialEvent& stop) = 0;
 };
 
+// The operating system's own account of a failure: its code (errno, or
+// GetLastError() on Windows) and its text, kept for what the user is told.
+struct SystemError {
+    int code = 0;
+    std::string text;
+};
+
 struct OpenResult {
     std::unique_ptr<SerialDevice> device; // null on failure
     SerialError error = SerialError::None;
+    SystemError system; // failure only: what the OS said
 };
 
 // Opens a device by name exclusively, in raw mode with non-blocking I/O: a

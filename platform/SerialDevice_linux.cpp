@@ -381,24 +381,26 @@ std::string SerialDevicePath(const std::string& name) {
 
 OpenResult OpenSerialDevice(const std::string& name) {
     if (name.empty() || (name.front() != '/' && !IsSafeBareName(name))) {
-        return {nullptr, SerialError::NotFound};
+        return {nullptr, SerialError::NotFound, {ENOENT, "not a serial port name"}};
     }
     int fd = ::open(SerialDevicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
         fd = AwayFromStandardStreams(fd);
     }
     if (fd < 0) {
-        return {nullptr, SerialErrorFromErrno(errno)};
+        const int error = errno;
+        return {nullptr, SerialErrorFromErrno(error), SystemErrorFromErrno(error)};
     }
     // flock holds for root too and between two components of one process;
     // TIOCEXCL also keeps out programs that do not lock (but not root).
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         ::close(fd);
-        return {nullptr, error == EWOULDBLOCK ? SerialError::Busy : SerialErrorFromErrno(error)};
+        return {nullptr, error == EWOULDBLOCK ? SerialError::Busy : SerialErrorFromErrno(error),
+                SystemErrorFromErrno(error)};
     }
     const bool exclusive = ::ioctl(fd, TIOCEXCL) == 0;
-    return {std::make_unique<LinuxSerialDevice>(fd, exclusive), SerialError::None};
+    return {std::make_unique<LinuxSerialDevice>(fd, exclusive), SerialError::None, {}};
 }
 
 } // namespace korvel::platform

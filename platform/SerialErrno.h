@@ -7,4 +7,7 @@ namespace korvel::platform {
 
 SerialError SerialErrorFromErrno(int code);
 
+// errno and its text.
+SystemError SystemErrorFromErrno(int code);
+
 } // namespace korvel::platform

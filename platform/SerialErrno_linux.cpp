@@ -1,6 +1,7 @@
 #include "platform/SerialErrno.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace korvel::platform {
 
@@ -33,6 +34,13 @@ SerialError SerialErrorFromErrno(int code) {
     default:
         return SerialError::Other;
     }
+}
+
+SystemError SystemErrorFromErrno(int code) {
+    // strerror_r's GNU form may return a static string instead of filling buf.
+    char buffer[256] = {};
+    const char* text = ::strerror_r(code, buffer, sizeof buffer);
+    return {code, text != nullptr ? text : ""};
 }
 
 } // namespace korvel::platform

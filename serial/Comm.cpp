@@ -34,7 +34,7 @@ void TComm::OpenPort() {
     }
     platform::OpenResult opened = opener_(p_.commName);
     if (!opened.device) {
-        throw ECommsError("Can't Open the Port");
+        throw ECommsError("Can't Open the Port", opened.error, std::move(opened.system));
     }
     if (!opened.device->SetupQueues(kDriverQueueSize, kDriverQueueSize)) {
         throw ECommsError("不能设置通讯缓冲区");

@@ -18,6 +18,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/SerialDevice.h"
 #include "serial/CommSettings.h"
@@ -30,9 +31,21 @@ class SendQueue;
 class TReadThread;
 class TWriteThread;
 
+// what() is the component's fixed message; an open failure also carries the
+// layer's failure value and what the operating system said, so that whoever
+// tells the user can say why (permission denied, busy, gone).
 class ECommsError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ECommsError(const std::string& message,
+                         platform::SerialError error = platform::SerialError::Other,
+                         platform::SystemError system = {})
+        : std::runtime_error(message), error_(error), system_(std::move(system)) {}
+    platform::SerialError Error() const { return error_; }
+    const platform::SystemError& System() const { return system_; }
+
+private:
+    platform::SerialError error_;
+    platform::SystemError system_;
 };
 
 class TComm {

@@ -2,6 +2,7 @@
 // reach the device, line events, partial writes and every failure path.
 #include "serial/Comm.h"
 
+#include <cerrno>
 #include <gtest/gtest.h>
 
 #include "tests/serial/FakeDevice.h"
@@ -123,7 +124,7 @@ TEST_F(CommFakeTest, OpenFailuresLeaveThePortClosedAndReusable) {
     EXPECT_NE(comm.PortHandle(), 0);
 
     QueuedComm refused([](const std::string&) {
-        return platform::OpenResult{nullptr, SerialError::Busy};
+        return platform::OpenResult{nullptr, SerialError::Busy, {EBUSY, "Device or resource busy"}};
     });
     EXPECT_THROW(
         {

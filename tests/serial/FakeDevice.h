@@ -166,8 +166,8 @@ private:
 
 inline auto FakeOpener(std::shared_ptr<FakeState> state) {
     return [state](const std::string&) {
-        return platform::OpenResult{std::make_unique<FakeDevice>(state),
-                                    platform::SerialError::None};
+        return platform::OpenResult{
+            std::make_unique<FakeDevice>(state), platform::SerialError::None, {}};
     };
 }
 
