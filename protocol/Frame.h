@@ -27,8 +27,21 @@ inline constexpr std::uint8_t kSaveAck = 0x15;   // logger to tool: block taken
 // Length byte of the save command: the payload bytes 4..207.
 inline constexpr std::uint8_t kSaveLength = 0xCC;
 
-inline constexpr std::array<std::uint8_t, 7> kReadCommand = {0xAA, 0x55, command::kRead, 0x01, 0x11,
-                                                             0x26, 0xAA};
+// Size of each command's frame. A read reply may arrive shorter; the save
+// acknowledgement's payload is empty and nothing in it is read.
+namespace frame_size {
+inline constexpr std::size_t kRead = 7;
+inline constexpr std::size_t kReadReply = kFrameSize;
+inline constexpr std::size_t kSave = kFrameSize;
+inline constexpr std::size_t kSaveAck = 6;
+} // namespace frame_size
+
+inline constexpr std::array<std::uint8_t, frame_size::kRead> kReadCommand = {
+    0xAA, 0x55, command::kRead, 0x01, 0x11, 0x26, 0xAA};
+
+// What a logger answers to a save command: length 0, checksum 0x15.
+inline constexpr std::array<std::uint8_t, frame_size::kSaveAck> kSaveAcknowledgement = {
+    0xAA, 0x55, command::kSaveAck, 0x00, 0x15, 0xAA};
 
 // Offsets of the envelope and of every field of the parameter block.
 namespace offset {
@@ -114,6 +127,20 @@ inline constexpr std::uint8_t kStartTiming = 2;
 inline constexpr int kYearBase = 2000; // year bytes hold year - 2000
 inline constexpr std::uint8_t kAlarmOff = 0;
 inline constexpr std::uint8_t kAlarmOn = 1;
+// Bytes 31, 33, 37, 44, 45 and a level's +3: 0 names the first choice, 1 the second.
+inline constexpr std::uint8_t kProbeInternal = 0;
+inline constexpr std::uint8_t kProbeExternal = 1;
+inline constexpr std::uint8_t kCelsius = 0;
+inline constexpr std::uint8_t kFahrenheit = 1;
+inline constexpr std::uint8_t kCycleOpened = 0;
+inline constexpr std::uint8_t kCycleClosed = 1;
+inline constexpr std::uint8_t kStartupDisabled = 0; // temporary PDF and password startup
+inline constexpr std::uint8_t kStartupEnabled = 1;
+inline constexpr std::uint8_t kAlarmModeSingle = 0;
+inline constexpr std::uint8_t kAlarmModeCumulative = 1;
+// Sign bytes of the time zone (34) and of a decimal triple.
+inline constexpr std::uint8_t kPlus = 0;
+inline constexpr std::uint8_t kMinus = 1;
 } // namespace value
 
 // True when the first `length` bytes at `bytes` form a well-formed frame: header

@@ -1,4 +1,5 @@
 #include "protocol/Frame.h"
+#include "protocol/LoggerLink.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,8 @@ const FrameCase kFrameCases[] = {
     {"Empty", {}, false},
     {"AckWithBadChecksum", {0xAA, 0x55, 0x15, 0x00, 0x16, 0xAA}, false},
     {"AckWithGoodChecksum", {0xAA, 0x55, 0x15, 0x00, 0x15, 0xAA}, true},
+    {"SaveAcknowledgement", Bytes(kSaveAcknowledgement.begin(), kSaveAcknowledgement.end()),
+     true},
 };
 
 class CheckFrameTest : public testing::TestWithParam<FrameCase> {};
@@ -99,6 +102,12 @@ TEST(FrameLayout, AlarmLevelsTileTheirSpan) {
     }
     EXPECT_EQ(offset::kTripInfo + width::kTripInfo, offset::kAlarmSwitch);
     EXPECT_EQ(offset::kPassword + width::kPassword, offset::kSystemYear);
+}
+
+TEST(LoggerLink, ByteTimeIsTenBitTimesAtTheLineSpeed) {
+    using namespace std::chrono_literals;
+    EXPECT_EQ(link::kBitsPerByte, 10u);
+    EXPECT_EQ(link::kByteTime, 1'041'667ns);
 }
 
 } // namespace

@@ -107,7 +107,8 @@ TEST(LoggerSimulator, KeepsASavedBlockAndReportsItOnTheNextRead) {
 
     const Bytes save = SaveCommandWithTrip('W');
     port.send(save);
-    EXPECT_EQ(port.receive(6, 2s), SaveAcknowledgement());
+    EXPECT_EQ(port.receive(frame_size::kSaveAck, 2s),
+              Bytes(kSaveAcknowledgement.begin(), kSaveAcknowledgement.end()));
     ASSERT_TRUE(sim.WaitForSaves(1, 2s));
     EXPECT_EQ(ToBytes(sim.CurrentBlock()), save);
     ASSERT_EQ(saved.size(), 1u);

@@ -13,9 +13,9 @@ using namespace korvel::protocol;
 std::size_t ExpectedSize(std::uint8_t command) {
     switch (command) {
     case command::kRead:
-        return kReadCommand.size();
+        return frame_size::kRead;
     case command::kSave:
-        return kFrameSize;
+        return frame_size::kSave;
     default:
         return 0;
     }

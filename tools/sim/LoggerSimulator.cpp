@@ -1,6 +1,7 @@
 #include "tools/sim/LoggerSimulator.h"
 
 #include "protocol/Frame.h"
+#include "protocol/LoggerLink.h"
 #include "tools/sim/FrameAssembler.h"
 
 #include <algorithm>
@@ -114,12 +115,6 @@ std::vector<ReplyPart> ShapeReply(Mode mode, const std::vector<std::uint8_t>& re
     }
     }
     return {};
-}
-
-std::vector<std::uint8_t> SaveAcknowledgement() {
-    std::vector<std::uint8_t> ack = {kHeader0, kHeader1, command::kSaveAck, 0x00, 0x00, kTrailer};
-    ack[ack.size() - 2] = FrameChecksum(ack.data(), ack.size() - 3);
-    return ack;
 }
 
 LoggerSimulator::LoggerSimulator(Options options)
@@ -254,7 +249,7 @@ void LoggerSimulator::Handle(const std::vector<std::uint8_t>& frame) {
             onSave_(taken);
         }
         Count(saves_);
-        reply = SaveAcknowledgement();
+        reply.assign(kSaveAcknowledgement.begin(), kSaveAcknowledgement.end());
     }
     Answer(reply);
 }
@@ -283,7 +278,7 @@ bool LoggerSimulator::WritePart(const std::vector<std::uint8_t>& bytes) {
         }
         sent += batch;
         const auto onTheLine =
-            std::chrono::duration_cast<Clock::duration>(kByteTime * static_cast<long long>(sent));
+            std::chrono::duration_cast<Clock::duration>(link::kByteTime * static_cast<long long>(sent));
         if (!SleepUntil(start + onTheLine)) {
             return false;
         }

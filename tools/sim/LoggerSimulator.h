@@ -52,18 +52,12 @@ inline constexpr std::size_t kShortReplySize = 100;
 std::vector<ReplyPart> ShapeReply(Mode mode, const std::vector<std::uint8_t>& reply,
                                   std::uint32_t randomSeed = 0);
 
-// The save acknowledgement: AA 55 15 00 15 AA.
-std::vector<std::uint8_t> SaveAcknowledgement();
-
-// 9600 baud, 8 data bits, no parity, one stop bit: ten bit times a byte.
-inline constexpr std::chrono::nanoseconds kByteTime{1'041'667};
-
 class LoggerSimulator {
 public:
     struct Options {
         Block block = DefaultBlock();
         Mode mode = Mode::Normal;
-        bool pace = false; // send at 9600 baud instead of in one write
+        bool pace = false; // send at the logger's line speed instead of in one write
         std::chrono::milliseconds replyDelay{0};
         // An unfinished frame followed by this much silence is dropped.
         std::chrono::milliseconds frameSilence{500};
