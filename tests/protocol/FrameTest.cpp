@@ -41,8 +41,7 @@ const FrameCase kFrameCases[] = {
     {"Empty", {}, false},
     {"AckWithBadChecksum", {0xAA, 0x55, 0x15, 0x00, 0x16, 0xAA}, false},
     {"AckWithGoodChecksum", {0xAA, 0x55, 0x15, 0x00, 0x15, 0xAA}, true},
-    {"SaveAcknowledgement", Bytes(kSaveAcknowledgement.begin(), kSaveAcknowledgement.end()),
-     true},
+    {"SaveAcknowledgement", Bytes(kSaveAcknowledgement.begin(), kSaveAcknowledgement.end()), true},
 };
 
 class CheckFrameTest : public testing::TestWithParam<FrameCase> {};

@@ -277,8 +277,8 @@ bool LoggerSimulator::WritePart(const std::vector<std::uint8_t>& bytes) {
             return false;
         }
         sent += batch;
-        const auto onTheLine =
-            std::chrono::duration_cast<Clock::duration>(link::kByteTime * static_cast<long long>(sent));
+        const auto onTheLine = std::chrono::duration_cast<Clock::duration>(
+            link::kByteTime * static_cast<long long>(sent));
         if (!SleepUntil(start + onTheLine)) {
             return false;
         }
