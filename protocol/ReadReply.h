@@ -8,6 +8,7 @@
 // An empty optional means the byte held a value the list does not offer, and the
 // control keeps what it showed before.
 
+#include "protocol/LoggerSettings.h"
 #include "protocol/Numbers.h"
 #include "protocol/ParameterBlock.h"
 
@@ -16,8 +17,6 @@
 #include <string>
 
 namespace korvel::protocol {
-
-enum class TemperatureUnit { Celsius, Fahrenheit };
 
 // One row of the multiple-alarm panel.
 struct ThresholdReading {

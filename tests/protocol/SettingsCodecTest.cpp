@@ -1,0 +1,495 @@
+#include "protocol/SettingsCodec.h"
+
+#include "protocol/SaveCommand.h"
+#include "protocol/TimeZone.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <type_traits>
+
+namespace korvel::protocol {
+namespace {
+
+// A byte never becomes a named value by accident.
+static_assert(!std::is_convertible_v<int, Coded<bool>>);
+static_assert(!std::is_convertible_v<std::uint8_t, Coded<StopMode>>);
+static_assert(!std::is_convertible_v<std::uint8_t, TimeZoneSetting>);
+static_assert(std::is_convertible_v<const char*, PasswordSetting>);
+
+const DateTime kClock{2024, 3, 9, 14, 5, 7};
+
+// A previous frame in which every kept byte is recognisable.
+Block patterned() {
+    Block block{};
+    for (std::size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    }
+    return block;
+}
+
+// "offset 23: 01 != 02" for every byte that differs; empty when none does.
+std::string differences(const Block& actual, const Block& expected) {
+    std::string text;
+    char line[48];
+    for (std::size_t i = 0; i < actual.size(); ++i) {
+        if (actual[i] != expected[i]) {
+            std::snprintf(line, sizeof line, "offset %zu: %02X != %02X\n", i, actual[i],
+                          expected[i]);
+            text += line;
+        }
+    }
+    return text;
+}
+
+void put(Block& block, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+    std::copy(bytes.begin(), bytes.end(), block.begin() + at);
+}
+
+LevelSetting level(Decimal limit, AlarmMode mode = AlarmMode::Single, Duration delay = {}) {
+    return AlarmLevel{limit, mode, delay};
+}
+
+std::optional<LevelSetting>& levelOf(LoggerSettings& settings, Threshold threshold) {
+    return settings.alarm.levels[Index(threshold)];
+}
+
+LoggerSettings base() {
+    LoggerSettings settings;
+    settings.serialNumber = "KV2024007";
+    settings.timeZone = 60;
+    settings.logInterval = {0, 15, 0};
+    return settings;
+}
+
+LoggerSettings multipleAlarm() {
+    LoggerSettings settings = base();
+    settings.alarm.kind = AlarmChoice::Multiple;
+    levelOf(settings, Threshold::L1) = level({false, 200}, AlarmMode::Single, {0, 10, 5});
+    levelOf(settings, Threshold::H1) = level({false, 2550}, AlarmMode::Cumulative, {1, 0, 0});
+    levelOf(settings, Threshold::HumidityL1) = level({false, 3000});
+    return settings;
+}
+
+// ---- The same frame as the window's encoder ----
+
+std::string number(unsigned value) {
+    return std::to_string(value);
+}
+
+std::array<std::string, 6> dateTimeTexts(const DateTime& t) {
+    return {std::to_string(t.year), number(t.month),  number(t.day),
+            number(t.hour),         number(t.minute), number(t.second)};
+}
+
+// What the window's controls hold for `settings`: texts, list indices and ticks.
+// Controls that the chosen modes do not use hold texts of their own.
+SaveForm formOf(const LoggerSettings& settings, const DateTime& clock) {
+    SaveForm form;
+    form.serialNumber = settings.serialNumber;
+    form.logIntervalH = number(settings.logInterval.hours);
+    form.logIntervalM = number(settings.logInterval.minutes);
+    form.logIntervalS = number(settings.logInterval.seconds);
+    form.stopMode = static_cast<int>(settings.stopMode.value());
+    form.startMode = static_cast<int>(settings.start.mode.value());
+    form.startDelayH = number(settings.start.delay.hours);
+    form.startDelayM = number(settings.start.delay.minutes);
+    form.startTime = dateTimeTexts(settings.start.at);
+    form.probeMode = static_cast<int>(settings.probeMode.value());
+    form.celsius = settings.temperatureUnit == TemperatureUnit::Celsius;
+    form.fahrenheit = !form.celsius;
+    form.timeZone = TimeZoneText(TimeZoneBytesOf(settings.timeZone.value()));
+    form.cycleSwitch = static_cast<int>(settings.cycleSwitch.value());
+    form.calibrationTemperature = DecimalText(settings.calibration.temperature.value());
+    form.calibrationHumidity = DecimalText(settings.calibration.humidity.value());
+    form.temporaryPdfStartup = settings.temporaryPdf.value() ? 1 : 0;
+    const std::optional<std::string>& password = settings.password.value();
+    form.passwordStartup = password ? 1 : 0;
+    form.password = password.value_or("stale9");
+    form.systemTime = dateTimeTexts(clock);
+    form.tripInfo = settings.tripInformation;
+    form.alarm = settings.alarm.kind;
+    form.singleL1 = DecimalText(settings.alarm.low.value());
+    form.singleH1 = DecimalText(settings.alarm.high.value());
+    const AlarmLevel stale{{false, 750}, AlarmMode::Cumulative, {1, 2, 3}};
+    for (std::size_t i = 0; i < kThresholdCount; ++i) {
+        const std::optional<LevelSetting>& setting = settings.alarm.levels[i];
+        const AlarmLevel& shown = setting ? setting->value() : stale;
+        ThresholdEntry& row = form.thresholds[i];
+        row.ticked = setting.has_value();
+        row.value = DecimalText(shown.limit);
+        row.modeIndex = static_cast<int>(shown.mode);
+        row.delay = {number(shown.delay.hours), number(shown.delay.minutes),
+                     number(shown.delay.seconds)};
+    }
+    return form;
+}
+
+struct FrameCase {
+    const char* name;
+    std::function<LoggerSettings()> settings;
+    bool readsBack; // false where the frame cannot carry the settings
+};
+
+void PrintTo(const FrameCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::function<LoggerSettings()> with(LoggerSettings (*from)(),
+                                     std::function<void(LoggerSettings&)> change) {
+    return [from, change] {
+        LoggerSettings settings = from();
+        change(settings);
+        return settings;
+    };
+}
+
+const FrameCase kFrameCases[] = {
+    {"Base", base, true},
+    {"RightNowWithStaleDelayAndTime",
+     with(base,
+          [](LoggerSettings& s) {
+              s.start.delay = {5, 30};
+              s.start.at = {2025, 6, 7, 8, 9, 10};
+          }),
+     true},
+    {"Delayed",
+     with(base,
+          [](LoggerSettings& s) {
+              s.start.mode = StartMode::Delayed;
+              s.start.delay = {2, 15};
+              s.start.at = {2025, 6, 7, 8, 9, 10};
+          }),
+     true},
+    {"TimingLastListedYear",
+     with(base,
+          [](LoggerSettings& s) {
+              s.start.mode = StartMode::Timing;
+              s.start.delay = {5, 30};
+              s.start.at = {2027, 12, 31, 23, 59, 59};
+          }),
+     true},
+    {"TimingFirstListedYear",
+     with(base,
+          [](LoggerSettings& s) {
+              s.start.mode = StartMode::Timing;
+              s.start.at = {2018, 1, 1, 0, 0, 0};
+          }),
+     true},
+    {"SecondChoices",
+     with(base,
+          [](LoggerSettings& s) {
+              s.stopMode = StopMode::Software;
+              s.probeMode = ProbeMode::External;
+              s.temperatureUnit = TemperatureUnit::Fahrenheit;
+              s.cycleSwitch = CycleSwitch::Closed;
+              s.temporaryPdf = true;
+          }),
+     true},
+    {"StopByButtonOrSoftware",
+     with(base, [](LoggerSettings& s) { s.stopMode = StopMode::ButtonOrSoftware; }), true},
+    {"WestmostZone", with(base, [](LoggerSettings& s) { s.timeZone = -720; }), true},
+    {"EastmostZone", with(base, [](LoggerSettings& s) { s.timeZone = 840; }), true},
+    {"HalfHourBeforeUtc", with(base, [](LoggerSettings& s) { s.timeZone = -30; }), true},
+    {"LongestLogInterval",
+     with(base,
+          [](LoggerSettings& s) {
+              s.logInterval = {23, 60, 50};
+          }),
+     true},
+    {"LargestCalibrations",
+     with(base,
+          [](LoggerSettings& s) {
+              s.calibration.temperature = Decimal{true, 25599};
+              s.calibration.humidity = Decimal{false, 25599};
+          }),
+     true},
+    // Written with sign 0, as the window writes "-0".
+    {"NegativeZeroCalibrations",
+     with(base,
+          [](LoggerSettings& s) {
+              s.calibration.temperature = Decimal{true, 0};
+              s.calibration.humidity = Decimal{true, 0};
+          }),
+     false},
+    {"PasswordOn", with(base, [](LoggerSettings& s) { s.password = "abc123"; }), true},
+    {"TripWithLineBreaksAndLatin1",
+     with(base, [](LoggerSettings& s) { s.tripInformation = "Line one\r\nLine two\r\n\xE9t\xE9"; }),
+     true},
+    {"TripOf100Bytes",
+     with(base, [](LoggerSettings& s) { s.tripInformation = std::string(100, 'x'); }), true},
+    {"SingleAlarm",
+     with(base,
+          [](LoggerSettings& s) {
+              s.alarm.kind = AlarmChoice::Single;
+              s.alarm.low = Decimal{true, 1000};
+              s.alarm.high = Decimal{false, 3005};
+          }),
+     true},
+    {"SingleAlarmLargest",
+     with(base,
+          [](LoggerSettings& s) {
+              s.alarm.kind = AlarmChoice::Single;
+              s.alarm.low = Decimal{true, 25599};
+              s.alarm.high = Decimal{false, 25599};
+          }),
+     true},
+    {"SingleAlarmNegativeZero",
+     with(base,
+          [](LoggerSettings& s) {
+              s.alarm.kind = AlarmChoice::Single;
+              s.alarm.low = Decimal{true, 0};
+          }),
+     false},
+    {"MultipleAlarmSomeLevels", multipleAlarm, true},
+    {"MultipleAlarmEveryLevelLargest",
+     with(multipleAlarm,
+          [](LoggerSettings& s) {
+              for (auto& l : s.alarm.levels) {
+                  l = level({true, 9999}, AlarmMode::Cumulative, {23, 59, 59});
+              }
+              levelOf(s, Threshold::H3) = level({false, 9999}, AlarmMode::Single);
+          }),
+     true},
+    {"MultipleAlarmNegativeZeroLevel",
+     with(multipleAlarm,
+          [](LoggerSettings& s) {
+              levelOf(s, Threshold::L1) = level({true, 0});
+          }),
+     false},
+    // Every optional level off reads back as a single alarm.
+    {"MultipleAlarmRequiredLevelsOnly",
+     with(multipleAlarm, [](LoggerSettings& s) { levelOf(s, Threshold::HumidityL1).reset(); }),
+     false},
+    {"NoAlarmWithStaleLimits",
+     with(multipleAlarm,
+          [](LoggerSettings& s) {
+              s.alarm.kind = AlarmChoice::None;
+              s.alarm.low = Decimal{false, 100};
+          }),
+     true},
+};
+
+class SettingsFrameTest : public testing::TestWithParam<FrameCase> {};
+
+TEST_P(SettingsFrameTest, IsTheFrameTheWindowBuilds) {
+    const LoggerSettings settings = GetParam().settings();
+    Block windowFrame = patterned();
+    ASSERT_EQ(EncodeSaveCommand(formOf(settings, kClock), '.', windowFrame), std::nullopt);
+
+    EXPECT_EQ(differences(EncodeSaveFrame(settings, patterned(), kClock), windowFrame), "");
+}
+
+// What a decoder gives back: the parts that the chosen modes use.
+LoggerSettings usedParts(LoggerSettings settings) {
+    const LoggerSettings defaults;
+    if (settings.start.mode != StartMode::Delayed) {
+        settings.start.delay = defaults.start.delay;
+    }
+    if (settings.start.mode != StartMode::Timing) {
+        settings.start.at = defaults.start.at;
+    }
+    if (settings.alarm.kind != AlarmChoice::Single) {
+        settings.alarm.low = defaults.alarm.low;
+        settings.alarm.high = defaults.alarm.high;
+    }
+    if (settings.alarm.kind != AlarmChoice::Multiple) {
+        settings.alarm.levels = defaults.alarm.levels;
+    }
+    return settings;
+}
+
+std::vector<FrameCase> casesThatReadBack() {
+    std::vector<FrameCase> cases;
+    std::copy_if(std::begin(kFrameCases), std::end(kFrameCases), std::back_inserter(cases),
+                 [](const FrameCase& c) { return c.readsBack; });
+    return cases;
+}
+
+class SettingsReadBackTest : public testing::TestWithParam<FrameCase> {};
+
+TEST_P(SettingsReadBackTest, GivesTheSameSettings) {
+    const LoggerSettings settings = GetParam().settings();
+    const Block frame = EncodeSaveFrame(settings, patterned(), kClock);
+    const LevelCoding coding =
+        settings.alarm.kind == AlarmChoice::Multiple ? LevelCoding::PackedBcd : LevelCoding::Plain;
+    EXPECT_EQ(DecodeSettings(frame, coding), usedParts(settings));
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsFrameTest, testing::ValuesIn(kFrameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Settings, SettingsReadBackTest, testing::ValuesIn(casesThatReadBack()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodeSaveFrame, KeepsThePreviousBytesOfUnusedFields) {
+    const Block previous = patterned();
+    LoggerSettings settings = base(); // start right now, password off, no alarm
+    Block frame = EncodeSaveFrame(settings, previous, kClock);
+    for (std::size_t at : {offset::kStartYear, offset::kStartMonth, offset::kStartDay,
+                           offset::kStartHour, offset::kStartMinute, offset::kStartSecond}) {
+        EXPECT_EQ(frame[at], previous[at]) << at;
+    }
+    for (std::size_t at = offset::kPassword; at < offset::kPassword + width::kPassword; ++at) {
+        EXPECT_EQ(frame[at], previous[at]) << at;
+    }
+    for (std::size_t at = offset::kTemperatureL1; at < offset::kChecksum; ++at) {
+        EXPECT_EQ(frame[at], previous[at]) << at;
+    }
+
+    settings.start.mode = StartMode::Delayed;
+    frame = EncodeSaveFrame(settings, previous, kClock);
+    for (std::size_t at :
+         {offset::kStartYear, offset::kStartMonth, offset::kStartDay, offset::kStartSecond}) {
+        EXPECT_EQ(frame[at], previous[at]) << at;
+    }
+}
+
+TEST(EncodeSaveFrame, WritesTheClockAndTheEnvelope) {
+    const Block frame = EncodeSaveFrame(base(), patterned(), {2031, 12, 30, 23, 58, 57});
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin() + offset::kSystemYear,
+                                        frame.begin() + offset::kTripInfo),
+              (std::vector<std::uint8_t>{31, 12, 30, 23, 58, 57}));
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin(), frame.begin() + offset::kSerialNumber),
+              (std::vector<std::uint8_t>{0xAA, 0x55, 0x95, 0xCC}));
+    EXPECT_TRUE(CheckFrame(frame.data(), frame.size()));
+}
+
+// ---- Multiple-alarm levels: written as packed BCD, read either way ----
+
+TEST(MultipleAlarmLevels, AreWrittenAsPackedBcdAndReadPlainOrAsBcd) {
+    LoggerSettings settings = multipleAlarm();
+    levelOf(settings, Threshold::H2) = level({false, 2550}, AlarmMode::Single, {0, 10, 5});
+    const Block frame = EncodeSaveFrame(settings, patterned(), kClock);
+    const std::size_t at = ThresholdOffset(Threshold::H2);
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin() + at, frame.begin() + at + 7),
+              (std::vector<std::uint8_t>{0x00, 0x25, 0x50, 0x00, 0x00, 0x10, 0x05}));
+
+    const auto& plain = DecodeSettings(frame, LevelCoding::Plain).alarm.levels;
+    EXPECT_EQ(plain[Index(Threshold::H2)], level({false, 3780}, AlarmMode::Single, {0, 16, 5}));
+    const auto& bcd = DecodeSettings(frame, LevelCoding::PackedBcd).alarm.levels;
+    EXPECT_EQ(bcd[Index(Threshold::H2)], level({false, 2550}, AlarmMode::Single, {0, 10, 5}));
+}
+
+// ---- Bytes that name no value survive a read and a save ----
+
+struct ReportedCase {
+    const char* name;
+    LoggerSettings (*from)();
+    std::function<void(Block&)> patch;
+    LevelCoding coding;
+    std::function<bool(const LoggerSettings&)> decoded;
+};
+
+void PrintTo(const ReportedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+LoggerSettings singleAlarm() {
+    LoggerSettings settings = base();
+    settings.alarm.kind = AlarmChoice::Single;
+    settings.alarm.low = Decimal{false, 200};
+    settings.alarm.high = Decimal{false, 800};
+    return settings;
+}
+
+std::function<void(Block&)> bytesAt(std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+    const std::vector<std::uint8_t> copy(bytes);
+    return [at, copy](Block& block) { std::copy(copy.begin(), copy.end(), block.begin() + at); };
+}
+
+const std::size_t kH1 = ThresholdOffset(Threshold::H1);
+
+const ReportedCase kReportedCases[] = {
+    {"StopModeByte5", base, bytesAt(offset::kStopMode, {0x05}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.stopMode == Coded<StopMode>::Unnamed(0x05); }},
+    {"StartModeByte3", base, bytesAt(offset::kStartMode, {3, 30, 12, 31, 23, 59, 58}),
+     LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.start.mode == Coded<StartMode>::Unnamed(3); }},
+    {"ProbeModeByte2", base, bytesAt(offset::kProbeMode, {2}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return !s.probeMode.named(); }},
+    {"UnitByte7", base, bytesAt(offset::kTemperatureUnit, {7}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return !s.temperatureUnit.named(); }},
+    {"CycleSwitchByte9", base, bytesAt(offset::kCycleSwitch, {9}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return !s.cycleSwitch.named(); }},
+    {"TemporaryPdfByte2", base, bytesAt(offset::kTemporaryPdfStartup, {2}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.temporaryPdf == Coded<bool>::Unnamed(2); }},
+    {"PasswordStartupByte2", base,
+     bytesAt(offset::kPasswordStartup, {2, 'q', 'w', 'e', 'r', 't', 'y'}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.password == PasswordSetting::Unnamed(2); }},
+    // Not in the window's list, yet an offset that writes back the same bytes.
+    {"ZoneOfFortyFiveMinutes", base, bytesAt(offset::kTimeZoneSign, {0, 5, 45}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.timeZone == 345; }},
+    {"ZoneMinusZero", base, bytesAt(offset::kTimeZoneSign, {1, 0, 0}), LevelCoding::Plain,
+     [](const LoggerSettings& s) {
+         return s.timeZone == TimeZoneSetting::Unnamed({1, 0, 0});
+     }},
+    {"ZoneOfSeventyFiveMinutes", base, bytesAt(offset::kTimeZoneSign, {0, 5, 75}),
+     LevelCoding::Plain, [](const LoggerSettings& s) { return !s.timeZone.named(); }},
+    {"ZoneSignByte2", base, bytesAt(offset::kTimeZoneSign, {2, 5, 30}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return !s.timeZone.named(); }},
+    {"CalibrationHundredths150", base, bytesAt(offset::kCalibrationTemperature, {0, 25, 150}),
+     LevelCoding::Plain,
+     [](const LoggerSettings& s) {
+         return s.calibration.temperature == DecimalSetting::Unnamed({0, 25, 150});
+     }},
+    {"CalibrationSignByte2", base, bytesAt(offset::kCalibrationHumidity, {2, 1, 0}),
+     LevelCoding::Plain, [](const LoggerSettings& s) { return !s.calibration.humidity.named(); }},
+    {"SerialNumberWithOtherCharacters", base,
+     bytesAt(offset::kSerialNumber, {'a', 'b', '-', 'c', ' ', '1', '2', 0x01, 0xFF}),
+     LevelCoding::Plain,
+     [](const LoggerSettings& s) { return s.serialNumber == "ab-c 12\x01\xFF"; }},
+    {"SingleAlarmHundredths200", singleAlarm, bytesAt(ThresholdOffset(Threshold::L1), {0, 2, 200}),
+     LevelCoding::Plain,
+     [](const LoggerSettings& s) {
+         return s.alarm.low == DecimalSetting::Unnamed({0, 2, 200});
+     }},
+    {"LevelModeByte2", multipleAlarm, bytesAt(kH1 + level::kMode, {2}), LevelCoding::PackedBcd,
+     [](const LoggerSettings& s) { return !s.alarm.levels[Index(Threshold::H1)]->named(); }},
+    {"LevelDelayNotBcd", multipleAlarm, bytesAt(kH1 + level::kDelayMinutes, {0x3C}),
+     LevelCoding::PackedBcd,
+     [](const LoggerSettings& s) { return !s.alarm.levels[Index(Threshold::H1)]->named(); }},
+    {"RequiredLevelSwitchedOff", multipleAlarm, bytesAt(kH1, {0xFF}), LevelCoding::PackedBcd,
+     [](const LoggerSettings& s) { return !s.alarm.levels[Index(Threshold::H1)]->named(); }},
+};
+
+class ReportedBytesTest : public testing::TestWithParam<ReportedCase> {};
+
+TEST_P(ReportedBytesTest, AreSavedBackUnchanged) {
+    const ReportedCase& c = GetParam();
+    Block reply = EncodeSaveFrame(c.from(), Block{}, kClock);
+    c.patch(reply);
+    reply[offset::kChecksum] = FrameChecksum(reply.data(), offset::kChecksum - 1);
+
+    const LoggerSettings decoded = DecodeSettings(reply, c.coding);
+    EXPECT_TRUE(c.decoded(decoded));
+    EXPECT_EQ(differences(EncodeSaveFrame(decoded, reply, kClock), reply), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, ReportedBytesTest, testing::ValuesIn(kReportedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The sign survives the read; the save writes zero with sign 0, as the window does.
+TEST(DecodeSettings, KeepsTheSignOfANegativeZero) {
+    Block reply = EncodeSaveFrame(base(), Block{}, kClock);
+    put(reply, offset::kCalibrationTemperature, {1, 0, 0});
+    const LoggerSettings decoded = DecodeSettings(reply);
+    EXPECT_EQ(decoded.calibration.temperature, (Decimal{true, 0}));
+    EXPECT_EQ(EncodeSaveFrame(decoded, reply, kClock)[offset::kCalibrationTemperature], 0);
+}
+
+TEST(DecodeSettings, LeavesWhatTheModesDoNotUseAtItsDefault) {
+    Block reply = EncodeSaveFrame(multipleAlarm(), Block{}, kClock);
+    put(reply, offset::kStartMode, {value::kStartRightNow, 30, 12, 31, 23, 59, 58});
+    put(reply, offset::kAlarmSwitch, {value::kAlarmOff});
+    const LoggerSettings decoded = DecodeSettings(reply);
+    EXPECT_EQ(decoded.start, Start{});
+    EXPECT_EQ(decoded.alarm, Alarm{});
+}
+
+} // namespace
+} // namespace korvel::protocol
