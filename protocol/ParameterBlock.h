@@ -35,4 +35,7 @@ inline constexpr bool IsOptional(Threshold threshold) {
 // The name the user's messages give the level, e.g. "Temperature H3".
 std::string_view ThresholdName(Threshold threshold);
 
+// The level's key in settings files and their key paths, e.g. "temperature_high_3".
+std::string_view ThresholdKey(Threshold threshold);
+
 } // namespace korvel::protocol

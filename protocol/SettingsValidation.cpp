@@ -1,0 +1,322 @@
+#include "protocol/SettingsValidation.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string_view>
+
+namespace korvel::protocol {
+
+namespace {
+
+constexpr std::size_t kSerialNumberLength = width::kSerialNumber;
+constexpr std::size_t kPasswordLength = width::kPassword;
+constexpr std::size_t kTripInformationMax = width::kTripInfo;
+constexpr std::uint32_t kPlainIntegerMax = kPlainByteMax;
+constexpr std::uint32_t kLevelIntegerMax = kPackedBcdMax;
+constexpr int kZoneHoursMax = 14;
+constexpr int kZoneStepMinutes = 30;
+constexpr int kMinutesPerHour = 60;
+constexpr int kFirstYear = 2000;
+constexpr int kLastYear = 2099;
+constexpr int kLogSecondsStep = 10;
+constexpr int kLogSecondsMax = 50;
+
+bool isLetterOrDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool isLettersAndDigits(std::string_view text, std::size_t length) {
+    if (text.size() != length) {
+        return false;
+    }
+    for (char c : text) {
+        if (!isLetterOrDigit(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string twoDigits(unsigned number) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02u", number);
+    return text;
+}
+
+std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
+    std::string text;
+    char pair[4];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
+        text += i == 0 ? "" : " ";
+        text += pair;
+    }
+    return text;
+}
+
+// The text in quotes, bytes that are not printable ASCII as \xNN.
+std::string quoted(std::string_view text) {
+    std::string shown = "'";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        } else {
+            shown += c;
+        }
+    }
+    shown += '\'';
+    return shown;
+}
+
+std::string durationText(const Duration& d) {
+    return twoDigits(d.hours) + ":" + twoDigits(d.minutes) + ":" + twoDigits(d.seconds);
+}
+
+std::string dateTimeText(const DateTime& t) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
+std::string zoneText(int minutesEastOfUtc) {
+    const int magnitude = std::abs(minutesEastOfUtc);
+    std::string text = minutesEastOfUtc < 0 ? "UTC-" : "UTC+";
+    text += twoDigits(static_cast<unsigned>(magnitude / kMinutesPerHour));
+    text += ":";
+    text += twoDigits(static_cast<unsigned>(magnitude % kMinutesPerHour));
+    return text;
+}
+
+std::string joinKey(std::string_view parent, std::string_view child) {
+    std::string key(parent);
+    key += '.';
+    key.append(child);
+    return key;
+}
+
+std::vector<std::uint8_t> bytesOf(const DecimalTriple& triple) {
+    return {triple.sign, triple.integer, triple.hundredths};
+}
+std::vector<std::uint8_t> bytesOf(const TimeZoneBytes& zone) {
+    return {zone.sign, zone.hours, zone.minutes};
+}
+std::vector<std::uint8_t> bytesOf(const LevelBytes& level) {
+    return {level.begin(), level.end()};
+}
+
+std::string unknownCode(std::uint8_t code) {
+    return "unknown code " + std::to_string(code) + " (accepted only as the logger holds it)";
+}
+
+std::string unknownBytes(const std::vector<std::uint8_t>& bytes) {
+    return "unknown bytes " + hexBytes(bytes.data(), bytes.size()) +
+           " (accepted only as the logger holds them)";
+}
+
+std::string outOfRange(const Decimal& number, std::uint32_t integerMax) {
+    const std::string bound = number.negative ? "at least -" : "at most ";
+    return DecimalText(number) + " is out of range (" + bound + std::to_string(integerMax) + ")";
+}
+
+// Collects the problems, knowing the settings read from the logger, if any.
+class Checker {
+public:
+    explicit Checker(const LoggerSettings* reported) : reported_(reported) {}
+
+    // True when the logger reported exactly `value` for the setting `of` picks.
+    template <typename T, typename Of> bool held(const T& value, Of of) const {
+        return reported_ != nullptr && std::invoke(of, *reported_) == value;
+    }
+
+    const LoggerSettings* reported() const { return reported_; }
+
+    void add(std::string key, std::string message) {
+        problems_.push_back({std::move(key), std::move(message)});
+    }
+
+    // A choice, where every named value is acceptable.
+    template <typename T, typename Of>
+    void choice(std::string key, const Coded<T>& setting, Of of) {
+        if (!setting.named() && !held(setting, of)) {
+            add(std::move(key), unknownCode(*setting.unnamed()));
+        }
+    }
+
+    template <typename Of>
+    void decimal(std::string key, const DecimalSetting& setting, std::uint32_t integerMax, Of of) {
+        if (held(setting, of)) {
+            return;
+        }
+        if (!setting.named()) {
+            add(std::move(key), unknownBytes(bytesOf(*setting.unnamed())));
+        } else if (setting.value().integerPart() > integerMax) {
+            add(std::move(key), outOfRange(setting.value(), integerMax));
+        }
+    }
+
+    std::vector<SettingsProblem> take() { return std::move(problems_); }
+
+private:
+    const LoggerSettings* reported_;
+    std::vector<SettingsProblem> problems_;
+};
+
+void checkTimeZone(Checker& check, const TimeZoneSetting& zone) {
+    if (check.held(zone, &LoggerSettings::timeZone)) {
+        return;
+    }
+    if (!zone.named()) {
+        check.add("time_zone", unknownBytes(bytesOf(*zone.unnamed())));
+        return;
+    }
+    const int minutes = zone.value();
+    if (std::abs(minutes) > kZoneHoursMax * kMinutesPerHour || minutes % kZoneStepMinutes != 0) {
+        check.add("time_zone",
+                  zoneText(minutes) + " is out of range (hours 00-14, minutes 00 or 30)");
+    }
+}
+
+void checkLogInterval(Checker& check, const Duration& interval) {
+    const bool fits = interval.hours <= 23 && interval.minutes <= 60 &&
+                      interval.seconds % kLogSecondsStep == 0 && interval.seconds <= kLogSecondsMax;
+    if (!fits && !check.held(interval, &LoggerSettings::logInterval)) {
+        check.add("log_interval", durationText(interval) +
+                                      " is out of range (hours 0-23, minutes 0-60, seconds 0, "
+                                      "10, 20, 30, 40 or 50)");
+    }
+}
+
+bool isClockTime(std::uint8_t hours, std::uint8_t minutes, std::uint8_t seconds = 0) {
+    return hours <= 23 && minutes <= 59 && seconds <= 59;
+}
+
+void checkStart(Checker& check, const Start& start) {
+    check.choice("start.mode", start.mode, [](const LoggerSettings& s) { return s.start.mode; });
+    if (start.mode == StartMode::Delayed) {
+        const StartDelay& delay = start.delay;
+        if (!isClockTime(delay.hours, delay.minutes) &&
+            !check.held(delay, [](const LoggerSettings& s) { return s.start.delay; })) {
+            check.add("start.delay", twoDigits(delay.hours) + ":" + twoDigits(delay.minutes) +
+                                         " is out of range (hours 0-23, minutes 0-59)");
+        }
+    }
+    if (start.mode == StartMode::Timing) {
+        const DateTime& at = start.at;
+        const bool fits = at.year >= kFirstYear && at.year <= kLastYear && at.month >= 1 &&
+                          at.month <= 12 && at.day >= 1 && at.day <= 31 &&
+                          isClockTime(at.hour, at.minute, at.second);
+        if (!fits && !check.held(at, [](const LoggerSettings& s) { return s.start.at; })) {
+            check.add("start.at", dateTimeText(at) +
+                                      " is out of range (years 2000-2099, months 1-12, days "
+                                      "1-31, hours 0-23, minutes and seconds 0-59)");
+        }
+    }
+}
+
+void checkPassword(Checker& check, const PasswordSetting& password) {
+    if (check.held(password, &LoggerSettings::password)) {
+        return;
+    }
+    if (!password.named()) {
+        check.add("password", unknownCode(*password.unnamed()));
+    } else if (const auto& text = password.value();
+               text && !isLettersAndDigits(*text, kPasswordLength)) {
+        check.add("password", quoted(*text) + " is not 6 letters or digits");
+    }
+}
+
+void checkTripInformation(Checker& check, const std::string& trip) {
+    if (trip.size() > kTripInformationMax) {
+        check.add("trip_information",
+                  std::to_string(trip.size()) + " bytes is too long (at most 100)");
+    } else if (trip.find('\0') != std::string::npos) {
+        check.add("trip_information", "a zero byte would end the text there");
+    }
+}
+
+void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting) {
+    const std::string key = joinKey("alarm.levels", ThresholdKey(threshold));
+    const LoggerSettings* reported = check.reported();
+    const std::optional<LevelSetting>* reportedLevel =
+        reported != nullptr ? &reported->alarm.levels[Index(threshold)] : nullptr;
+    if (reportedLevel != nullptr && *reportedLevel == setting) {
+        return;
+    }
+    if (!setting.named()) {
+        check.add(key, unknownBytes(bytesOf(*setting.unnamed())));
+        return;
+    }
+    // Each part is also accepted alone when the logger reported it for this level.
+    const AlarmLevel* held =
+        reportedLevel != nullptr && *reportedLevel ? (*reportedLevel)->get() : nullptr;
+    const AlarmLevel& level = setting.value();
+    if (level.limit.integerPart() > kLevelIntegerMax && !(held && held->limit == level.limit)) {
+        check.add(joinKey(key, "limit"), outOfRange(level.limit, kLevelIntegerMax));
+    }
+    const Duration& delay = level.delay;
+    if (!isClockTime(delay.hours, delay.minutes, delay.seconds) &&
+        !(held && held->delay == delay)) {
+        check.add(joinKey(key, "delay"), durationText(delay) +
+                                             " is out of range (hours 0-23, minutes and "
+                                             "seconds 0-59)");
+    }
+}
+
+void checkAlarm(Checker& check, const Alarm& alarm) {
+    if (alarm.kind == AlarmChoice::Single) {
+        check.decimal("alarm.low", alarm.low, kPlainIntegerMax,
+                      [](const LoggerSettings& s) { return s.alarm.low; });
+        check.decimal("alarm.high", alarm.high, kPlainIntegerMax,
+                      [](const LoggerSettings& s) { return s.alarm.high; });
+    }
+    if (alarm.kind != AlarmChoice::Multiple) {
+        return;
+    }
+    for (std::size_t i = 0; i < kThresholdCount; ++i) {
+        const auto threshold = static_cast<Threshold>(i);
+        if (alarm.levels[i]) {
+            checkLevel(check, threshold, *alarm.levels[i]);
+        } else if (!IsOptional(threshold)) {
+            check.add(joinKey("alarm.levels", ThresholdKey(threshold)),
+                      "required with a multiple alarm");
+        }
+    }
+}
+
+} // namespace
+
+std::string SettingsProblem::Text() const {
+    return key + ": " + message;
+}
+
+std::vector<SettingsProblem> ValidateSettings(const LoggerSettings& settings,
+                                              const LoggerSettings* reported) {
+    Checker check(reported);
+    if (!isLettersAndDigits(settings.serialNumber, kSerialNumberLength) &&
+        !check.held(settings.serialNumber, &LoggerSettings::serialNumber)) {
+        check.add("serial_number", quoted(settings.serialNumber) + " is not 9 letters or digits");
+    }
+    check.choice("temperature_unit", settings.temperatureUnit, &LoggerSettings::temperatureUnit);
+    checkTimeZone(check, settings.timeZone);
+    checkLogInterval(check, settings.logInterval);
+    checkStart(check, settings.start);
+    check.choice("stop_mode", settings.stopMode, &LoggerSettings::stopMode);
+    check.choice("probe_mode", settings.probeMode, &LoggerSettings::probeMode);
+    check.choice("cycle_switch", settings.cycleSwitch, &LoggerSettings::cycleSwitch);
+    check.decimal("calibration.temperature", settings.calibration.temperature, kPlainIntegerMax,
+                  [](const LoggerSettings& s) { return s.calibration.temperature; });
+    check.decimal("calibration.humidity", settings.calibration.humidity, kPlainIntegerMax,
+                  [](const LoggerSettings& s) { return s.calibration.humidity; });
+    check.choice("temporary_pdf", settings.temporaryPdf, &LoggerSettings::temporaryPdf);
+    checkPassword(check, settings.password);
+    checkTripInformation(check, settings.tripInformation);
+    checkAlarm(check, settings.alarm);
+    return check.take();
+}
+
+} // namespace korvel::protocol

@@ -1,0 +1,40 @@
+#pragma once
+// The ranges the logger takes, checked on LoggerSettings before anything is
+// encoded. Problems name the setting by its key path in settings files.
+
+#include "protocol/LoggerSettings.h"
+
+#include <string>
+#include <vector>
+
+namespace korvel::protocol {
+
+struct SettingsProblem {
+    std::string key;     // e.g. "alarm.levels.temperature_high_2.limit"
+    std::string message; // the value and the allowed range: "300 is out of range (at most 99)"
+
+    // "<key>: <message>"
+    std::string Text() const;
+    friend bool operator==(const SettingsProblem&, const SettingsProblem&) = default;
+};
+
+// Every setting that the logger does not take, in the order of the settings
+// file; empty when all are acceptable. Settings that the chosen modes leave
+// unused are not checked (the start delay unless Delayed, the password while
+// password startup is off, the alarm parts of other alarm kinds).
+//
+// The ranges: serial number 9 letters or digits; log interval hours 0-23,
+// minutes 0-60, seconds a multiple of 10 up to 50; start delay 23:59; start time
+// in the years 2000-2099; time zone hours 0-14 with minutes 0 or 30;
+// calibrations and single-alarm limits with an integer part of at most 255, a
+// multiple-alarm limit at most 99 (packed BCD); alarm delays 23:59:59; password
+// 6 letters or digits; trip information at most 100 bytes with no zero byte;
+// with a multiple alarm, levels L1 and H1 on.
+//
+// A value outside these, or an unnamed one, is accepted when it equals the same
+// setting in `reported` (the settings read from the logger), so that what a
+// logger reported can be saved back unchanged.
+std::vector<SettingsProblem> ValidateSettings(const LoggerSettings& settings,
+                                              const LoggerSettings* reported = nullptr);
+
+} // namespace korvel::protocol
