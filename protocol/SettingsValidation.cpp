@@ -19,6 +19,11 @@ constexpr int kZoneStepMinutes = 30;
 constexpr int kMinutesPerHour = 60;
 constexpr int kFirstYear = 2000;
 constexpr int kLastYear = 2099;
+constexpr int kLastMonth = 12;
+constexpr int kLastDay = 31; // in every month, as the window's lists offer
+constexpr int kLastHour = 23;
+constexpr int kLastMinute = 59; // also the last second
+constexpr int kLogMinutesMax = 60;
 constexpr int kLogSecondsStep = 10;
 constexpr int kLogSecondsMax = 50;
 
@@ -182,7 +187,7 @@ void checkTimeZone(Checker& check, const TimeZoneSetting& zone) {
 }
 
 void checkLogInterval(Checker& check, const Duration& interval) {
-    const bool fits = interval.hours <= 23 && interval.minutes <= 60 &&
+    const bool fits = interval.hours <= kLastHour && interval.minutes <= kLogMinutesMax &&
                       interval.seconds % kLogSecondsStep == 0 && interval.seconds <= kLogSecondsMax;
     if (!fits && !check.held(interval, &LoggerSettings::logInterval)) {
         check.add("log_interval", durationText(interval) +
@@ -192,7 +197,7 @@ void checkLogInterval(Checker& check, const Duration& interval) {
 }
 
 bool isClockTime(std::uint8_t hours, std::uint8_t minutes, std::uint8_t seconds = 0) {
-    return hours <= 23 && minutes <= 59 && seconds <= 59;
+    return hours <= kLastHour && minutes <= kLastMinute && seconds <= kLastMinute;
 }
 
 void checkStart(Checker& check, const Start& start) {
@@ -208,7 +213,7 @@ void checkStart(Checker& check, const Start& start) {
     if (start.mode == StartMode::Timing) {
         const DateTime& at = start.at;
         const bool fits = at.year >= kFirstYear && at.year <= kLastYear && at.month >= 1 &&
-                          at.month <= 12 && at.day >= 1 && at.day <= 31 &&
+                          at.month <= kLastMonth && at.day >= 1 && at.day <= kLastDay &&
                           isClockTime(at.hour, at.minute, at.second);
         if (!fits && !check.held(at, [](const LoggerSettings& s) { return s.start.at; })) {
             check.add("start.at", dateTimeText(at) +
