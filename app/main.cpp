@@ -101,7 +101,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));
     // Lets docks match the window to the installed menu entry and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Korvel"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(KORVEL_APP_ID));
     const korvel::app::CommandLine line =
         korvel::app::ParseCommandLine(Arguments(QCoreApplication::arguments()));
     if (const std::optional<int> exitCode = Answer(line)) {

@@ -3,6 +3,8 @@
 // File names match the picture controls: img1, imgRead/imgRead0, imgSave/imgSave0,
 // imgBack/imgBack0, imgTran, imgAbout, imgHelp, imgMin, imgClose, about_img1,
 // about_imgBack/about_imgBack0, and korvel.png for the application icon.
+// Every picture but the flat veil imgTran also comes at twice the pixels for
+// high-density screens, named by Qt's convention: img1@2x.png.
 #pragma once
 
 #include <QString>
@@ -12,5 +14,9 @@ namespace korvel::assets {
 
 // ":/assets/" followed by the file name.
 QString picturePath(QStringView fileName);
+
+// The twice-the-pixels twin of a picture's file name or path:
+// "img1.png" -> "img1@2x.png", ":/assets/img1.png" -> ":/assets/img1@2x.png".
+QString doubledName(QStringView fileName);
 
 } // namespace korvel::assets

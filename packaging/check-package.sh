@@ -14,6 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/package
 log=$build/check-package.log
 install_on_machine=false
+# The desktop entry, the metainfo and the icon are named after the application id.
+app_id=org.korvel.Korvel
 case "${1:-}" in
 "") ;;
 --install) install_on_machine=true ;;
@@ -87,9 +89,9 @@ target=$scratch/root
 run 60 "unpacking" dpkg-deb -x "$deb" "$target"
 for path in \
     usr/bin/korvel usr/bin/korvel-sim usr/lib/korvel/korvel usr/lib/korvel/Help.pdf \
-    usr/share/applications/org.example.Korvel.desktop \
-    usr/share/metainfo/org.example.Korvel.metainfo.xml \
-    usr/share/icons/hicolor/256x256/apps/korvel.png \
+    "usr/share/applications/$app_id.desktop" \
+    "usr/share/metainfo/$app_id.metainfo.xml" \
+    "usr/share/icons/hicolor/256x256/apps/$app_id.png" \
     usr/share/man/man1/korvel.1.gz usr/share/man/man1/korvel-sim.1.gz \
     usr/lib/udev/rules.d/60-korvel-serial.rules \
     usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz; do
@@ -100,12 +102,12 @@ program=$(readlink -f "$target/usr/bin/korvel")
 [ "$program" = "$target/usr/lib/korvel/korvel" ] || fail "/usr/bin/korvel points to $program"
 # The Help picture opens Help.pdf from the directory of the resolved executable.
 head -c 5 "$(dirname "$program")/Help.pdf" | grep -q '^%PDF-' || fail "Help.pdf beside the program is no PDF"
-file -b "$target/usr/share/icons/hicolor/256x256/apps/korvel.png" | grep -q '256 x 256' ||
+file -b "$target/usr/share/icons/hicolor/256x256/apps/$app_id.png" | grep -q '256 x 256' ||
     fail "the icon is not 256x256"
 
-run 60 "validating the desktop entry" desktop-file-validate "$target/usr/share/applications/org.example.Korvel.desktop"
+run 60 "validating the desktop entry" desktop-file-validate "$target/usr/share/applications/$app_id.desktop"
 run 60 "validating the metainfo" appstreamcli validate --no-net \
-    "$target/usr/share/metainfo/org.example.Korvel.metainfo.xml"
+    "$target/usr/share/metainfo/$app_id.metainfo.xml"
 
 # The installed programs start; the demo runs from the menu's command line.
 export QT_QPA_PLATFORM=offscreen
@@ -114,7 +116,7 @@ for program in korvel korvel-sim; do
         fail "installed $program --version failed: $out"
     grep -qx "$program $version" <<<"$out" || fail "installed $program --version says '$out', not '$program $version'"
 done
-demo=$(sed -n 's/^Exec=\(korvel --demo\)$/\1/p' "$target/usr/share/applications/org.example.Korvel.desktop")
+demo=$(sed -n 's/^Exec=\(korvel --demo\)$/\1/p' "$target/usr/share/applications/$app_id.desktop")
 [ -n "$demo" ] || fail "the desktop entry has no 'korvel --demo' action"
 run 60 "starting the installed korvel --demo" \
     "$target/usr/bin/korvel" --demo --screenshot "$scratch/demo.png"

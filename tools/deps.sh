@@ -9,7 +9,7 @@ packages_for() {
     case "$1" in
     build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2" ;;
     test) echo "libgtest-dev libgmock-dev" ;;
-    screenshot) echo "xvfb xauth" ;;
+    screenshot) echo "xvfb xauth x11-utils" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;

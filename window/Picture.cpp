@@ -1,22 +1,57 @@
 #include "window/Picture.h"
 
+#include "assets/Assets.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace korvel::window {
+namespace {
+
+// Pictures come at one and two pixels to the unit. 150 % takes the larger:
+// shrinking it keeps the edges that enlarging the smaller would blur.
+int PictureScale(qreal devicePixelRatio) {
+    return devicePixelRatio > 1 ? 2 : 1;
+}
+
+} // namespace
 
 TPicture::TPicture(QWidget* parent, const QString& resource, bool stretched)
-    : QWidget(parent), pixmap_(resource), stretched_(stretched) {
+    : QWidget(parent), resource_(resource), stretched_(stretched) {
     // Moves are reported without a held button too, as the drag handle needs.
     setMouseTracking(true);
+    // Before the window is shown this is the application's ratio, which is
+    // the screen's unless screens of different density are attached.
+    load(PictureScale(devicePixelRatio()));
+}
+
+void TPicture::load(int scale) {
+    loadedScale_ = scale;
+    if (scale > 1) {
+        pixmap_ = QPixmap(korvel::assets::doubledName(resource_));
+        if (!pixmap_.isNull()) {
+            // Qt's reader takes the ratio from the "@2x" name already, unless
+            // QT_HIGHDPI_DISABLE_2X_IMAGE_LOADING is set; then this copies.
+            pixmap_.setDevicePixelRatio(scale);
+            return;
+        }
+    }
+    pixmap_ = QPixmap(resource_);
 }
 
 void TPicture::paintEvent(QPaintEvent*) {
+    // The window may have moved to a screen of another density.
+    if (const int scale = PictureScale(devicePixelRatio()); scale != loadedScale_) {
+        load(scale);
+    }
     if (pixmap_.isNull()) {
         return;
     }
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, stretched_);
+    // Stretching resamples, and so does a picture of another density than the
+    // screen's (the twin at 150 %, the flat veil's only size at 200 %).
+    painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                          stretched_ || pixmap_.devicePixelRatio() != devicePixelRatio());
     if (stretched_) {
         painter.drawPixmap(rect(), pixmap_);
     } else {

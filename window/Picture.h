@@ -1,6 +1,8 @@
 #pragma once
 // A picture control: shows a PNG (with its alpha) either at natural size from
 // the top-left corner or stretched over the control, and reports the mouse.
+// On a screen with more than one pixel to the unit it shows the picture's
+// "@2x" twin instead, at the same size, so that it stays sharp.
 
 #include <QPixmap>
 #include <QWidget>
@@ -10,11 +12,17 @@ namespace korvel::window {
 class TPicture : public QWidget {
     Q_OBJECT
 public:
-    // Loads `resource` (e.g. ":/assets/img1.png"); a missing picture paints nothing.
+    // Loads `resource` (e.g. ":/assets/img1.png"), or only its twin
+    // ":/assets/img1@2x.png" where the screen wants it and the twin exists;
+    // a missing picture paints nothing.
     TPicture(QWidget* parent, const QString& resource, bool stretched);
 
+    // What the control draws; the twin carries a device pixel ratio of 2, so
+    // its deviceIndependentSize() is the 1x picture's size.
     const QPixmap& pixmap() const { return pixmap_; }
     bool stretched() const { return stretched_; }
+    // The 1x picture's resource path, as given.
+    const QString& resource() const { return resource_; }
 
 signals:
     // A left press followed by a left release over the picture.
@@ -31,7 +39,12 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
 
 private:
+    // Loads the picture for `scale` pixels to the unit (1 or 2).
+    void load(int scale);
+
+    QString resource_;
     QPixmap pixmap_;
+    int loadedScale_ = 0;
     bool stretched_;
     bool leftPressed_ = false;
 };

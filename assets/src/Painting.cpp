@@ -1,6 +1,7 @@
 #include "Painting.h"
 
 #include <QLinearGradient>
+#include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
@@ -12,10 +13,15 @@
 
 namespace korvel::art {
 
-QImage transparentImage(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32);
+QImage transparentImage(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::transparent);
     return image;
+}
+
+int scaleOf(const QPainter& painter) {
+    return int(painter.device()->devicePixelRatio());
 }
 
 QFont uiFont(int pixelSize, QFont::Weight weight) {
@@ -60,6 +66,7 @@ void boxBlur(std::vector<float>& values, int width, int height, int radius) {
 } // namespace
 
 QImage blurredShape(const QImage& shape, int radius, const QColor& colour) {
+    const int scale = int(shape.devicePixelRatio());
     const int width = shape.width();
     const int height = shape.height();
     std::vector<float> alpha(std::size_t(width) * height);
@@ -70,9 +77,9 @@ QImage blurredShape(const QImage& shape, int radius, const QColor& colour) {
     }
     // Three box passes come close to a Gaussian.
     for (int pass = 0; pass < 3; ++pass) {
-        boxBlur(alpha, width, height, radius);
+        boxBlur(alpha, width, height, radius * scale);
     }
-    QImage result = transparentImage(width, height);
+    QImage result = transparentImage(width / scale, height / scale, scale);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const int a = int(std::lround(alpha[y * width + x] * colour.alphaF()));
@@ -102,6 +109,16 @@ void drawCentredText(QPainter& painter, qreal centreX, qreal baselineY, const QS
     painter.setBrush(colour);
     painter.drawPath(path.translated(left, baselineY));
     painter.restore();
+}
+
+void paintOuterBorder(QPainter& painter, const QSize& size, const QColor& colour) {
+    // Filled strips rather than a pen, whose width would straddle the edge.
+    const int w = size.width();
+    const int h = size.height();
+    painter.fillRect(QRect(0, 0, w, 1), colour);
+    painter.fillRect(QRect(0, h - 1, w, 1), colour);
+    painter.fillRect(QRect(0, 0, 1, h), colour);
+    painter.fillRect(QRect(w - 1, 0, 1, h), colour);
 }
 
 void paintThermometer(QPainter& painter, const QRectF& box, const QColor& ink, bool withMercury) {
@@ -169,7 +186,7 @@ void paintDrop(QPainter& painter, const QRectF& box, const QColor& ink) {
 void paintFloppy(QPainter& painter, const QRectF& box, const QColor& ink) {
     // Drawn on its own layer so the shutter and label can be punched through.
     const QRect area = box.toAlignedRect();
-    QImage layer = transparentImage(area.width(), area.height());
+    QImage layer = transparentImage(area.width(), area.height(), scaleOf(painter));
     {
         QPainter p(&layer);
         prepare(p);

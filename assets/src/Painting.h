@@ -29,13 +29,18 @@ inline const QColor alarmRed{0xd3, 0x22, 0x22};
 inline const QColor dropBlue{0xa6, 0xda, 0xff};
 } // namespace palette
 
-// A transparent ARGB32 canvas of the given size.
-QImage transparentImage(int width, int height);
+// A transparent ARGB32 canvas of the given size in picture units, with `scale`
+// pixels to the unit: painting on it is in units, so one drawing serves every scale.
+QImage transparentImage(int width, int height, int scale);
+
+// The pixels to the unit of whatever `painter` paints on.
+int scaleOf(const QPainter& painter);
 
 // Sans-serif UI font by family name, falling back to whatever sans is installed.
 QFont uiFont(int pixelSize, QFont::Weight weight = QFont::Normal);
 
-// Soft shadow or glow: the image's alpha shape, blurred, in one colour.
+// Soft shadow or glow: the image's alpha shape, blurred, in one colour. The
+// radius is in picture units and the result has the shape's scale.
 QImage blurredShape(const QImage& shape, int radius, const QColor& colour);
 
 // A painter set up for smooth, antialiased drawing.
@@ -46,6 +51,9 @@ void prepare(QPainter& painter);
 void drawCentredText(QPainter& painter, qreal centreX, qreal baselineY, const QString& text,
                      const QFont& font, const QColor& colour,
                      const QColor& shadow = Qt::transparent);
+
+// A one-unit frame just inside `size`, edge to edge at every scale.
+void paintOuterBorder(QPainter& painter, const QSize& size, const QColor& colour);
 
 // Glyphs fill the given box (upright, aspect kept by the caller); `ink` is
 // the glyph colour. Cut-outs are punched through, so the surface beneath shows.

@@ -93,7 +93,7 @@ void paintWorkArea(QPainter& p, const QSize& size) {
     p.fillRect(body, fill);
 
     // Drop shadow under the framed area gives it a little lift.
-    QImage shape = transparentImage(size.width(), size.height());
+    QImage shape = transparentImage(size.width(), size.height(), scaleOf(p));
     {
         QPainter s(&shape);
         s.fillRect(kWorkArea.translated(0, 2), Qt::black);
@@ -121,14 +121,14 @@ void paintWorkArea(QPainter& p, const QSize& size) {
                QStringLiteral("Connect the logger to a USB port before pressing Read."));
 }
 
-QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph) {
+QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph, int scale) {
     constexpr int kSize = 76;
-    QImage image = transparentImage(kSize, kSize);
+    QImage image = transparentImage(kSize, kSize, scale);
     const qreal sink = pressed ? 1.0 : 0.0;
     const QPointF centre(38, 37 + sink);
     const qreal radius = pressed ? 32.5 : 33.0;
 
-    QImage disc = transparentImage(kSize, kSize);
+    QImage disc = transparentImage(kSize, kSize, scale);
     {
         QPainter d(&disc);
         prepare(d);
@@ -142,7 +142,7 @@ QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph) {
     if (pressed) {
         p.drawImage(0, 0, blurredShape(disc, 3, QColor(0x7c, 0xc8, 0xff, 255)));
     } else {
-        QImage shadow = transparentImage(kSize, kSize);
+        QImage shadow = transparentImage(kSize, kSize, scale);
         QPainter(&shadow).drawImage(0, 2, disc);
         p.drawImage(0, 0, blurredShape(shadow, 2, QColor(0x0c, 0x2a, 0x50, 150)));
     }
@@ -192,8 +192,9 @@ QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph) {
     return image;
 }
 
-QImage paintCaptionBadge(const QString& word, const std::function<void(QPainter&)>& mark) {
-    QImage image = transparentImage(36, 36);
+QImage paintCaptionBadge(const QString& word, const std::function<void(QPainter&)>& mark,
+                         int scale) {
+    QImage image = transparentImage(36, 36, scale);
     QPainter p(&image);
     prepare(p);
     QRadialGradient backdrop(QPointF(18, 11), 12);
@@ -208,8 +209,9 @@ QImage paintCaptionBadge(const QString& word, const std::function<void(QPainter&
     return image;
 }
 
-QImage paintCaptionSquare(int width, int height, const std::function<void(QPainter&)>& mark) {
-    QImage image = transparentImage(width, height);
+QImage paintCaptionSquare(int width, int height, const std::function<void(QPainter&)>& mark,
+                          int scale) {
+    QImage image = transparentImage(width, height, scale);
     QPainter p(&image);
     prepare(p);
     const QRectF square(1.5, 1.5, width - 3, height - 3);
@@ -225,9 +227,9 @@ QImage paintCaptionSquare(int width, int height, const std::function<void(QPaint
 
 } // namespace
 
-QImage windowBackground() {
+QImage windowBackground(int scale) {
     const QSize size(978, 789);
-    QImage image = transparentImage(size.width(), size.height());
+    QImage image = transparentImage(size.width(), size.height(), scale);
     QPainter p(&image);
     prepare(p);
     paintTitleBar(p, QRect(0, 0, size.width(), kTitleHeight + 1));
@@ -235,35 +237,40 @@ QImage windowBackground() {
     paintTitleText(p);
     paintButtonColumn(p, size.height());
     paintWorkArea(p, size);
-
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(palette::outerBorder);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));
+    paintOuterBorder(p, size, palette::outerBorder);
     return image;
 }
 
-QImage readButton(bool pressed) {
-    return paintRoundButton(QStringLiteral("Read"), pressed, [](QPainter& p, const QRectF& box) {
-        paintThermometer(p, QRectF(box.center().x() - 6.5, box.top(), 13, box.height()), Qt::white,
-                         true);
-    });
+QImage readButton(bool pressed, int scale) {
+    return paintRoundButton(
+        QStringLiteral("Read"), pressed,
+        [](QPainter& p, const QRectF& box) {
+            paintThermometer(p, QRectF(box.center().x() - 6.5, box.top(), 13, box.height()),
+                             Qt::white, true);
+        },
+        scale);
 }
 
-QImage saveButton(bool pressed) {
-    return paintRoundButton(QStringLiteral("Save"), pressed, [](QPainter& p, const QRectF& box) {
-        const qreal side = 23;
-        paintFloppy(p, QRectF(box.center().x() - side / 2, box.bottom() - side - 1, side, side),
-                    Qt::white);
-    });
+QImage saveButton(bool pressed, int scale) {
+    return paintRoundButton(
+        QStringLiteral("Save"), pressed,
+        [](QPainter& p, const QRectF& box) {
+            const qreal side = 23;
+            paintFloppy(p, QRectF(box.center().x() - side / 2, box.bottom() - side - 1, side, side),
+                        Qt::white);
+        },
+        scale);
 }
 
-QImage backButton(bool pressed) {
-    return paintRoundButton(QStringLiteral("Back"), pressed, [](QPainter& p, const QRectF& box) {
-        const qreal side = 25;
-        paintReturnArrow(p, QRectF(box.center().x() - side / 2, box.bottom() - side, side, side),
-                         Qt::white);
-    });
+QImage backButton(bool pressed, int scale) {
+    return paintRoundButton(
+        QStringLiteral("Back"), pressed,
+        [](QPainter& p, const QRectF& box) {
+            const qreal side = 25;
+            paintReturnArrow(
+                p, QRectF(box.center().x() - side / 2, box.bottom() - side, side, side), Qt::white);
+        },
+        scale);
 }
 
 QImage veil() {
@@ -272,41 +279,53 @@ QImage veil() {
     return image;
 }
 
-QImage aboutBadge() {
-    return paintCaptionBadge(QStringLiteral("About"), [](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(palette::alarmRed);
-        p.drawEllipse(QPointF(18, 6.5), 1.9, 1.9);
-        p.drawRoundedRect(QRectF(16.3, 9.5, 3.4, 9.5), 1, 1);
-    });
+QImage aboutBadge(int scale) {
+    return paintCaptionBadge(
+        QStringLiteral("About"),
+        [](QPainter& p) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(palette::alarmRed);
+            p.drawEllipse(QPointF(18, 6.5), 1.9, 1.9);
+            p.drawRoundedRect(QRectF(16.3, 9.5, 3.4, 9.5), 1, 1);
+        },
+        scale);
 }
 
-QImage helpBadge() {
-    return paintCaptionBadge(QStringLiteral("Help"), [](QPainter& p) {
-        drawCentredText(p, 18, 19, QStringLiteral("?"), uiFont(17, QFont::Black),
-                        palette::alarmRed);
-    });
+QImage helpBadge(int scale) {
+    return paintCaptionBadge(
+        QStringLiteral("Help"),
+        [](QPainter& p) {
+            drawCentredText(p, 18, 19, QStringLiteral("?"), uiFont(17, QFont::Black),
+                            palette::alarmRed);
+        },
+        scale);
 }
 
-QImage minimiseBadge() {
-    return paintCaptionSquare(24, 24, [](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x1a, 0x1f, 0x26));
-        p.drawRoundedRect(QRectF(6.5, 14.5, 11, 3), 1, 1);
-    });
+QImage minimiseBadge(int scale) {
+    return paintCaptionSquare(
+        24, 24,
+        [](QPainter& p) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0x1a, 0x1f, 0x26));
+            p.drawRoundedRect(QRectF(6.5, 14.5, 11, 3), 1, 1);
+        },
+        scale);
 }
 
-QImage closeBadge() {
-    return paintCaptionSquare(23, 24, [](QPainter& p) {
-        p.setPen(QPen(palette::alarmRed, 2.6, Qt::SolidLine, Qt::RoundCap));
-        p.drawLine(QPointF(7.5, 8), QPointF(15.5, 16));
-        p.drawLine(QPointF(15.5, 8), QPointF(7.5, 16));
-    });
+QImage closeBadge(int scale) {
+    return paintCaptionSquare(
+        23, 24,
+        [](QPainter& p) {
+            p.setPen(QPen(palette::alarmRed, 2.6, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(7.5, 8), QPointF(15.5, 16));
+            p.drawLine(QPointF(15.5, 8), QPointF(7.5, 16));
+        },
+        scale);
 }
 
-QImage aboutBackground() {
+QImage aboutBackground(int scale) {
     const QSize size(502, 208);
-    QImage image = transparentImage(size.width(), size.height());
+    QImage image = transparentImage(size.width(), size.height(), scale);
     QPainter p(&image);
     prepare(p);
     paintTitleBar(p, QRect(0, 0, size.width(), size.height()));
@@ -337,18 +356,14 @@ QImage aboutBackground() {
                QStringLiteral("Reads and writes the logger's settings over USB."));
     p.fillRect(QRect(47, 160, 300, 1), QColor(0x2f, 0x6f, 0xb8, 70));
     p.drawText(QPointF(47, 180), QStringLiteral("Press Back to return to the parameters."));
-
-    p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(palette::outerBorder);
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(0, 0, size.width() - 1, size.height() - 1));
+    paintOuterBorder(p, size, palette::outerBorder);
     return image;
 }
 
-QImage applicationIcon() {
-    QImage image = transparentImage(256, 256);
+QImage applicationIcon(int scale) {
+    QImage image = transparentImage(256, 256, scale);
     const QRectF tile(12, 8, 232, 232);
-    QImage shape = transparentImage(256, 256);
+    QImage shape = transparentImage(256, 256, scale);
     {
         QPainter s(&shape);
         prepare(s);
@@ -364,22 +379,25 @@ QImage applicationIcon() {
 }
 
 std::vector<Picture> allPictures() {
+    const auto pressed = [](QImage (*button)(bool, int), bool down) {
+        return [button, down](int scale) { return button(down, scale); };
+    };
     return {
         {QStringLiteral("img1.png"), windowBackground},
-        {QStringLiteral("imgRead.png"), [] { return readButton(false); }},
-        {QStringLiteral("imgRead0.png"), [] { return readButton(true); }},
-        {QStringLiteral("imgSave.png"), [] { return saveButton(false); }},
-        {QStringLiteral("imgSave0.png"), [] { return saveButton(true); }},
-        {QStringLiteral("imgBack.png"), [] { return backButton(false); }},
-        {QStringLiteral("imgBack0.png"), [] { return backButton(true); }},
-        {QStringLiteral("imgTran.png"), veil},
+        {QStringLiteral("imgRead.png"), pressed(readButton, false)},
+        {QStringLiteral("imgRead0.png"), pressed(readButton, true)},
+        {QStringLiteral("imgSave.png"), pressed(saveButton, false)},
+        {QStringLiteral("imgSave0.png"), pressed(saveButton, true)},
+        {QStringLiteral("imgBack.png"), pressed(backButton, false)},
+        {QStringLiteral("imgBack0.png"), pressed(backButton, true)},
+        {QStringLiteral("imgTran.png"), [](int) { return veil(); }, Picture::Flat},
         {QStringLiteral("imgAbout.png"), aboutBadge},
         {QStringLiteral("imgHelp.png"), helpBadge},
         {QStringLiteral("imgMin.png"), minimiseBadge},
         {QStringLiteral("imgClose.png"), closeBadge},
         {QStringLiteral("about_img1.png"), aboutBackground},
-        {QStringLiteral("about_imgBack.png"), [] { return backButton(false); }},
-        {QStringLiteral("about_imgBack0.png"), [] { return backButton(true); }},
+        {QStringLiteral("about_imgBack.png"), pressed(backButton, false)},
+        {QStringLiteral("about_imgBack0.png"), pressed(backButton, true)},
         {QStringLiteral("korvel.png"), applicationIcon},
     };
 }

@@ -1,8 +1,12 @@
-// Paints every picture of the window into PNG files.
+// Paints every picture of the window into PNG files, each also at twice the
+// pixels as <name>@2x.png for high-density screens.
 //   korvel_paint_assets <output dir> [--sheet <file.png>]
 // The optional contact sheet shows the pictures assembled as the window and
-// the about window will show them, for a look before committing.
+// the about window will show them, for a look before committing; its @2x twin
+// is assembled from the twice-size pictures.
 #include "Pictures.h"
+
+#include "assets/Assets.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,8 +20,9 @@ namespace {
 
 using namespace korvel::art;
 
-QImage checkerboard(int width, int height) {
-    QImage image(width, height, QImage::Format_ARGB32);
+QImage checkerboard(int width, int height, int scale) {
+    QImage image(width * scale, height * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     QPainter p(&image);
     for (int y = 0; y < height; y += 8) {
         for (int x = 0; x < width; x += 8) {
@@ -30,45 +35,50 @@ QImage checkerboard(int width, int height) {
 
 // The parameter window's pictures at their places, with the veil and the
 // about window over it on the right.
-QImage contactSheet() {
-    QImage sheet = checkerboard(978 * 2 + 30, 789 + 30 + 170);
+QImage contactSheet(int scale) {
+    QImage sheet = checkerboard(978 * 2 + 30, 789 + 30 + 170, scale);
     QPainter p(&sheet);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
 
-    p.drawImage(0, 0, windowBackground());
-    p.drawImage(54, 168, readButton(false));
-    p.drawImage(54, 284, saveButton(false));
-    p.drawImage(54, 400, backButton(false));
-    p.drawImage(793, 17, aboutBadge());
-    p.drawImage(836, 17, helpBadge());
-    p.drawImage(885, 21, minimiseBadge());
-    p.drawImage(929, 21, closeBadge());
+    p.drawImage(0, 0, windowBackground(scale));
+    p.drawImage(54, 168, readButton(false, scale));
+    p.drawImage(54, 284, saveButton(false, scale));
+    p.drawImage(54, 400, backButton(false, scale));
+    p.drawImage(793, 17, aboutBadge(scale));
+    p.drawImage(836, 17, helpBadge(scale));
+    p.drawImage(885, 21, minimiseBadge(scale));
+    p.drawImage(929, 21, closeBadge(scale));
 
     const int right = 978 + 30;
-    p.drawImage(right, 0, windowBackground());
-    p.drawImage(right + 54, 168, readButton(true));
-    p.drawImage(right + 54, 284, saveButton(true));
-    p.drawImage(right + 54, 400, backButton(true));
-    p.drawImage(right, 0, veil());
+    p.drawImage(right, 0, windowBackground(scale));
+    p.drawImage(right + 54, 168, readButton(true, scale));
+    p.drawImage(right + 54, 284, saveButton(true, scale));
+    p.drawImage(right + 54, 400, backButton(true, scale));
+    // The window stretches the veil over itself, as here.
+    p.drawImage(QRect(right, 0, 978, 789), veil());
     const int aboutLeft = right + (978 - 502) / 2;
     const int aboutTop = (789 - 208) / 2;
-    p.drawImage(aboutLeft, aboutTop, aboutBackground());
-    p.drawImage(aboutLeft + 368, aboutTop + 65, backButton(false));
+    p.drawImage(aboutLeft, aboutTop, aboutBackground(scale));
+    p.drawImage(aboutLeft + 368, aboutTop + 65, backButton(false, scale));
     p.setFont(QFont(QStringLiteral("Liberation Sans"), 12, QFont::Bold));
     p.drawText(aboutLeft + 47, aboutTop + 97, QStringLiteral("Software Version: Korvel V3.0"));
 
-    // Small pictures enlarged three times on the checkerboard, and the icon.
+    // Small pictures enlarged twice on the checkerboard, and the icon.
     int x = 10;
     const int top = 789 + 30;
-    for (const QImage& small : {aboutBadge(), helpBadge(), minimiseBadge(), closeBadge(),
-                                readButton(false), readButton(true), saveButton(false),
-                                saveButton(true), backButton(false), backButton(true)}) {
-        const QImage big =
-            small.scaled(small.size() * 2, Qt::KeepAspectRatio, Qt::FastTransformation);
-        p.drawImage(x, top, big);
+    for (const QImage& small :
+         {aboutBadge(scale), helpBadge(scale), minimiseBadge(scale), closeBadge(scale),
+          readButton(false, scale), readButton(true, scale), saveButton(false, scale),
+          saveButton(true, scale), backButton(false, scale), backButton(true, scale)}) {
+        const QSize big = small.deviceIndependentSize().toSize() * 2;
+        // Whole source pixels to each sheet pixel, so nothing blurs the look.
+        p.save();
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.drawImage(QRect(QPoint(x, top), big), small);
+        p.restore();
         x += big.width() + 14;
     }
-    p.drawImage(x + 10, top,
-                applicationIcon().scaled(152, 152, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    p.drawImage(QRect(x + 10, top, 152, 152), applicationIcon(scale));
     return sheet;
 }
 
@@ -99,10 +109,16 @@ int main(int argc, char** argv) {
     }
     bool ok = true;
     for (const Picture& picture : allPictures()) {
-        ok = save(picture.paint(), out.filePath(picture.fileName)) && ok;
+        ok = save(picture.paint(1), out.filePath(picture.fileName)) && ok;
+        if (picture.density == Picture::Doubled) {
+            ok = save(picture.paint(2),
+                      out.filePath(korvel::assets::doubledName(picture.fileName))) &&
+                 ok;
+        }
     }
     if (args.size() == 4) {
-        ok = save(contactSheet(), args[3]) && ok;
+        ok = save(contactSheet(1), args[3]) && ok;
+        ok = save(contactSheet(2), korvel::assets::doubledName(args[3])) && ok;
     }
     return ok ? 0 : 1;
 }
