@@ -59,13 +59,17 @@ TEST(NumberKeyAccepted, UsesTheLocaleSeparatorOnly) {
     EXPECT_FALSE(NumberKeyAccepted(u',', "12", QLatin1Char('.')));
 }
 
-TEST(TypedCharacter, ControlLettersTypeTheirControlCode) {
+TEST(TypedCharacter, ControlLettersTypeTheirControlCodeAndDeleteNothing) {
     const QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("v"));
     EXPECT_EQ(TypedCharacter(paste), QChar(22));
     const QKeyEvent letter(QEvent::KeyPress, Qt::Key_V, Qt::ShiftModifier, QStringLiteral("V"));
     EXPECT_EQ(TypedCharacter(letter), QChar(u'V'));
     const QKeyEvent arrow(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
     EXPECT_EQ(TypedCharacter(arrow), std::nullopt);
+    for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+        const QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, modifiers, QString(QChar(0x7F)));
+        EXPECT_EQ(TypedCharacter(del), std::nullopt);
+    }
 }
 
 TEST(StartModeEnablingFor, NoSelectionChangesNothing) {
