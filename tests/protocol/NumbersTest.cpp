@@ -93,12 +93,17 @@ TEST_P(TripleFailureTest, ReportsInsteadOfWrapping) {
 INSTANTIATE_TEST_SUITE_P(Texts, TripleFailureTest, testing::ValuesIn(kFailureCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DecimalTripleToText, WritesSignIntegerSeparatorAndTwoDigitHundredths) {
+TEST(DecimalTripleToText, WritesSignIntegerSeparatorAndAtLeastTwoDigitHundredths) {
     EXPECT_EQ(DecimalTripleToText({0, 25, 50}, '.'), "25.50");
     EXPECT_EQ(DecimalTripleToText({1, 0, 5}, '.'), "-0.05");
     EXPECT_EQ(DecimalTripleToText({1, 3, 5}, '.'), "-3.05");
     EXPECT_EQ(DecimalTripleToText({1, 2, 5}, ','), "-2,05");
     EXPECT_EQ(DecimalTripleToText({7, 255, 99}, '.'), "-255.99");
+    // A reply's hundredths byte may exceed 99; no digit is lost.
+    EXPECT_EQ(DecimalTripleToText({0, 25, 100}, '.'), "25.100");
+    EXPECT_EQ(DecimalTripleToText({0, 25, 150}, '.'), "25.150");
+    EXPECT_EQ(DecimalTripleToText({1, 0, 153}, ','), "-0,153");
+    EXPECT_EQ(DecimalTripleToText({0, 1, 255}, '.'), "1.255");
 }
 
 TEST(DecimalTriple, RoundTripsThroughTextWithEitherSeparator) {
