@@ -115,6 +115,9 @@ void TParamter::imgSaveClick() {
     const char separator = separatorByte();
     if (const std::optional<protocol::SaveProblem> problem =
             protocol::ValidateSave(form, separator)) {
+        if (problem->kind == protocol::SaveProblem::Kind::NotANumber) {
+            throw std::runtime_error(problem->message);
+        }
         fieldEdit(problem->field)->setFocus();
         services.prompt.information(QString::fromStdString(problem->message));
         return;
