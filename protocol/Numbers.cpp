@@ -75,7 +75,8 @@ Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparato
     bool sawDigit = false;
     bool sawSeparator = false;
     for (char c : rest) {
-        if (c == decimalSeparator && !sawSeparator) {
+        // The window's filters let the full stop through beside the locale's separator.
+        if ((c == decimalSeparator || c == '.') && !sawSeparator) {
             sawSeparator = true;
         } else if (!isDigit(c)) {
             return NotANumberFailure(text);

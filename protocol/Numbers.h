@@ -35,7 +35,8 @@ struct FixedDecimal {
 };
 
 // Reads `text` (surrounding blanks allowed, optional sign, digits with at most one
-// `decimalSeparator`) rounded to the nearest ten-thousandth.
+// decimal character, the full stop or `decimalSeparator`) rounded to the nearest
+// ten-thousandth.
 // Fails with NotANumber: "'<text>' is not a valid number".
 Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparator);
 

@@ -87,7 +87,8 @@ struct SaveProblem {
 // minus, then no number at all (NotANumber), then an integer part its bytes cannot
 // carry ("The Calibration Temperature is out of range"): above 255 for plain
 // bytes, above 99 for the packed BCD of the multiple-alarm rows. An unticked row
-// is not written and only refused for a lone minus.
+// is not written and only refused for a lone minus. Both the full stop and
+// `decimalSeparator` are read as the decimal character.
 std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
 
 // Builds the save command from `form` on top of the previous `sendBuffer`, whose

@@ -27,6 +27,7 @@ const TripleCase kEncodeCases[] = {
     {"MinusHalf", "-0.5", '.', {1, 0, 50}},
     {"MinusZero", "-0", '.', {0, 0, 0}},
     {"CommaSeparator", "12,5", ',', {0, 12, 50}},
+    {"FullStopBesideCommaSeparator", "-12.5", ',', {1, 12, 50}},
     {"SurroundingBlanks", "  7.25 ", '.', {0, 7, 25}},
     {"LeadingSeparator", ".5", '.', {0, 0, 50}},
     {"TrailingSeparator", "3.", '.', {0, 3, 0}},
@@ -62,8 +63,8 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
 }
 
 const FailureCase kFailureCases[] = {
-    {"PointUnderCommaLocale", "12.5", ',', 255, Failure::Kind::NotANumber,
-     "'12.5' is not a valid number"},
+    {"FullStopAndCommaTogether", "1.2,5", ',', 255, Failure::Kind::NotANumber,
+     "'1.2,5' is not a valid number"},
     {"CommaUnderPointLocale", "12,5", '.', 255, Failure::Kind::NotANumber,
      "'12,5' is not a valid number"},
     {"Empty", "", '.', 255, Failure::Kind::NotANumber, "'' is not a valid number"},

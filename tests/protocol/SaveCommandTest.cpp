@@ -214,13 +214,22 @@ const ProblemCase kProblemCases[] = {
     {"SingleLimitFitsPlainByte", with(singleForm, [](SaveForm& f) { f.singleH1 = "120"; }), {}, ""},
     {"SingleLimitAboveByte", with(singleForm, [](SaveForm& f) { f.singleL1 = "-256"; }),
      Field::SingleL1, "The Temperature L1 is out of range"},
+    {"FullStopAndCommaAlikeUnderCommaLocale",
+     with(singleForm,
+          [](SaveForm& f) {
+              f.singleH1 = "25.5";
+              f.singleL1 = "-2,5";
+          }),
+     {},
+     ""},
 };
 
 class ValidateSaveTest : public testing::TestWithParam<ProblemCase> {};
 
 TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
     const ProblemCase& c = GetParam();
-    const std::optional<SaveProblem> problem = ValidateSave(c.form(), '.');
+    // The comma locale: the full stop passes all the same.
+    const std::optional<SaveProblem> problem = ValidateSave(c.form(), ',');
     if (!c.field) {
         EXPECT_FALSE(problem) << problem->message;
         return;
@@ -494,6 +503,15 @@ TEST(EncodeSaveCommand, EndsWithTheChecksumOfBytesTwoToTwoHundredSevenAndTheTrai
     }
 }
 
+TEST(EncodeSaveCommand, ReadsTheFullStopAndTheLocaleSeparatorAlike) {
+    SaveForm form = singleForm();
+    form.calibrationTemperature = "-1.5";
+    form.calibrationHumidity = "12,345";
+    const Block block = encoded(form, ',');
+    EXPECT_EQ(bytesAt(block, offset::kCalibrationTemperature, 6),
+              (Bytes{0x01, 0x01, 0x32, 0x00, 0x0C, 0x22}));
+}
+
 TEST(EncodeSaveCommand, TripInfoNeverSpillsIntoTheAlarmSwitch) {
     SaveForm form = freshForm();
     form.alarm = AlarmChoice::Single;
@@ -538,9 +556,9 @@ void PrintTo(const ConversionCase& c, std::ostream* os) {
 const ConversionCase kConversionCases[] = {
     {"LogIntervalWithoutSelection", with(freshForm, [](SaveForm& f) { f.logIntervalM = ""; }), '.',
      "'' is not a valid integer value"},
-    {"PointUnderCommaLocale",
-     with(freshForm, [](SaveForm& f) { f.calibrationTemperature = "12.5"; }), ',',
-     "'12.5' is not a valid number"},
+    {"FullStopAndCommaTogether",
+     with(freshForm, [](SaveForm& f) { f.calibrationTemperature = "1.2,5"; }), ',',
+     "'1.2,5' is not a valid number"},
     {"StartYearWithoutSelection",
      with(freshForm,
           [](SaveForm& f) {

@@ -110,13 +110,6 @@ TEST_F(WindowTest, TextPastedOrSetByTheProgramIsNotFiltered) {
     EXPECT_EQ(w.edtSerialNumber->text(), "AB1");
 }
 
-TEST_F(WindowTest, NumericFilterTakesACommaWhereTheLocaleUsesOne) {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    TParamter& w = show();
-    QTest::keyClicks(w.edtSingleH1, QStringLiteral("-1,5,2.7"));
-    EXPECT_EQ(w.edtSingleH1->text(), "-1,527");
-}
-
 TEST_F(WindowTest, TripMemoTakesAtMost99CharactersCountingLineBreaksAsTwo) {
     TParamter& w = show();
     TripMemo& memo = *w.mmoTripInfo;
