@@ -2,18 +2,23 @@
 // (the system's, the given ports or the demo logger's) and the parameter window,
 // and runs the event loop until the window closes.
 #include "app/CommandLine.h"
+#include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "window/Fonts.h"
 #include "window/ParamterFrm.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <memory>
@@ -86,15 +91,42 @@ std::vector<std::string> Arguments(const QStringList& arguments) {
     return plain;
 }
 
+// Whether korvel-cli lies beside korvel: beside the executable itself, or beside
+// the link it was started through (the package's /usr/bin/korvel points into
+// /usr/lib/korvel). Needs no display.
+bool CliInstalled(int argc, char** argv) {
+    const QCoreApplication core(argc, argv);
+    const QString cli =
+        QString::fromLatin1(korvel::app::kCliProgram.data(), korvel::app::kCliProgram.size());
+    QStringList directories{QCoreApplication::applicationDirPath()};
+    const QString invoked = argc > 0 ? QString::fromLocal8Bit(argv[0]) : QString();
+    if (invoked.contains(QLatin1Char('/'))) {
+        directories.append(QFileInfo(invoked).absolutePath());
+    } else if (const QString found = QStandardPaths::findExecutable(invoked); !found.isEmpty()) {
+        directories.append(QFileInfo(found).absolutePath());
+    }
+    return std::any_of(directories.begin(), directories.end(), [&cli](const QString& directory) {
+        const QFileInfo program(QDir(directory).filePath(cli));
+        return program.isFile() && program.isExecutable();
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // Help, the version and faults need no display; a line with what may be one
     // of Qt's options (-platform and the like) is read again once Qt has taken them.
+    // Without a display QApplication would abort, so that is told plainly first.
     const korvel::app::CommandLine early = korvel::app::ParseCommandLine(
         std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
     if (early.request != korvel::app::Request::Run && !MayBelongToQt(early)) {
         return *Answer(early);
+    }
+    if (!korvel::app::HasGraphicalSession(
+            [](const char* name) { return std::getenv(name); },
+            std::vector<std::string>(argv + std::min(argc, 1), argv + argc))) {
+        std::cerr << korvel::app::NoGraphicalSessionText(CliInstalled(argc, argv));
+        return 1;
     }
 
     KorvelApplication app(argc, argv);

@@ -75,7 +75,8 @@ Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparato
     bool sawDigit = false;
     bool sawSeparator = false;
     for (char c : rest) {
-        if (c == decimalSeparator && !sawSeparator) {
+        // The window's filters let the full stop through beside the locale's separator.
+        if ((c == decimalSeparator || c == '.') && !sawSeparator) {
             sawSeparator = true;
         } else if (!isDigit(c)) {
             return NotANumberFailure(text);
@@ -132,8 +133,11 @@ std::string DecimalTripleToText(const DecimalTriple& triple, char decimalSeparat
     std::string text = triple.sign != 0 ? "-" : "";
     text += std::to_string(triple.integer);
     text += decimalSeparator;
-    text += static_cast<char>('0' + triple.hundredths / 10 % 10);
-    text += static_cast<char>('0' + triple.hundredths % 10);
+    // A read reply's hundredths byte is not bounded to 99; every digit is shown.
+    if (triple.hundredths < 10) {
+        text += '0';
+    }
+    text += std::to_string(triple.hundredths);
     return text;
 }
 

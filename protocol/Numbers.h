@@ -14,7 +14,7 @@ namespace korvel::protocol {
 struct DecimalTriple {
     std::uint8_t sign = 0; // 1 for a negative number
     std::uint8_t integer = 0;
-    std::uint8_t hundredths = 0; // 0..99
+    std::uint8_t hundredths = 0; // 0..99 when encoded; a read reply may carry any byte
     friend bool operator==(const DecimalTriple&, const DecimalTriple&) = default;
 };
 
@@ -35,7 +35,8 @@ struct FixedDecimal {
 };
 
 // Reads `text` (surrounding blanks allowed, optional sign, digits with at most one
-// `decimalSeparator`) rounded to the nearest ten-thousandth.
+// decimal character, the full stop or `decimalSeparator`) rounded to the nearest
+// ten-thousandth.
 // Fails with NotANumber: "'<text>' is not a valid number".
 Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparator);
 
@@ -45,7 +46,8 @@ Result<FixedDecimal> DecimalFromText(std::string_view text, char decimalSeparato
 Result<DecimalTriple> DecimalTripleFromText(std::string_view text, char decimalSeparator,
                                             unsigned integerMax = kPlainByteMax);
 
-// "-" for a non-zero sign, the integer part, the separator, two-digit hundredths.
+// "-" for a non-zero sign, the integer part, the separator, the hundredths byte
+// with at least two digits (5 gives "05", 150 gives "150").
 std::string DecimalTripleToText(const DecimalTriple& triple, char decimalSeparator);
 
 // Two-digit packed BCD: 25 gives 0x25. Fails with OutOfRange above 99.

@@ -70,17 +70,25 @@ enum class Field {
 };
 
 struct SaveProblem {
+    // Refused: the window moves the focus to the field and shows the message as
+    // information. NotANumber: a value text that is no number, which ends the save
+    // as any conversion error does, its message naming the text.
+    enum class Kind { Refused, NotANumber };
     Field field;
-    std::string message; // e.g. "The Temperature H3 can not be empty"
+    // e.g. "The Temperature H3 can not be empty", "'1-2' is not a valid number"
+    std::string message;
+    Kind kind = Kind::Refused;
 };
 
-// The first reason to refuse the save, or nothing. First the emptiness rules in
-// the window's order (serial number, calibrations, password, the multiple-alarm
-// rows H3, H2, H1, L1, L2, humidity H1, humidity L1, then the single-alarm H1 and
-// L1); then, in the same order, any number whose integer part its bytes cannot
+// The first reason to refuse the save, or nothing. The fields are checked in the
+// window's order: serial number, calibrations, password, the multiple-alarm rows
+// H3, H2, H1, L1, L2, humidity H1, humidity L1, then the single-alarm H1 and L1.
+// Each value the save writes gets all its checks at its own turn: empty or a lone
+// minus, then no number at all (NotANumber), then an integer part its bytes cannot
 // carry ("The Calibration Temperature is out of range"): above 255 for plain
-// bytes, above 99 for the packed BCD of the multiple-alarm rows that are written.
-// A text that is no number at all is left to EncodeSaveCommand.
+// bytes, above 99 for the packed BCD of the multiple-alarm rows. An unticked row
+// is not written and only refused for a lone minus. Both the full stop and
+// `decimalSeparator` are read as the decimal character.
 std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
 
 // Builds the save command from `form` on top of the previous `sendBuffer`, whose

@@ -79,16 +79,61 @@ bool rowIsMissing(const ThresholdEntry& row) {
     return (row.ticked && trimmed(row.value).empty()) || isLoneMinus(row.value);
 }
 
-std::optional<SaveProblem> firstEmptyField(const SaveForm& form) {
+SaveProblem outOfRange(Field field, std::string_view name) {
+    return fieldProblem(field, name, " is out of range");
+}
+
+// A value the save writes, after its emptiness rule: no number at all ends the
+// save as a conversion error; a number its bytes cannot carry is refused.
+std::optional<SaveProblem> checkNumber(Field field, std::string_view name, std::string_view text,
+                                       char separator, unsigned integerMax) {
+    const Result<DecimalTriple> triple = DecimalTripleFromText(text, separator, integerMax);
+    if (triple) {
+        return std::nullopt;
+    }
+    if (triple.failure().kind == Failure::Kind::OutOfRange) {
+        return outOfRange(field, name);
+    }
+    return SaveProblem{field, triple.failure().message, SaveProblem::Kind::NotANumber};
+}
+
+// A calibration or a single-alarm limit, every check at its turn.
+std::optional<SaveProblem> checkValue(Field field, std::string_view name, std::string_view text,
+                                      char separator) {
+    if (isEmptyOrLoneMinus(text)) {
+        return cannotBeEmpty(field, name);
+    }
+    return checkNumber(field, name, text, separator, kPlainByteMax);
+}
+
+std::optional<SaveProblem> checkRow(Threshold threshold, ThresholdEntry row, char separator) {
+    row.ticked = row.ticked || !IsOptional(threshold);
+    const Field field = fieldOf(threshold);
+    const std::string_view name = ThresholdName(threshold);
+    if (rowIsMissing(row)) {
+        return cannotBeEmpty(field, name);
+    }
+    // An unticked row is sent as disabled, so its text is never read as a number.
+    if (!row.ticked) {
+        return std::nullopt;
+    }
+    return checkNumber(field, name, row.value, separator, kPackedBcdMax);
+}
+
+} // namespace
+
+std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
     if (form.serialNumber.size() != kSerialNumberLength) {
         return SaveProblem{Field::SerialNumber,
                            "The Serial Number can not be empty and the Serial Number length is 9"};
     }
-    if (isEmptyOrLoneMinus(form.calibrationTemperature)) {
-        return cannotBeEmpty(Field::CalibrationTemperature, "Calibration Temperature");
+    if (auto problem = checkValue(Field::CalibrationTemperature, "Calibration Temperature",
+                                  form.calibrationTemperature, separator)) {
+        return problem;
     }
-    if (isEmptyOrLoneMinus(form.calibrationHumidity)) {
-        return cannotBeEmpty(Field::CalibrationHumidity, "Calibration Humidity");
+    if (auto problem = checkValue(Field::CalibrationHumidity, "Calibration Humidity",
+                                  form.calibrationHumidity, separator)) {
+        return problem;
     }
     if (form.passwordStartup == kPasswordEnabledIndex && form.password.size() != kPasswordLength) {
         return SaveProblem{Field::Password,
@@ -96,69 +141,22 @@ std::optional<SaveProblem> firstEmptyField(const SaveForm& form) {
     }
     if (form.alarm == AlarmChoice::Multiple) {
         for (Threshold threshold : kRowOrder) {
-            ThresholdEntry row = form.thresholds[Index(threshold)];
-            row.ticked = row.ticked || !IsOptional(threshold);
-            if (rowIsMissing(row)) {
-                return cannotBeEmpty(fieldOf(threshold), ThresholdName(threshold));
+            if (auto problem = checkRow(threshold, form.thresholds[Index(threshold)], separator)) {
+                return problem;
             }
         }
     }
     if (form.alarm == AlarmChoice::Single) {
-        if (isEmptyOrLoneMinus(form.singleH1)) {
-            return cannotBeEmpty(Field::SingleH1, ThresholdName(Threshold::H1));
+        if (auto problem = checkValue(Field::SingleH1, ThresholdName(Threshold::H1), form.singleH1,
+                                      separator)) {
+            return problem;
         }
-        if (isEmptyOrLoneMinus(form.singleL1)) {
-            return cannotBeEmpty(Field::SingleL1, ThresholdName(Threshold::L1));
-        }
-    }
-    return std::nullopt;
-}
-
-// Only a number too large for its bytes is refused here; one that is no number at
-// all fails the encoding with a message that names the text.
-bool exceeds(std::string_view text, char decimalSeparator, unsigned integerMax) {
-    const Result<DecimalTriple> triple = DecimalTripleFromText(text, decimalSeparator, integerMax);
-    return !triple && triple.failure().kind == Failure::Kind::OutOfRange;
-}
-
-SaveProblem outOfRange(Field field, std::string_view name) {
-    return fieldProblem(field, name, " is out of range");
-}
-
-std::optional<SaveProblem> firstValueOutOfRange(const SaveForm& form, char separator) {
-    if (exceeds(form.calibrationTemperature, separator, kPlainByteMax)) {
-        return outOfRange(Field::CalibrationTemperature, "Calibration Temperature");
-    }
-    if (exceeds(form.calibrationHumidity, separator, kPlainByteMax)) {
-        return outOfRange(Field::CalibrationHumidity, "Calibration Humidity");
-    }
-    if (form.alarm == AlarmChoice::Multiple) {
-        for (Threshold threshold : kRowOrder) {
-            const ThresholdEntry& row = form.thresholds[Index(threshold)];
-            const bool written = row.ticked || !IsOptional(threshold);
-            if (written && exceeds(row.value, separator, kPackedBcdMax)) {
-                return outOfRange(fieldOf(threshold), ThresholdName(threshold));
-            }
-        }
-    }
-    if (form.alarm == AlarmChoice::Single) {
-        if (exceeds(form.singleH1, separator, kPlainByteMax)) {
-            return outOfRange(Field::SingleH1, ThresholdName(Threshold::H1));
-        }
-        if (exceeds(form.singleL1, separator, kPlainByteMax)) {
-            return outOfRange(Field::SingleL1, ThresholdName(Threshold::L1));
+        if (auto problem = checkValue(Field::SingleL1, ThresholdName(Threshold::L1), form.singleL1,
+                                      separator)) {
+            return problem;
         }
     }
     return std::nullopt;
-}
-
-} // namespace
-
-std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator) {
-    if (auto problem = firstEmptyField(form)) {
-        return problem;
-    }
-    return firstValueOutOfRange(form, decimalSeparator);
 }
 
 } // namespace korvel::protocol

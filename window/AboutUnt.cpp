@@ -2,6 +2,8 @@
 
 #include "window/Fonts.h"
 
+#include <QKeyEvent>
+
 namespace korvel::window {
 namespace {
 
@@ -38,6 +40,14 @@ void TAboutFrm::centreOver(const QWidget& over) {
     QRect placed(QPoint(), size());
     placed.moveCenter(over.frameGeometry().center());
     move(placed.topLeft());
+}
+
+void TAboutFrm::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TAboutFrm::imgBackClick() {

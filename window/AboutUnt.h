@@ -29,6 +29,10 @@ public:
 
     // Click of imgBack: hides the pressed twin and closes the window.
     void imgBackClick();
+
+protected:
+    // Back is the only way out: the dialog's Esc does not close it.
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 } // namespace korvel::window

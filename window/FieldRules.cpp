@@ -26,10 +26,17 @@ bool IsEditingKey(QChar key) {
 }
 
 bool NumberKeyAccepted(QChar key, const QString& text, QChar decimalSeparator) {
-    if (key == decimalSeparator) {
-        return !text.contains(decimalSeparator);
+    const QChar point = QLatin1Char('.');
+    if (key == point || key == decimalSeparator) {
+        return !text.contains(point) && !text.contains(decimalSeparator);
     }
     return IsEditingKey(key) || IsAsciiDigit(key) || key == QLatin1Char('-');
+}
+
+QString NumberTextForSave(const QString& text, QChar decimalSeparator, char separatorByte) {
+    QString bytes = text;
+    bytes.replace(decimalSeparator, QLatin1Char(separatorByte));
+    return bytes;
 }
 
 bool CharKeyAccepted(QChar key) {

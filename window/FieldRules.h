@@ -23,9 +23,16 @@ inline constexpr int kTripInfoMaxLength = 99;
 // Backspace, tab and carriage return: the keys every filter lets through.
 bool IsEditingKey(QChar key);
 
-// Numeric edits: editing keys, ASCII digits, the minus anywhere, and
-// `decimalSeparator` unless `text` already holds one.
+// Numeric edits: editing keys, ASCII digits, the minus anywhere, and one decimal
+// character: the full stop or the locale's `decimalSeparator`, unless `text`
+// already holds either.
 bool NumberKeyAccepted(QChar key, const QString& text, QChar decimalSeparator);
+
+// A numeric edit's text as the save reads it, one byte per character: the
+// locale's `decimalSeparator` becomes `separatorByte`, the single-byte character
+// the window shows values with (the full stop where the locale's has no
+// single-byte form, as U+066B of Persian and Arabic).
+QString NumberTextForSave(const QString& text, QChar decimalSeparator, char separatorByte);
 
 // Password: editing keys, ASCII digits and ASCII letters.
 bool CharKeyAccepted(QChar key);

@@ -7,6 +7,11 @@ namespace korvel::window {
 
 std::optional<QChar> TypedCharacter(const QKeyEvent& event) {
     const int key = event.key();
+    // X11 and Wayland give Delete the text U+007F, yet it types nothing: the edit
+    // must get it to delete, also as Shift+Delete.
+    if (key == Qt::Key_Delete) {
+        return std::nullopt;
+    }
     // Test drivers and some platforms send Ctrl+V with the text "v"; the control
     // code is what the shortcut really types, and what the filters must judge.
     if ((event.modifiers() & Qt::ControlModifier) && key >= Qt::Key_A && key <= Qt::Key_Z) {

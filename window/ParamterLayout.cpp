@@ -584,6 +584,8 @@ void TParamter::createTimers() {
     tmrSysTime = new QTimer(this);
     tmrSysTime->setObjectName(QStringLiteral("tmrSysTime"));
     tmrSysTime->setInterval(kSysTimeIntervalMs);
+    // 995 ms keeps the shown second from lagging; a coarse timer's 5 % could skip one.
+    tmrSysTime->setTimerType(Qt::PreciseTimer);
 }
 
 void TParamter::applyTabOrder() {

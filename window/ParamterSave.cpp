@@ -3,6 +3,7 @@
 #include "window/ParamterFrm.h"
 
 #include "protocol/SaveCommand.h"
+#include "window/FieldRules.h"
 
 #include <stdexcept>
 
@@ -72,6 +73,12 @@ void TParamter::imgSaveClick() {
     imgSave0->hide();
     tmrRead->stop();
 
+    const char separator = separatorByte();
+    // Value edits may hold the locale's separator where it has no single byte.
+    const auto number = [this, separator](const QLineEdit* edit) {
+        return Latin1(NumberTextForSave(edit->text(), decimalSeparator, separator));
+    };
+
     protocol::SaveForm form;
     form.serialNumber = Latin1(edtSerialNumber->text());
     form.logIntervalH = ListText(cbbLogIntervalH);
@@ -88,8 +95,8 @@ void TParamter::imgSaveClick() {
     form.fahrenheit = rbF->isChecked();
     form.timeZone = ListText(cbbTimeZone);
     form.cycleSwitch = cbbCycleSwitch->currentIndex();
-    form.calibrationTemperature = Latin1(edtCalibrationTemp->text());
-    form.calibrationHumidity = Latin1(edtCalibrationHumidity->text());
+    form.calibrationTemperature = number(edtCalibrationTemp);
+    form.calibrationHumidity = number(edtCalibrationHumidity);
     form.temporaryPdfStartup = cbbTemporaryPDFStartup->currentIndex();
     form.passwordStartup = cbbPasswordStartup->currentIndex();
     form.password = Latin1(edtPassword->text());
@@ -99,22 +106,24 @@ void TParamter::imgSaveClick() {
     form.alarm = rbMultipleAlarm->isChecked() ? protocol::AlarmChoice::Multiple
                  : rbSingleAlarm->isChecked() ? protocol::AlarmChoice::Single
                                               : protocol::AlarmChoice::None;
-    form.singleH1 = Latin1(edtSingleH1->text());
-    form.singleL1 = Latin1(edtSingleL1->text());
+    form.singleH1 = number(edtSingleH1);
+    form.singleL1 = number(edtSingleL1);
     for (const Threshold threshold :
          {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
           Threshold::HumidityL1, Threshold::HumidityH1}) {
         const ThresholdRow row = thresholdRow(threshold);
         protocol::ThresholdEntry& entry = form.thresholds[protocol::Index(threshold)];
         entry.ticked = row.check == nullptr || row.check->isChecked();
-        entry.value = Latin1(row.value->text());
+        entry.value = number(row.value);
         entry.modeIndex = row.mode->currentIndex();
         entry.delay = {ListText(row.delay[0]), ListText(row.delay[1]), ListText(row.delay[2])};
     }
 
-    const char separator = separatorByte();
     if (const std::optional<protocol::SaveProblem> problem =
             protocol::ValidateSave(form, separator)) {
+        if (problem->kind == protocol::SaveProblem::Kind::NotANumber) {
+            throw std::runtime_error(problem->message);
+        }
         fieldEdit(problem->field)->setFocus();
         services.prompt.information(QString::fromStdString(problem->message));
         return;

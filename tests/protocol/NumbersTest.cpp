@@ -27,6 +27,7 @@ const TripleCase kEncodeCases[] = {
     {"MinusHalf", "-0.5", '.', {1, 0, 50}},
     {"MinusZero", "-0", '.', {0, 0, 0}},
     {"CommaSeparator", "12,5", ',', {0, 12, 50}},
+    {"FullStopBesideCommaSeparator", "-12.5", ',', {1, 12, 50}},
     {"SurroundingBlanks", "  7.25 ", '.', {0, 7, 25}},
     {"LeadingSeparator", ".5", '.', {0, 0, 50}},
     {"TrailingSeparator", "3.", '.', {0, 3, 0}},
@@ -62,8 +63,8 @@ void PrintTo(const FailureCase& c, std::ostream* os) {
 }
 
 const FailureCase kFailureCases[] = {
-    {"PointUnderCommaLocale", "12.5", ',', 255, Failure::Kind::NotANumber,
-     "'12.5' is not a valid number"},
+    {"FullStopAndCommaTogether", "1.2,5", ',', 255, Failure::Kind::NotANumber,
+     "'1.2,5' is not a valid number"},
     {"CommaUnderPointLocale", "12,5", '.', 255, Failure::Kind::NotANumber,
      "'12,5' is not a valid number"},
     {"Empty", "", '.', 255, Failure::Kind::NotANumber, "'' is not a valid number"},
@@ -93,12 +94,17 @@ TEST_P(TripleFailureTest, ReportsInsteadOfWrapping) {
 INSTANTIATE_TEST_SUITE_P(Texts, TripleFailureTest, testing::ValuesIn(kFailureCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(DecimalTripleToText, WritesSignIntegerSeparatorAndTwoDigitHundredths) {
+TEST(DecimalTripleToText, WritesSignIntegerSeparatorAndAtLeastTwoDigitHundredths) {
     EXPECT_EQ(DecimalTripleToText({0, 25, 50}, '.'), "25.50");
     EXPECT_EQ(DecimalTripleToText({1, 0, 5}, '.'), "-0.05");
     EXPECT_EQ(DecimalTripleToText({1, 3, 5}, '.'), "-3.05");
     EXPECT_EQ(DecimalTripleToText({1, 2, 5}, ','), "-2,05");
     EXPECT_EQ(DecimalTripleToText({7, 255, 99}, '.'), "-255.99");
+    // A reply's hundredths byte may exceed 99; no digit is lost.
+    EXPECT_EQ(DecimalTripleToText({0, 25, 100}, '.'), "25.100");
+    EXPECT_EQ(DecimalTripleToText({0, 25, 150}, '.'), "25.150");
+    EXPECT_EQ(DecimalTripleToText({1, 0, 153}, ','), "-0,153");
+    EXPECT_EQ(DecimalTripleToText({0, 1, 255}, '.'), "1.255");
 }
 
 TEST(DecimalTriple, RoundTripsThroughTextWithEitherSeparator) {

@@ -184,14 +184,6 @@ const ProblemCase kProblemCases[] = {
           }),
      {},
      ""},
-    // Numbers the frame cannot carry are refused after every emptiness rule.
-    {"EmptinessBeforeRange",
-     with(freshForm,
-          [](SaveForm& f) {
-              f.calibrationTemperature = "300";
-              f.calibrationHumidity = "";
-          }),
-     Field::CalibrationHumidity, "The Calibration Humidity can not be empty"},
     {"CalibrationAboveByte", with(freshForm, [](SaveForm& f) { f.calibrationTemperature = "256"; }),
      Field::CalibrationTemperature, "The Calibration Temperature is out of range"},
     {"CalibrationLargestByteIntegerPasses",
@@ -222,9 +214,12 @@ const ProblemCase kProblemCases[] = {
     {"SingleLimitFitsPlainByte", with(singleForm, [](SaveForm& f) { f.singleH1 = "120"; }), {}, ""},
     {"SingleLimitAboveByte", with(singleForm, [](SaveForm& f) { f.singleL1 = "-256"; }),
      Field::SingleL1, "The Temperature L1 is out of range"},
-    // Not a number at all: left to the encoding, which names the text.
-    {"NotANumberIsNoValidationProblem",
-     with(singleForm, [](SaveForm& f) { f.singleH1 = "12,5"; }),
+    {"FullStopAndCommaAlikeUnderCommaLocale",
+     with(singleForm,
+          [](SaveForm& f) {
+              f.singleH1 = "25.5";
+              f.singleL1 = "-2,5";
+          }),
      {},
      ""},
 };
@@ -233,7 +228,8 @@ class ValidateSaveTest : public testing::TestWithParam<ProblemCase> {};
 
 TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
     const ProblemCase& c = GetParam();
-    const std::optional<SaveProblem> problem = ValidateSave(c.form(), '.');
+    // The comma locale: the full stop passes all the same.
+    const std::optional<SaveProblem> problem = ValidateSave(c.form(), ',');
     if (!c.field) {
         EXPECT_FALSE(problem) << problem->message;
         return;
@@ -241,10 +237,83 @@ TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->field, *c.field);
     EXPECT_EQ(problem->message, c.message);
+    EXPECT_EQ(problem->kind, SaveProblem::Kind::Refused);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, ValidateSaveTest, testing::ValuesIn(kProblemCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A field's emptiness, number and range checks all run at its own turn, so an
+// earlier field's fault of any kind wins over a later field's.
+TEST(ValidateSave, ChecksEachFieldWhollyAtItsTurn) {
+    using Kind = SaveProblem::Kind;
+    const struct {
+        const char* name;
+        SaveForm form;
+        Field field;
+        Kind kind;
+        const char* message;
+    } cases[] = {
+        {"range before a later emptiness",
+         with(freshForm,
+              [](SaveForm& f) {
+                  f.calibrationTemperature = "300";
+                  f.calibrationHumidity = "";
+              })(),
+         Field::CalibrationTemperature, Kind::Refused,
+         "The Calibration Temperature is out of range"},
+        {"no number before a later range",
+         with(singleForm,
+              [](SaveForm& f) {
+                  f.calibrationTemperature = "1-2";
+                  f.singleL1 = "-256";
+              })(),
+         Field::CalibrationTemperature, Kind::NotANumber, "'1-2' is not a valid number"},
+        {"no number before a later emptiness",
+         with(multipleForm,
+              [](SaveForm& f) {
+                  f.calibrationHumidity = "1.2.3";
+                  f.passwordStartup = 1;
+                  row(f, Threshold::H3).value = "";
+              })(),
+         Field::CalibrationHumidity, Kind::NotANumber, "'1.2.3' is not a valid number"},
+        {"emptiness before a later number",
+         with(multipleForm,
+              [](SaveForm& f) {
+                  f.calibrationTemperature = " ";
+                  row(f, Threshold::H3).value = "1-2";
+              })(),
+         Field::CalibrationTemperature, Kind::Refused,
+         "The Calibration Temperature can not be empty"},
+        {"rows top to bottom whatever the fault",
+         with(multipleForm,
+              [](SaveForm& f) {
+                  row(f, Threshold::L1).value = "120";
+                  row(f, Threshold::H2).value = "5-";
+              })(),
+         Field::TemperatureH2, Kind::NotANumber, "'5-' is not a valid number"},
+        {"single H1 before L1",
+         with(singleForm,
+              [](SaveForm& f) {
+                  f.singleL1 = "";
+                  f.singleH1 = "256";
+              })(),
+         Field::SingleH1, Kind::Refused, "The Temperature H1 is out of range"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.');
+        ASSERT_TRUE(problem);
+        EXPECT_EQ(problem->field, c.field);
+        EXPECT_EQ(problem->kind, c.kind);
+        EXPECT_EQ(problem->message, c.message);
+    }
+
+    // A row that is not written is not read as a number.
+    SaveForm unticked = multipleForm();
+    row(unticked, Threshold::L2) = {false, "1-2", 0, {"0", "0", "0"}};
+    EXPECT_FALSE(ValidateSave(unticked, '.'));
+}
 
 // ---- Encoding ----
 
@@ -434,6 +503,15 @@ TEST(EncodeSaveCommand, EndsWithTheChecksumOfBytesTwoToTwoHundredSevenAndTheTrai
     }
 }
 
+TEST(EncodeSaveCommand, ReadsTheFullStopAndTheLocaleSeparatorAlike) {
+    SaveForm form = singleForm();
+    form.calibrationTemperature = "-1.5";
+    form.calibrationHumidity = "12,345";
+    const Block block = encoded(form, ',');
+    EXPECT_EQ(bytesAt(block, offset::kCalibrationTemperature, 6),
+              (Bytes{0x01, 0x01, 0x32, 0x00, 0x0C, 0x22}));
+}
+
 TEST(EncodeSaveCommand, TripInfoNeverSpillsIntoTheAlarmSwitch) {
     SaveForm form = freshForm();
     form.alarm = AlarmChoice::Single;
@@ -478,9 +556,9 @@ void PrintTo(const ConversionCase& c, std::ostream* os) {
 const ConversionCase kConversionCases[] = {
     {"LogIntervalWithoutSelection", with(freshForm, [](SaveForm& f) { f.logIntervalM = ""; }), '.',
      "'' is not a valid integer value"},
-    {"PointUnderCommaLocale",
-     with(freshForm, [](SaveForm& f) { f.calibrationTemperature = "12.5"; }), ',',
-     "'12.5' is not a valid number"},
+    {"FullStopAndCommaTogether",
+     with(freshForm, [](SaveForm& f) { f.calibrationTemperature = "1.2,5"; }), ',',
+     "'1.2,5' is not a valid number"},
     {"StartYearWithoutSelection",
      with(freshForm,
           [](SaveForm& f) {

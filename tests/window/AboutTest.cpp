@@ -74,5 +74,20 @@ TEST_F(WindowTest, EachAboutClickOpensAFreshModalWindowOverTheVeil) {
     }
 }
 
+TEST_F(WindowTest, OnlyBackClosesTheAboutWindow) {
+    TParamter& w = show();
+    bool stayedOpen = false;
+    WhileAboutIsOpen([&](TAboutFrm& about) {
+        QTest::keyClick(&about, Qt::Key_Escape);
+        QTest::keyClick(about.imgBack, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        stayedOpen = about.isVisible() && w.imgTran->isVisible();
+        QTest::mouseClick(about.imgBack, Qt::LeftButton);
+    });
+    QTest::mouseClick(w.imgAbout, Qt::LeftButton);
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_FALSE(w.imgTran->isVisible());
+}
+
 } // namespace
 } // namespace korvel::window

@@ -506,12 +506,12 @@ TEST_F(ExchangeTest, TextThatIsNoNumberEndsTheSaveThroughTheErrorDisplay) {
         std::function<void(TParamter&)> enter;
         QString message;
     } cases[] = {
-        {"full stop where the locale has a comma",
+        {"a minus inside the number",
          [](TParamter& w) {
              w.decimalSeparator = QLatin1Char(',');
-             w.edtCalibrationHumidity->setText("1.5");
+             w.edtCalibrationHumidity->setText("1-5");
          },
-         "'1.5' is not a valid number"},
+         "'1-5' is not a valid number"},
         {"list without a selection", [](TParamter& w) { w.cbbLogIntervalH->setCurrentIndex(-1); },
          "'' is not a valid integer value"},
     };

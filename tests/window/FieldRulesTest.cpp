@@ -52,20 +52,39 @@ TEST_P(KeyRuleTest, EachFilterJudgesTheKey) {
 INSTANTIATE_TEST_SUITE_P(Keys, KeyRuleTest, ::testing::ValuesIn(kKeys),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(NumberKeyAccepted, UsesTheLocaleSeparatorOnly) {
-    EXPECT_TRUE(NumberKeyAccepted(u',', "12", QLatin1Char(',')));
-    EXPECT_FALSE(NumberKeyAccepted(u',', "1,2", QLatin1Char(',')));
-    EXPECT_FALSE(NumberKeyAccepted(u'.', "12", QLatin1Char(',')));
+TEST(NumberKeyAccepted, TakesTheFullStopOrTheLocaleSeparatorOnce) {
+    const QChar comma = QLatin1Char(',');
+    const QChar arabic = QChar(0x066B);
+    EXPECT_TRUE(NumberKeyAccepted(u',', "12", comma));
+    EXPECT_TRUE(NumberKeyAccepted(u'.', "12", comma));
+    EXPECT_FALSE(NumberKeyAccepted(u',', "1,2", comma));
+    EXPECT_FALSE(NumberKeyAccepted(u'.', "1,2", comma));
+    EXPECT_FALSE(NumberKeyAccepted(u',', "1.2", comma));
     EXPECT_FALSE(NumberKeyAccepted(u',', "12", QLatin1Char('.')));
+    EXPECT_TRUE(NumberKeyAccepted(arabic, "12", arabic));
+    EXPECT_TRUE(NumberKeyAccepted(u'.', "12", arabic));
+    EXPECT_FALSE(NumberKeyAccepted(u'.', QStringLiteral("1\u066B2"), arabic));
+    EXPECT_FALSE(NumberKeyAccepted(arabic, "1.2", arabic));
 }
 
-TEST(TypedCharacter, ControlLettersTypeTheirControlCode) {
+TEST(NumberTextForSave, GivesTheLocaleSeparatorItsSingleByte) {
+    EXPECT_EQ(NumberTextForSave(QStringLiteral("-1\u066B5"), QChar(0x066B), '.'), "-1.5");
+    EXPECT_EQ(NumberTextForSave("1.5", QChar(0x066B), '.'), "1.5");
+    EXPECT_EQ(NumberTextForSave("1,5", QLatin1Char(','), ','), "1,5");
+    EXPECT_EQ(NumberTextForSave("1.5", QLatin1Char(','), ','), "1.5");
+}
+
+TEST(TypedCharacter, ControlLettersTypeTheirControlCodeAndDeleteNothing) {
     const QKeyEvent paste(QEvent::KeyPress, Qt::Key_V, Qt::ControlModifier, QStringLiteral("v"));
     EXPECT_EQ(TypedCharacter(paste), QChar(22));
     const QKeyEvent letter(QEvent::KeyPress, Qt::Key_V, Qt::ShiftModifier, QStringLiteral("V"));
     EXPECT_EQ(TypedCharacter(letter), QChar(u'V'));
     const QKeyEvent arrow(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
     EXPECT_EQ(TypedCharacter(arrow), std::nullopt);
+    for (const Qt::KeyboardModifiers modifiers : {Qt::NoModifier, Qt::ShiftModifier}) {
+        const QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, modifiers, QString(QChar(0x7F)));
+        EXPECT_EQ(TypedCharacter(del), std::nullopt);
+    }
 }
 
 TEST(StartModeEnablingFor, NoSelectionChangesNothing) {
