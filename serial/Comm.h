@@ -3,7 +3,7 @@
 // the line settings and time-outs held in its properties, and moves bytes on a
 // reader and a writer thread. What the threads report reaches the thread that
 // constructed the component as the On* events, in posting order, through the
-// notification sink (Qt posted events by default).
+// notification sink its owner supplies.
 //
 // All operations, setters and events belong to the constructing thread.
 // Failures of OpenPort throw ECommsError (what() is the UTF-8 message); nothing
@@ -58,9 +58,8 @@ public:
     using TSendDataEmptyEvent = std::function<void(TComm& sender)>;
     using DeviceOpener = std::function<platform::OpenResult(const std::string& name)>;
 
-    // Real devices; events through Qt posted events to the constructing thread.
-    TComm();
-    // Seams for tests and other hosts: the sink is built on this thread.
+    // Events through the sink that `sinkFactory` builds on this thread; real
+    // devices unless another opener is given (tests pass a fake).
     explicit TComm(const NotificationSinkFactory& sinkFactory,
                    DeviceOpener opener = platform::OpenSerialDevice);
     ~TComm();

@@ -1,7 +1,7 @@
 #pragma once
 // What the worker threads tell the port component, and the seam that carries
-// it to the component's own thread. The default sink uses Qt posted events
-// (QtNotificationSink.h); tests may use a plain queue instead.
+// it to the component's own thread. The owner supplies the sink: the window
+// uses Qt posted events (window/QtNotificationSink.h), tests a plain queue.
 
 #include <cstdint>
 #include <functional>
