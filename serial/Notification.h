@@ -24,6 +24,10 @@ struct Notification {
     // The notification owns them; whoever drops it frees them.
     std::unique_ptr<std::uint8_t[]> block;
     std::uint16_t length = 0;
+    // The component's generation (its count of opens and input purges) when
+    // the content was gathered; the component drops what a later open or
+    // purge has made stale.
+    std::uint64_t generation = 0;
 };
 
 // Runs on the thread the sink delivers on, once per notification, in posting order.
