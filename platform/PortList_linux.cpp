@@ -1,8 +1,5 @@
 #include "platform/PortList.h"
 
-#include <QCollator>
-#include <QString>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -30,10 +27,12 @@ bool HasDevice(const fs::path& entry) {
 
 // Kernels from 6.8 on hang the 8250 placeholders under a "serial-base" device,
 // so only the port type tells them from real ports: 0 means no UART there.
-bool IsRealPortType(const fs::path& entry) {
+// Only a type that reads as 0 drops a port: kernels before 5.7 let only root
+// read the file, and an ordinary user must still see the ports.
+bool IsPlaceholderPortType(const fs::path& entry) {
     std::ifstream typeFile(entry / "type");
-    int type = 0;
-    return typeFile >> type && type != 0;
+    int type = -1;
+    return typeFile >> type && type == 0;
 }
 
 bool IsSerialPort(const fs::path& entry) {
@@ -41,7 +40,7 @@ bool IsSerialPort(const fs::path& entry) {
     if (!HasDevice(entry) || IsVirtual(entry)) {
         return false;
     }
-    return name.rfind(kPlaceholderPrefix, 0) != 0 || IsRealPortType(entry);
+    return name.rfind(kPlaceholderPrefix, 0) != 0 || !IsPlaceholderPortType(entry);
 }
 
 } // namespace
@@ -62,15 +61,6 @@ std::optional<std::vector<std::string>> ListSerialPorts(const std::string& sysfs
     }
     SortPortNames(ports);
     return ports;
-}
-
-void SortPortNames(std::vector<std::string>& names) {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
-    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-        return collator.compare(QString::fromStdString(a), QString::fromStdString(b)) < 0;
-    });
 }
 
 } // namespace korvel::platform

@@ -136,8 +136,27 @@ struct LineErrorResult {
     SerialError error = SerialError::None;
 };
 
+// The operating system's own account of a failure: its code (errno, or
+// GetLastError() on Windows) and its text, kept for what the user is told.
+struct SystemError {
+    int code = 0;
+    std::string text;
+};
+
+// The outcome of applying settings: ok, or the layer's failure value with what
+// the operating system said.
+struct SettingsResult {
+    bool ok = true;
+    SerialError error = SerialError::None;
+    SystemError system;
+};
+
 class SerialDevice {
 public:
+    // Closes the device. This can block: a tty driver waits up to its closing
+    // wait (30 s on usb-serial adapters) for output it still holds, whatever
+    // the descriptor's flags say, so owners destroy devices off threads that
+    // must stay responsive. The port stays held until the destructor returns.
     virtual ~SerialDevice() = default;
 
     // Non-zero, and stable for the device's life.
@@ -145,7 +164,9 @@ public:
     // Sizes the driver's queues; false when the handle is not a serial device.
     virtual bool SetupQueues(std::size_t input, std::size_t output) = 0;
     virtual bool Purge(std::uint32_t purgeFlags) = 0;
-    virtual bool ApplyLineSettings(const LineSettings& settings) = 0;
+    // Fails when the driver refused the settings; the line then runs with
+    // whatever it had before (possibly another program's cooked mode).
+    virtual SettingsResult ApplyLineSettings(const LineSettings& settings) = 0;
     virtual bool ApplyTimeouts(const Timeouts& timeouts) = 0;
     // Arms the line events of the mask; events outside it are never reported.
     virtual bool SetEventMask(std::uint32_t mask) = 0;
@@ -161,13 +182,6 @@ public:
     virtual WriteResult Write(std::span<const std::uint8_t> bytes, const SerialEvent& stop) = 0;
 };
 
-// The operating system's own account of a failure: its code (errno, or
-// GetLastError() on Windows) and its text, kept for what the user is told.
-struct SystemError {
-    int code = 0;
-    std::string text;
-};
-
 struct OpenResult {
     std::unique_ptr<SerialDevice> device; // null on failure
     SerialError error = SerialError::None;
@@ -176,7 +190,9 @@ struct OpenResult {
 
 // Opens a device by name exclusively, in raw mode with non-blocking I/O: a
 // name starting with "/" is a path, any other name is looked up under /dev.
-// Busy when another component or program holds it. Leaks nothing on failure.
+// Busy when another component or program holds it, and at once, without
+// opening it, while this process holds it (also while one of its devices for
+// that port is still being closed on another thread). Leaks nothing on failure.
 OpenResult OpenSerialDevice(const std::string& name);
 
 // The path OpenSerialDevice opens for `name`.

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <utility>
 
 #include <fcntl.h>
@@ -17,6 +19,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -93,17 +96,83 @@ milliseconds Since(Clock::time_point then, Clock::time_point now) {
     return std::chrono::duration_cast<milliseconds>(now - then);
 }
 
+// Which port a file is: a character device by its device number, so that
+// every name and link for it agree; anything else by its inode.
+struct PortIdentity {
+    bool character = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator<(const PortIdentity& other) const {
+        return std::tie(character, device, inode) <
+               std::tie(other.character, other.device, other.inode);
+    }
+};
+
+PortIdentity IdentityOf(const struct stat& status) {
+    if (S_ISCHR(status.st_mode)) {
+        return {true, status.st_rdev, 0};
+    }
+    return {false, status.st_dev, status.st_ino};
+}
+
+// The ports this process holds, from a successful open until close() has
+// returned. The kernel drops the flock before the driver's close runs, and an
+// open() of a tty that is being closed waits in the kernel for that close to
+// end; so a port whose close is still running on another thread is reported
+// busy from here, without opening it. Never destroyed: a close may still be
+// running while the process exits.
+class HeldPorts {
+public:
+    void Add(const PortIdentity& port) {
+        std::lock_guard lock(mutex_);
+        ports_.insert(port);
+    }
+    void Remove(const PortIdentity& port) {
+        std::lock_guard lock(mutex_);
+        if (const auto found = ports_.find(port); found != ports_.end()) {
+            ports_.erase(found);
+        }
+    }
+    bool Holds(const PortIdentity& port) {
+        std::lock_guard lock(mutex_);
+        return ports_.count(port) != 0;
+    }
+
+private:
+    std::mutex mutex_;
+    std::multiset<PortIdentity> ports_;
+};
+
+HeldPorts& Held() {
+    static HeldPorts* const held = new HeldPorts;
+    return *held;
+}
+
 class LinuxSerialDevice final : public SerialDevice {
 public:
-    LinuxSerialDevice(int fd, bool exclusive) : fd_(fd), exclusive_(exclusive) {}
+    LinuxSerialDevice(int fd, bool exclusive, std::optional<PortIdentity> port)
+        : fd_(fd), exclusive_(exclusive), port_(port) {
+        if (port_) {
+            Held().Add(*port_);
+        }
+    }
 
     ~LinuxSerialDevice() override {
+        // Dropped output shortens the driver's closing wait where the driver
+        // honours the flush; usb-serial drivers may still wait for what they
+        // queued, which is why this runs off the owner's thread.
+        ::tcflush(fd_, TCIOFLUSH);
+        // Exclusive use ends here rather than with close(): a pseudo-terminal's
+        // slave, or a tty that another descriptor keeps open, would otherwise
+        // stay exclusive after us. This process keeps the port held until
+        // close() has returned.
         if (exclusive_) {
             ::ioctl(fd_, TIOCNXCL);
         }
-        // Dropped output cannot hold close() in the driver's closing delay.
-        ::tcflush(fd_, TCIOFLUSH);
         ::close(fd_);
+        if (port_) {
+            Held().Remove(*port_);
+        }
     }
 
     std::intptr_t NativeHandle() const override { return fd_; }
@@ -124,18 +193,20 @@ public:
         return ::tcflush(fd_, rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH)) == 0;
     }
 
-    bool ApplyLineSettings(const LineSettings& s) override {
+    SettingsResult ApplyLineSettings(const LineSettings& s) override {
         termios tio{};
         if (::tcgetattr(fd_, &tio) != 0) {
-            return false;
+            return Failure(errno);
         }
         FillTermios(tio, s);
         const auto standard = StandardSpeed(s.baudRate);
         ::cfsetispeed(&tio, standard.value_or(B38400));
         ::cfsetospeed(&tio, standard.value_or(B38400));
-        bool ok = ::tcsetattr(fd_, TCSANOW, &tio) == 0;
-        if (ok && !standard) {
-            ok = SetArbitraryBaudRate(fd_, s.baudRate);
+        SettingsResult result;
+        if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+            result = Failure(errno);
+        } else if (!standard && !SetArbitraryBaudRate(fd_, s.baudRate)) {
+            result = Failure(errno);
         }
         // A pseudo-terminal has no modem lines: these fail there and that is fine.
         SetModemLine(TIOCM_DTR, DtrControlOf(s.flags) != DtrControl::Disable);
@@ -143,7 +214,7 @@ public:
         if (rts != RtsControl::Handshake) {
             SetModemLine(TIOCM_RTS, rts == RtsControl::Enable);
         }
-        return ok;
+        return result;
     }
 
     bool ApplyTimeouts(const Timeouts& timeouts) override {
@@ -324,6 +395,10 @@ private:
         return events;
     }
 
+    static SettingsResult Failure(int code) {
+        return {false, SerialErrorFromErrno(code), SystemErrorFromErrno(code)};
+    }
+
     void SetModemLine(int line, bool asserted) {
         ::ioctl(fd_, asserted ? TIOCMBIS : TIOCMBIC, &line);
     }
@@ -335,6 +410,7 @@ private:
 
     const int fd_;
     const bool exclusive_;
+    const std::optional<PortIdentity> port_;
     std::mutex timeoutsMutex_;
     Timeouts timeouts_;
     // Reader-thread state.
@@ -383,7 +459,12 @@ OpenResult OpenSerialDevice(const std::string& name) {
     if (name.empty() || (name.front() != '/' && !IsSafeBareName(name))) {
         return {nullptr, SerialError::NotFound, {ENOENT, "not a serial port name"}};
     }
-    int fd = ::open(SerialDevicePath(name).c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const std::string path = SerialDevicePath(name);
+    if (struct stat status{};
+        ::stat(path.c_str(), &status) == 0 && Held().Holds(IdentityOf(status))) {
+        return {nullptr, SerialError::Busy, SystemErrorFromErrno(EBUSY)};
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0) {
         fd = AwayFromStandardStreams(fd);
     }
@@ -400,7 +481,11 @@ OpenResult OpenSerialDevice(const std::string& name) {
                 SystemErrorFromErrno(error)};
     }
     const bool exclusive = ::ioctl(fd, TIOCEXCL) == 0;
-    return {std::make_unique<LinuxSerialDevice>(fd, exclusive), SerialError::None, {}};
+    std::optional<PortIdentity> port;
+    if (struct stat status{}; ::fstat(fd, &status) == 0) {
+        port = IdentityOf(status);
+    }
+    return {std::make_unique<LinuxSerialDevice>(fd, exclusive, port), SerialError::None, {}};
 }
 
 } // namespace korvel::platform

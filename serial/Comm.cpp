@@ -4,8 +4,8 @@
 #include <new>
 #include <system_error>
 
+#include "serial/DeviceCloser.h"
 #include "serial/PortLink.h"
-#include "serial/QtNotificationSink.h"
 #include "serial/ReadThread.h"
 #include "serial/SendQueue.h"
 #include "serial/WriteThread.h"
@@ -15,10 +15,14 @@ namespace korvel::serial {
 namespace {
 
 constexpr std::size_t kDriverQueueSize = 4096;
+// How long ClosePort waits for the closer: any close that is not stuck in a
+// driver's closing wait ends well within it, so a reopen right after finds the
+// port free; a stuck one costs the owner no more than this.
+constexpr std::chrono::milliseconds kCloseWait{250};
+// How long PurgeInput waits for the reader, which only has to wake up.
+constexpr std::chrono::milliseconds kPurgeWait{1000};
 
 } // namespace
-
-TComm::TComm() : TComm(MakeQtNotificationSink) {}
 
 TComm::TComm(const NotificationSinkFactory& sinkFactory, DeviceOpener opener)
     : opener_(std::move(opener)),
@@ -32,11 +36,15 @@ void TComm::OpenPort() {
     if (device_) {
         throw ECommsError("This serial port already opened");
     }
+    // Whatever the earlier open left queued belongs to another exchange, even
+    // when this open fails.
+    openGeneration_ = inputGeneration_ = ++generation_;
     platform::OpenResult opened = opener_(p_.commName);
     if (!opened.device) {
         throw ECommsError("Can't Open the Port", opened.error, std::move(opened.system));
     }
     if (!opened.device->SetupQueues(kDriverQueueSize, kDriverQueueSize)) {
+        CloseDevice(std::move(opened.device), kCloseWait);
         throw ECommsError("不能设置通讯缓冲区");
     }
     device_ = std::move(opened.device);
@@ -44,18 +52,28 @@ void TComm::OpenPort() {
                    platform::kPurgeRxClear);
     sendQueueEmpty_ = true;
     ApplyTimeouts();
-    ApplyLineSettings();
+    // A refused setting would leave whatever the previous user of the port set
+    // (echo, canonical input), which no reply survives.
+    if (platform::SettingsResult applied = device_->ApplyLineSettings(LineSettingsFrom(p_));
+        !applied.ok) {
+        ReleasePort();
+        throw ECommsError("Can't Apply the Line Settings", applied.error,
+                          std::move(applied.system));
+    }
+    // A new baud rate and the modem lines going up can make the device send,
+    // or the line produce, bytes that must not join the first reply.
+    device_->Purge(platform::kPurgeRxClear);
 
     try {
         stopEvent_ = std::make_unique<platform::SerialEvent>();
         // The writer's queue exists before OpenPort returns, so that a
         // SendData right after it is never refused.
         sendQueue_ = std::make_unique<SendQueue>();
+        link_ = std::make_unique<PortLink>(*device_, *stopEvent_, *sink_, openGeneration_);
     } catch (const std::system_error&) {
         ReleasePort();
         throw ECommsError("Unable to create event");
     }
-    link_ = std::make_unique<PortLink>(*device_, *stopEvent_, *sink_);
 
     readerThread_ = std::make_unique<TReadThread>(*link_);
     try {
@@ -90,6 +108,7 @@ void TComm::StopReader() {
         return;
     }
     stopEvent_->Set();
+    link_->WakeReader();
     device_->Purge(platform::kPurgeRxAbort | platform::kPurgeRxClear);
     readerThread_->Join();
     readerThread_.reset();
@@ -112,7 +131,19 @@ void TComm::ReleasePort() {
     link_.reset();
     sendQueue_.reset();
     stopEvent_.reset();
-    device_.reset();
+    CloseDevice(std::move(device_), kCloseWait);
+}
+
+void TComm::PurgeInput() {
+    if (!device_) {
+        return;
+    }
+    const std::uint64_t generation = ++generation_;
+    if (!link_->PurgeInput(generation, kPurgeWait)) {
+        // No reader to do it (it ended after a failure): the driver's queue is all there is.
+        device_->Purge(platform::kPurgeRxClear);
+    }
+    inputGeneration_ = generation;
 }
 
 bool TComm::SendData(const std::uint8_t* bytes, std::uint16_t count) {
@@ -142,6 +173,7 @@ std::intptr_t TComm::PortHandle() const {
 }
 
 void TComm::ApplyLineSettings() {
+    // While open a refused change leaves the port as it was; only OpenPort fails on it.
     if (device_) {
         device_->ApplyLineSettings(LineSettingsFrom(p_));
     }
@@ -154,6 +186,13 @@ void TComm::ApplyTimeouts() {
 }
 
 void TComm::Dispatch(Notification& notification) {
+    // Stale: from an earlier open, or bytes received before the last input
+    // purge. The window takes any chunk as the reply to its latest command.
+    if (notification.generation < openGeneration_ ||
+        (notification.id == MessageId::MsgReceivedData &&
+         notification.generation < inputGeneration_)) {
+        return;
+    }
     // Each handler is called through a copy, so one that reassigns its own
     // event while it runs does not pull the callable out from under itself.
     switch (notification.id) {

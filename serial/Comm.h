@@ -3,7 +3,7 @@
 // the line settings and time-outs held in its properties, and moves bytes on a
 // reader and a writer thread. What the threads report reaches the thread that
 // constructed the component as the On* events, in posting order, through the
-// notification sink (Qt posted events by default).
+// notification sink its owner supplies.
 //
 // All operations, setters and events belong to the constructing thread.
 // Failures of OpenPort throw ECommsError (what() is the UTF-8 message); nothing
@@ -11,6 +11,10 @@
 // and time-out properties are re-applied while open, except CommName and
 // Parity, which take effect at the next open (Parity also at the next change
 // of another line property). Destroying an open component closes it.
+//
+// Notifications still queued when the port is closed are delivered after the
+// close; once the port has been opened again they are stale and dropped
+// before any handler sees them, as are chunks received before a PurgeInput.
 
 #include <atomic>
 #include <cstdint>
@@ -58,19 +62,31 @@ public:
     using TSendDataEmptyEvent = std::function<void(TComm& sender)>;
     using DeviceOpener = std::function<platform::OpenResult(const std::string& name)>;
 
-    // Real devices; events through Qt posted events to the constructing thread.
-    TComm();
-    // Seams for tests and other hosts: the sink is built on this thread.
+    // Events through the sink that `sinkFactory` builds on this thread; real
+    // devices unless another opener is given (tests pass a fake).
     explicit TComm(const NotificationSinkFactory& sinkFactory,
                    DeviceOpener opener = platform::OpenSerialDevice);
     ~TComm();
     TComm(const TComm&) = delete;
     TComm& operator=(const TComm&) = delete;
 
+    // Opens CommName, applies the settings, discards input that arrived until
+    // they were in force, and starts both threads. Fails with "Can't Open the
+    // Port" (Error() Busy while the port is held, also by this component's own
+    // close still running) and with "Can't Apply the Line Settings" when the
+    // driver refuses them, each with the system's error.
     void OpenPort();
-    // Stops both threads, then closes the device; nothing when closed. Safe
-    // from inside an event handler.
+    // Stops both threads and hands the device to a closer thread, waiting for
+    // the close a short while only: a driver may hold a close for up to 30 s.
+    // Until that close has ended the port stays held. Nothing when closed;
+    // safe from inside an event handler.
     void ClosePort();
+    // Discards the input received so far: what the driver holds, what the
+    // reader has gathered of a chunk, and chunks not yet handed to
+    // OnReceiveData. Bytes that arrive afterwards start a new chunk. Call it
+    // right before sending a command whose reply must stand alone. Nothing
+    // when closed.
+    void PurgeInput();
     // Queues a copy of the bytes for the writer; false when closed, when the
     // writer has ended, for a count of 0, or when the copy cannot be queued.
     bool SendData(const std::uint8_t* bytes, std::uint16_t count);
@@ -176,6 +192,10 @@ private:
     CommProperties p_;
     DeviceOpener opener_;
     std::atomic<bool> sendQueueEmpty_{true};
+    // Counts opens and input purges; notifications carry it (owner's thread only).
+    std::uint64_t generation_ = 0;
+    std::uint64_t openGeneration_ = 0;  // of the last open
+    std::uint64_t inputGeneration_ = 0; // of the last open or input purge
     // Declared before everything the threads use, so it goes last.
     std::unique_ptr<INotificationSink> sink_;
     std::unique_ptr<platform::SerialDevice> device_;

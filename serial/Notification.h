@@ -1,7 +1,7 @@
 #pragma once
 // What the worker threads tell the port component, and the seam that carries
-// it to the component's own thread. The default sink uses Qt posted events
-// (QtNotificationSink.h); tests may use a plain queue instead.
+// it to the component's own thread. The owner supplies the sink: the window
+// uses Qt posted events (window/QtNotificationSink.h), tests a plain queue.
 
 #include <cstdint>
 #include <functional>
@@ -24,6 +24,10 @@ struct Notification {
     // The notification owns them; whoever drops it frees them.
     std::unique_ptr<std::uint8_t[]> block;
     std::uint16_t length = 0;
+    // The component's generation (its count of opens and input purges) when
+    // the content was gathered; the component drops what a later open or
+    // purge has made stale.
+    std::uint64_t generation = 0;
 };
 
 // Runs on the thread the sink delivers on, once per notification, in posting order.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "platform/SerialThread.h"
 
@@ -22,15 +23,16 @@ void TReadThread::Join() {
 void TReadThread::Execute() {
     platform::RaiseCurrentThreadPriority(platform::ThreadPriority::Highest);
     platform::SerialDevice& device = link_.device();
+    inputGeneration_ = link_.generation();
     if (!device.SetEventMask(kWatchedLineEvents)) {
         link_.RequestHangup();
     } else {
         platform::ReadRequest read(buffer_);
         for (bool running = true; running;) {
-            const InputResult result = device.WaitForInput(read, link_.stop());
+            const InputResult result = device.WaitForInput(read, link_.readerWake());
             switch (result.kind) {
             case InputResult::Kind::Stopped:
-                running = false;
+                running = !link_.stop().IsSet() && TakePurge(read);
                 break;
             case InputResult::Kind::Failed:
                 link_.EndAfterFailure(result.error);
@@ -47,6 +49,20 @@ void TReadThread::Execute() {
         }
     }
     device.Purge(platform::kPurgeRxAbort | platform::kPurgeRxClear);
+    link_.ReaderEnded();
+}
+
+bool TReadThread::TakePurge(platform::ReadRequest& read) {
+    if (const std::optional<std::uint64_t> generation = link_.TakePurgeRequest()) {
+        // The bytes of the pending read came before the purge: they go, and
+        // what arrives from now on starts a chunk of its own.
+        read.Restart();
+        link_.device().Purge(platform::kPurgeRxClear);
+        inputGeneration_ = *generation;
+        link_.PurgeDone(*generation);
+    }
+    // The wake-up was cleared: a stop that came with it is only seen here.
+    return !link_.stop().IsSet();
 }
 
 bool TReadThread::DeliverChunk(std::size_t count) {
@@ -55,7 +71,8 @@ bool TReadThread::DeliverChunk(std::size_t count) {
     if (count == 0) {
         return false;
     }
-    Notification chunk{MessageId::MsgReceivedData, 0, nullptr, static_cast<std::uint16_t>(count)};
+    Notification chunk{MessageId::MsgReceivedData, 0, nullptr, static_cast<std::uint16_t>(count),
+                       inputGeneration_};
     try {
         chunk.block = std::make_unique<std::uint8_t[]>(count + 1);
     } catch (const std::bad_alloc&) {

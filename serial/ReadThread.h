@@ -1,8 +1,9 @@
 #pragma once
 // The reader of an open port: keeps one read outstanding with the line events
 // armed, posts each completed chunk (1 to 2048 bytes) as MsgReceivedData and
-// each line event as MsgReceiveError / MsgModemStateChange, and ends on the
-// stop event or after a failure (with MsgRequestHangup unless quiet).
+// each line event as MsgReceiveError / MsgModemStateChange, purges its input
+// when the owner asks, and ends on the stop event or after a failure (with
+// MsgRequestHangup unless quiet).
 
 #include <array>
 #include <cstddef>
@@ -34,8 +35,11 @@ private:
     void Execute();
     bool DeliverChunk(std::size_t count);
     bool HandleLineEvent(std::uint32_t events);
+    bool TakePurge(platform::ReadRequest& read);
 
     PortLink& link_;
+    // Stamps the chunks: the generation of the last input purge, or of the open.
+    std::uint64_t inputGeneration_ = 0;
     std::array<std::uint8_t, kReadBufferSize> buffer_{};
     std::thread thread_;
 };

@@ -17,6 +17,7 @@
 #include "protocol/SaveCommand.h"
 #include "serial/Comm.h"
 #include "window/Picture.h"
+#include "window/QtNotificationSink.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
 
@@ -223,7 +224,7 @@ public:
     TParamter(Services services, std::unique_ptr<serial::TComm> comm, QWidget* parent = nullptr);
 
     // The one serial port component; never null.
-    std::unique_ptr<serial::TComm> Comm = std::make_unique<serial::TComm>();
+    std::unique_ptr<serial::TComm> Comm = std::make_unique<serial::TComm>(MakeQtNotificationSink);
 
     // Replaces `list` with the port names, sorted; a failed listing leaves it as it was.
     void EnumSerialPorts(std::vector<std::string>& list);

@@ -28,8 +28,9 @@ public:
     fs::path root() const { return root_; }
 
     // A tty at devices/<ttyDir>/<name>; `device` links to the directory holding tty/.
-    void addTty(const std::string& ttyDir, const std::string& name, bool withDevice,
-                const char* type = nullptr) {
+    // Returns the tty's directory.
+    fs::path addTty(const std::string& ttyDir, const std::string& name, bool withDevice,
+                    const char* type = nullptr) {
         const fs::path dir = root_ / "devices" / ttyDir / name;
         fs::create_directories(dir);
         if (withDevice) {
@@ -39,6 +40,7 @@ public:
             std::ofstream(dir / "type") << type << "\n";
         }
         fs::create_directory_symlink(fs::path("../../devices") / ttyDir / name, classTty() / name);
+        return dir;
     }
 
 private:
@@ -51,7 +53,7 @@ TEST(ListSerialPorts, KeepsRealPortsOnly) {
     sys.addTty("platform/serial8250/tty", "ttyS3", true, "0");
     sys.addTty("platform/serial8250/serial8250:0/serial8250:0.1/tty", "ttyS1", true, "0");
     sys.addTty("platform/serial8250/serial8250:0/serial8250:0.2/tty", "ttyS2", true, "4");
-    sys.addTty("platform/serial8250/tty", "ttyS5", true); // no type file: not a port we trust
+    sys.addTty("platform/serial8250/tty", "ttyS5", true); // no type file: kept
     sys.addTty("pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/ttyUSB0/tty", "ttyUSB0", true);
     sys.addTty("pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/tty", "ttyACM0", true);
     sys.addTty("virtual/tty", "tty1", false);
@@ -61,7 +63,26 @@ TEST(ListSerialPorts, KeepsRealPortsOnly) {
     const auto ports = ListSerialPorts(sys.classTty().string(), "/dev");
 
     ASSERT_TRUE(ports.has_value());
-    EXPECT_EQ(*ports, (Names{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyUSB0"}));
+    EXPECT_EQ(*ports,
+              (Names{"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS5", "/dev/ttyUSB0"}));
+}
+
+// Before Linux 5.7 only root could read `type`: an ordinary user must still see
+// the ports. Each fixture here fails to read even for root, except the
+// root-only file, which stands for what an ordinary user meets.
+TEST(ListSerialPorts, KeepsPortsWhoseTypeCannotBeRead) {
+    FakeSysfs sys;
+    const std::string tty = "platform/serial8250/tty";
+    fs::create_directory(sys.addTty(tty, "ttyS0", true) / "type");
+    fs::create_symlink("missing", sys.addTty(tty, "ttyS1", true) / "type");
+    fs::permissions(sys.addTty(tty, "ttyS2", true, "4") / "type", fs::perms::owner_read);
+    sys.addTty(tty, "ttyS3", true, "unknown");
+    sys.addTty(tty, "ttyS4", true, "0");
+
+    const auto ports = ListSerialPorts(sys.classTty().string(), "/dev");
+
+    ASSERT_TRUE(ports.has_value());
+    EXPECT_EQ(*ports, (Names{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"}));
 }
 
 TEST(ListSerialPorts, EmptyDirectoryIsAnEmptyList) {

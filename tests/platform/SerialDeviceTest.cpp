@@ -4,6 +4,7 @@
 #include <termios.h>
 
 #include <array>
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +46,31 @@ TEST(SerialDeviceOpenTest, SomethingThatIsNoTerminalFailsTheQueueSetup) {
     OpenResult opened = OpenSerialDevice("/dev/null");
     ASSERT_NE(opened.device, nullptr);
     EXPECT_FALSE(opened.device->SetupQueues(4096, 4096));
+}
+
+// A refused setting says why, so that the open can fail with the system's words.
+TEST(SerialDeviceLineTest, RefusedSettingsReportTheSystemError) {
+    PtyPair pty;
+    OpenResult terminal = OpenSerialDevice(pty.slavePath());
+    ASSERT_NE(terminal.device, nullptr);
+    pty.CloseMaster(); // the other end gone: the terminal is hung up
+    OpenResult null = OpenSerialDevice("/dev/null");
+    ASSERT_NE(null.device, nullptr);
+    const struct {
+        const char* name;
+        SerialDevice& device;
+        SerialError error;
+        int code;
+    } cases[] = {{"HungUp", *terminal.device, SerialError::DeviceGone, EIO},
+                 {"NoTerminal", *null.device, SerialError::NotATerminal, ENOTTY}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SettingsResult applied = c.device.ApplyLineSettings({});
+        EXPECT_FALSE(applied.ok);
+        EXPECT_EQ(applied.error, c.error);
+        EXPECT_EQ(applied.system.code, c.code);
+        EXPECT_FALSE(applied.system.text.empty());
+    }
 }
 
 constexpr std::uint32_t kDtrRtsOn = line_flag::kBinary | (1u << line_flag::kDtrControlShift) |
@@ -132,7 +158,7 @@ TEST_P(SerialDeviceSpeedTest, ReachesTheTerminalRawAndEightBitsClean) {
     ASSERT_NE(opened.device, nullptr);
     LineSettings settings = Framing(kDtrRtsOn, 8, 0, 0);
     settings.baudRate = c.baudRate;
-    ASSERT_TRUE(opened.device->ApplyLineSettings(settings));
+    ASSERT_TRUE(opened.device->ApplyLineSettings(settings).ok);
 
     termios tio{};
     ASSERT_EQ(::tcgetattr(pty.slave(), &tio), 0);
@@ -159,7 +185,7 @@ TEST(SerialDeviceLineTest, FlowControlCharactersReachTheTerminal) {
     settings.flags |= line_flag::kOutX;
     settings.xonChar = 0x21;
     settings.xoffChar = 0x22;
-    ASSERT_TRUE(opened.device->ApplyLineSettings(settings));
+    ASSERT_TRUE(opened.device->ApplyLineSettings(settings).ok);
     termios tio{};
     ASSERT_EQ(::tcgetattr(pty.slave(), &tio), 0);
     EXPECT_EQ(tio.c_cc[VSTART], 0x21);
@@ -171,7 +197,7 @@ TEST(SerialDeviceWaitTest, StopAndVanishedDeviceEndTheWait) {
     OpenResult opened = OpenSerialDevice(pty.slavePath());
     ASSERT_NE(opened.device, nullptr);
     SerialDevice& device = *opened.device;
-    ASSERT_TRUE(device.ApplyLineSettings({}));
+    ASSERT_TRUE(device.ApplyLineSettings({}).ok);
     ASSERT_TRUE(device.ApplyTimeouts({200, 0, 0, 0, 0}));
     ASSERT_TRUE(device.SetEventMask(kEventCarrierDetect | kEventError | kEventRing));
     std::array<std::uint8_t, 2048> buffer{};

@@ -2,7 +2,10 @@
 // reach the device, line events, partial writes and every failure path.
 #include "serial/Comm.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "tests/serial/FakeDevice.h"
@@ -139,13 +142,129 @@ TEST_F(CommFakeTest, OpenFailuresLeaveThePortClosedAndReusable) {
     EXPECT_EQ(refused.comm.PortHandle(), 0);
 }
 
+TEST_F(CommFakeTest, RefusedLineSettingsFailTheOpenWithTheSystemsWords) {
+    device->lineSettingsResult = {false, SerialError::NotSupported, {EINVAL, "Invalid argument"}};
+    try {
+        comm.OpenPort();
+        FAIL() << "no exception";
+    } catch (const ECommsError& error) {
+        EXPECT_STREQ(error.what(), "Can't Apply the Line Settings");
+        EXPECT_EQ(error.Error(), SerialError::NotSupported);
+        EXPECT_EQ(error.System().code, EINVAL);
+        EXPECT_EQ(error.System().text, "Invalid argument");
+    }
+    EXPECT_EQ(comm.PortHandle(), 0);
+    EXPECT_TRUE(device->WaitFor([&] { return device->closed == device->opened; }));
+
+    device->lineSettingsResult = {};
+    comm.OpenPort();
+    EXPECT_NE(comm.PortHandle(), 0);
+}
+
+// Setting the line up (a new baud rate, DTR and RTS raised) can bring bytes in
+// that must not join the first reply.
+TEST_F(CommFakeTest, InputIsPurgedOnceTheLineSettingsAreInForce) {
+    comm.OpenPort();
+    std::lock_guard lock(device->mutex);
+    const auto after =
+        device->purges.begin() + static_cast<std::ptrdiff_t>(device->purgesBeforeLineSettings);
+    EXPECT_NE(std::find(after, device->purges.end(), platform::kPurgeRxClear),
+              device->purges.end());
+}
+
+// A driver can hold a close for its closing wait (30 s on usb-serial adapters
+// with output queued); the owner's thread must not wait it out.
+TEST_F(CommFakeTest, ASlowCloseRunsOffTheOwnersThreadAndHoldsThePortUntilItEnds) {
+    comm.OpenPort();
+    {
+        std::lock_guard lock(device->mutex);
+        device->closeBlocks = true;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    comm.ClosePort();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    EXPECT_EQ(comm.PortHandle(), 0);
+
+    try {
+        comm.OpenPort();
+        FAIL() << "opened while the close was still running";
+    } catch (const ECommsError& error) {
+        EXPECT_STREQ(error.what(), "Can't Open the Port");
+        EXPECT_EQ(error.Error(), SerialError::Busy);
+    }
+    EXPECT_EQ(comm.PortHandle(), 0);
+
+    device->ReleaseClose();
+    ASSERT_TRUE(device->WaitFor([&] { return device->closed == 1; }));
+    comm.OpenPort();
+    EXPECT_NE(comm.PortHandle(), 0);
+}
+
+// What an earlier open left queued is dispatched after the next OpenPort; it
+// belongs to another exchange and must change nothing.
+TEST_F(CommFakeTest, NotificationsOfAnEarlierOpenAreDroppedAfterTheNextOpen) {
+    device->AddStep({Kind::ReadDone, {1, 2, 3}});
+    device->AddStep({Kind::Failed, {}, 0, SerialError::DeviceGone});
+    comm.OpenPort();
+    ASSERT_TRUE(device->ReaderEnded());
+    comm.ClosePort(); // the writer has posted its idle notice by now
+
+    device->AddStep({Kind::ReadDone, {4, 5}});
+    comm.OpenPort();
+    const auto idleNotices = [&] { return port.log.Count(MessageId::MsgSendDataEmpty); };
+    ASSERT_TRUE(port.PumpUntil([&] { return port.log.chunks.size() == 1 && idleNotices() == 1; }));
+    comm.ClosePort();
+    port.sink->PumpPending();
+
+    EXPECT_EQ(port.sink->deliveredChunks, 2u);
+    EXPECT_EQ(port.log.chunks, (std::vector<std::vector<std::uint8_t>>{{4, 5}}));
+    EXPECT_EQ(port.log.Count(MessageId::MsgRequestHangup), 0u);
+    EXPECT_EQ(idleNotices(), 1u);
+}
+
+struct PurgeCase {
+    const char* name;
+    FakeState::Step before; // arrives before the purge
+};
+
+void PrintTo(const PurgeCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class CommPurgeInputTest : public CommFakeTest, public ::testing::WithParamInterface<PurgeCase> {};
+
+TEST_P(CommPurgeInputTest, BytesFromBeforeThePurgeNeverReachTheHandler) {
+    const std::vector<std::uint8_t> reply{0xAA, 0x55, 0x94};
+    comm.OpenPort();
+    device->AddStep(GetParam().before);
+    ASSERT_TRUE(device->WaitFor([&] { return device->steps.empty(); }));
+    if (!GetParam().before.gathered) {
+        ASSERT_TRUE(port.sink->WaitUntilQueued(MessageId::MsgReceivedData));
+    }
+
+    comm.PurgeInput();
+    device->AddStep({Kind::ReadDone, reply});
+    ASSERT_TRUE(port.PumpUntil([&] { return !port.log.chunks.empty(); }));
+    comm.ClosePort();
+    port.sink->PumpPending();
+
+    EXPECT_EQ(port.log.chunks, (std::vector<std::vector<std::uint8_t>>{reply}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommPurgeInputTest,
+    ::testing::Values(PurgeCase{"HeldByThePendingRead",
+                                {Kind::ReadDone, {0xFF, 0x00}, 0, SerialError::None, true}},
+                      PurgeCase{"AlreadyPostedAsAChunk", {Kind::ReadDone, {0xFF, 0x00}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CommFakeTest, DestroyingAnOpenComponentClosesTheDevice) {
     {
         QueuedComm other(FakeOpener(device));
         other.comm.OpenPort();
     }
     EXPECT_EQ(device->opened, 1);
-    EXPECT_EQ(device->closed, 1);
+    EXPECT_TRUE(device->WaitFor([&] { return device->closed == 1; }));
 }
 
 struct LineEventCase {

@@ -4,6 +4,7 @@
 // component owns (and destroys) the device itself.
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -18,13 +19,15 @@
 namespace korvel::testing {
 
 struct FakeState {
-    // Reader script: each step ends one WaitForInput; an empty script waits
-    // for the stop (or a step added later).
+    // Reader script: each step ends one WaitForInput, except that bytes of a
+    // step marked `gathered` join the pending read, which stays pending; an
+    // empty script waits for the stop (or a step added later).
     struct Step {
         platform::InputResult::Kind kind;
-        std::vector<std::uint8_t> bytes; // ReadDone: what the read holds
+        std::vector<std::uint8_t> bytes; // ReadDone and gathered: bytes the read receives
         std::uint32_t events = 0;        // LineEvent
         platform::SerialError error = platform::SerialError::None;
+        bool gathered = false;
     };
 
     void AddStep(Step step) {
@@ -66,8 +69,17 @@ struct FakeState {
     std::condition_variable changed;
     platform::SerialEvent stepReady;
     std::deque<Step> steps;
+    // Lets a close that waits on closeBlocks end; the close waits 10 s at most.
+    void ReleaseClose() {
+        std::lock_guard lock(mutex);
+        closeBlocks = false;
+        changed.notify_all();
+    }
+
     bool setupOk = true;
     bool eventMaskOk = true;
+    platform::SettingsResult lineSettingsResult;
+    bool closeBlocks = false; // the destructor waits for ReleaseClose()
     platform::LineErrorResult lineErrors{true, 0, platform::SerialError::None};
     std::size_t writeChunk = SIZE_MAX;       // largest part one Write takes
     std::size_t blockWritesAfter = SIZE_MAX; // from this many bytes on, writes wait for the stop
@@ -76,6 +88,7 @@ struct FakeState {
     std::vector<platform::LineSettings> lineSettings;
     std::vector<platform::Timeouts> timeouts;
     std::vector<std::uint32_t> purges;
+    std::size_t purgesBeforeLineSettings = 0; // at the last ApplyLineSettings
     int opened = 0;
     int closed = 0;
 };
@@ -87,8 +100,11 @@ public:
         ++state_->opened;
     }
     ~FakeDevice() override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
+        state_->changed.wait_for(lock, std::chrono::seconds(10),
+                                 [this] { return !state_->closeBlocks; });
         ++state_->closed;
+        state_->changed.notify_all();
     }
 
     std::intptr_t NativeHandle() const override { return 42; }
@@ -99,10 +115,11 @@ public:
         state_->changed.notify_all();
         return true;
     }
-    bool ApplyLineSettings(const platform::LineSettings& settings) override {
+    platform::SettingsResult ApplyLineSettings(const platform::LineSettings& settings) override {
         std::lock_guard lock(state_->mutex);
         state_->lineSettings.push_back(settings);
-        return true;
+        state_->purgesBeforeLineSettings = state_->purges.size();
+        return state_->lineSettingsResult;
     }
     bool ApplyTimeouts(const platform::Timeouts& timeouts) override {
         std::lock_guard lock(state_->mutex);
@@ -122,8 +139,13 @@ public:
                 if (!state_->steps.empty()) {
                     FakeState::Step step = std::move(state_->steps.front());
                     state_->steps.pop_front();
-                    std::copy(step.bytes.begin(), step.bytes.end(), read.buffer.begin());
-                    read.count = step.bytes.size();
+                    state_->changed.notify_all();
+                    std::copy(step.bytes.begin(), step.bytes.end(),
+                              read.buffer.begin() + static_cast<std::ptrdiff_t>(read.count));
+                    read.count += step.bytes.size();
+                    if (step.gathered) {
+                        continue;
+                    }
                     return {step.kind, step.events, step.error};
                 }
                 state_->stepReady.Reset();
@@ -164,8 +186,17 @@ private:
     std::shared_ptr<FakeState> state_;
 };
 
+// Opens the fake exclusively, as the real layer does: the port is held from
+// the open until the device's close has returned.
 inline auto FakeOpener(std::shared_ptr<FakeState> state) {
     return [state](const std::string&) {
+        {
+            std::lock_guard lock(state->mutex);
+            if (state->opened > state->closed) {
+                return platform::OpenResult{
+                    nullptr, platform::SerialError::Busy, {EBUSY, "Device or resource busy"}};
+            }
+        }
         return platform::OpenResult{
             std::make_unique<FakeDevice>(state), platform::SerialError::None, {}};
     };

@@ -2,6 +2,7 @@
 // A plain C++ notification sink for tests: the worker threads queue, the test
 // thread delivers when it pumps. No Qt, so ThreadSanitizer sees every access.
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -55,6 +56,15 @@ public:
             }
         }
         return true;
+    }
+
+    // Waits, without delivering, until a notification of kind `id` is queued.
+    bool WaitUntilQueued(serial::MessageId id, std::chrono::milliseconds limit = 5s) {
+        std::unique_lock lock(mutex_);
+        return posted_.wait_for(lock, limit, [&] {
+            return std::any_of(queue_.begin(), queue_.end(),
+                               [&](const serial::Notification& n) { return n.id == id; });
+        });
     }
 
     // Delivers what is queued right now.

@@ -5,9 +5,9 @@
 
 #include "platform/SerialDevice.h"
 #include "protocol/Frame.h"
-#include "serial/QtNotificationSink.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
+#include "window/QtNotificationSink.h"
 
 #include <QApplication>
 
@@ -298,7 +298,7 @@ TEST_F(ExchangeTest, ChunkArrivingWhileAPromptIsOpenIsHandledOnItsOwn) {
 
 // A port component whose devices never open: it records which names were tried.
 std::unique_ptr<serial::TComm> RecordingComm(std::vector<std::string>& tried) {
-    return std::make_unique<serial::TComm>(serial::MakeQtNotificationSink,
+    return std::make_unique<serial::TComm>(MakeQtNotificationSink,
                                            [&tried](const std::string& name) {
                                                tried.push_back(name);
                                                return platform::OpenResult{};

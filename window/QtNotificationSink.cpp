@@ -1,10 +1,14 @@
-#include "serial/QtNotificationSink.h"
+#include "window/QtNotificationSink.h"
 
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
 
-namespace korvel::serial {
+namespace korvel::window {
+
+using serial::INotificationSink;
+using serial::Notification;
+using serial::NotificationHandler;
 
 namespace {
 
@@ -59,4 +63,4 @@ std::unique_ptr<INotificationSink> MakeQtNotificationSink(NotificationHandler ha
     return std::make_unique<QtNotificationSink>(std::move(handler));
 }
 
-} // namespace korvel::serial
+} // namespace korvel::window

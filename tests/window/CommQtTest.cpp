@@ -1,5 +1,7 @@
-// The default hand-over: Qt posted events on the constructing thread, also
+// The window's hand-over: Qt posted events on the constructing thread, also
 // while a modal message box runs.
+#include "window/QtNotificationSink.h"
+
 #include "serial/Comm.h"
 
 #include <QMessageBox>
@@ -11,14 +13,16 @@
 
 #include "tests/platform/SerialPty.h"
 
-namespace korvel::serial {
+namespace korvel::window {
+
+using serial::TComm;
 namespace {
 
 using namespace std::chrono_literals;
 
 TEST(CommQtTest, ChunksReachTheOwnerInOrderInsideAModalLoop) {
     korvel::testing::PtyPair pty;
-    TComm comm;
+    TComm comm(MakeQtNotificationSink);
     comm.setOutx_XonXoffFlow(false);
     comm.setInx_XonXoffFlow(false);
     comm.setCommName(pty.slavePath());
@@ -52,4 +56,4 @@ TEST(CommQtTest, ChunksReachTheOwnerInOrderInsideAModalLoop) {
 }
 
 } // namespace
-} // namespace korvel::serial
+} // namespace korvel::window

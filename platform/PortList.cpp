@@ -1,0 +1,23 @@
+// The port list's order, the same on every OS.
+#include "platform/PortList.h"
+
+#include <algorithm>
+
+namespace korvel::platform {
+
+void SortPortNames(std::vector<std::string>& names) {
+    // Port names are ASCII: letters folded to lower case and compared byte by
+    // byte, with no locale library below the window.
+    const auto folded = [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    };
+    std::stable_sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [&](char x, char y) {
+                                                return folded(static_cast<unsigned char>(x)) <
+                                                       folded(static_cast<unsigned char>(y));
+                                            });
+    });
+}
+
+} // namespace korvel::platform
