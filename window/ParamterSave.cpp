@@ -70,7 +70,7 @@ QLineEdit* TParamter::fieldEdit(protocol::Field field) const {
 
 void TParamter::imgSaveClick() {
     imgSave0->hide();
-    tmrRead->stop();
+    stopScan();
 
     protocol::SaveForm form;
     form.serialNumber = Latin1(edtSerialNumber->text());

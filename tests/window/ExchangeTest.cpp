@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <map>
 
 namespace korvel::window::testing_support {
 namespace {
@@ -296,25 +297,39 @@ TEST_F(ExchangeTest, ChunkArrivingWhileAPromptIsOpenIsHandledOnItsOwn) {
 
 // ---- Discovery.
 
-// A port component whose devices never open: it records which names were tried.
-std::unique_ptr<serial::TComm> RecordingComm(std::vector<std::string>& tried) {
-    return std::make_unique<serial::TComm>(serial::MakeQtNotificationSink,
-                                           [&tried](const std::string& name) {
-                                               tried.push_back(name);
-                                               return platform::OpenResult{};
-                                           });
+// A port component whose devices never open: it records which names were tried
+// and refuses each with the failure `refusals` gives for it (NotFound if none).
+std::unique_ptr<serial::TComm>
+RecordingComm(std::vector<std::string>& tried,
+              const std::map<std::string, platform::SerialError>& refusals) {
+    return std::make_unique<serial::TComm>(
+        serial::MakeQtNotificationSink, [&tried, &refusals](const std::string& name) {
+            tried.push_back(name);
+            const auto refusal = refusals.find(name);
+            platform::OpenResult result;
+            result.error =
+                refusal != refusals.end() ? refusal->second : platform::SerialError::NotFound;
+            return result;
+        });
 }
 
-class DiscoveryTest : public WindowTest {
+class DiscoveryTest : public ExchangeTest {
 protected:
-    TParamter& showWithRecordingComm() {
+    TParamter& showWithRecordingComm(IPrompt* otherPrompt = nullptr) {
         clock.now = DefaultNow();
-        window = std::make_unique<TParamter>(Services{ports, prompt, clock, sleeper, opener},
-                                             RecordingComm(tried));
+        IPrompt& shownWith = otherPrompt != nullptr ? *otherPrompt : prompt;
+        window = std::make_unique<TParamter>(Services{ports, shownWith, clock, sleeper, opener},
+                                             RecordingComm(tried, refusals));
         window->show();
         return *window;
     }
+    // The status line's whole text, also when the strip shows it cut short.
+    static QString status(const TParamter& w) {
+        return w.lblScanStatus->toolTip().isEmpty() ? w.lblScanStatus->text()
+                                                    : w.lblScanStatus->toolTip();
+    }
     std::vector<std::string> tried;
+    std::map<std::string, platform::SerialError> refusals;
 };
 
 TEST_F(DiscoveryTest, ReadWithoutPortsSaysSoAndStartsNothing) {
@@ -344,7 +359,7 @@ TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
     }
     EXPECT_EQ(tried, (std::vector<std::string>{"COM10", "COM2", "COM3"}));
     EXPECT_EQ(w.portIndex, 4);
-    EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass silently
+    EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass without a box
     EXPECT_TRUE(w.tmrRead->isActive());
 
     // A new Read scans again from the first port of a fresh list.
@@ -355,19 +370,111 @@ TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
     EXPECT_EQ(tried, std::vector<std::string>{"COM7"});
 }
 
-TEST_F(DiscoveryTest, ReadAfterTheLoggerWasFoundPollsTheSamePositionAtOnce) {
+TEST_F(DiscoveryTest, StatusLineFollowsTheScanAndSaysWhyPortsWouldNotOpen) {
+    refusals = {{"/dev/ttyACM0", platform::SerialError::AccessDenied},
+                {"/dev/ttyUSB0", platform::SerialError::Busy}};
     TParamter& w = showWithRecordingComm();
-    w.deviceFound = true;
-    w.portIndex = 1;
-    ports.ports = std::vector<std::string>{"COM5", "COM4"};
-    w.imgReadClick();
-    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
-    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_EQ(w.lblScanStatus->text(), "");
+    ports.ports = std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0"};
 
-    ports.ports = std::vector<std::string>{"COM4"}; // too short for position 1
+    w.imgReadClick();
+    EXPECT_EQ(status(w), "Looking for the logger on 2 ports");
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), "Polling port 1 of 2: /dev/ttyACM0");
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), "Polling port 2 of 2: /dev/ttyUSB0");
+    // The last port's interval passes without a reply: the scan found nothing.
+    w.tmrReadTimer();
+    const QString why = "Polled 2 ports, no logger: no permission for 1 (join the dialout group, "
+                        "see Help), 1 in use by another program.";
+    EXPECT_EQ(status(w), why);
+    // Too long for the strip: cut where the reason the user can act on is said.
+    EXPECT_TRUE(w.lblScanStatus->text().startsWith(
+        "Polled 2 ports, no logger: no permission for 1 (join the dialout group, see Help)"));
+    EXPECT_LE(w.lblScanStatus->fontMetrics().horizontalAdvance(w.lblScanStatus->text()),
+              w.lblScanStatus->width());
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), why);
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_TRUE(w.tmrRead->isActive());
+
+    // A Save cuts a running scan short; its progress goes with it.
+    w.imgReadClick();
+    w.tmrReadTimer();
+    w.edtSerialNumber->setText("short");
+    save();
+    EXPECT_EQ(status(w), "");
+
+    // The logger answering ends the scan and everything the line had to say.
+    w.imgReadClick();
+    w.tmrReadTimer();
+    deliver(DelayedStartReply());
+    EXPECT_TRUE(w.deviceFound);
+    EXPECT_EQ(status(w), "");
+}
+
+TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) {
+    TParamter& w = showWithRecordingComm();
+    ports.ports = std::vector<std::string>{"COM5", "COM3"};
+    w.imgReadClick();
+    w.tmrReadTimer();
+    w.tmrReadTimer();
+    deliver(DelayedStartReply());
+    ASSERT_EQ(w.portName, "COM5");
+    ASSERT_EQ(w.portIndex, 1);
+
+    // Still at its place: one poll at once, and a reply ends the wait for it.
+    tried.clear();
     w.imgReadClick();
     EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
-    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_TRUE(w.tmrRead->isActive());
+    deliver(DelayedStartReply());
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_TRUE(w.deviceFound);
+
+    // Another adapter sorts in before the logger's port: the read command must
+    // not go to COM4, which now holds the logger's position.
+    const struct {
+        const char* name;
+        std::vector<std::string> listed;
+    } moves[] = {
+        {"a list too short for its position", {"COM5"}},
+        {"an adapter plugged in before it", {"COM3", "COM4", "COM5"}},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        ports.ports = move.listed;
+        tried.clear();
+        w.imgReadClick();
+        EXPECT_TRUE(tried.empty());
+        EXPECT_FALSE(w.deviceFound);
+        EXPECT_EQ(w.portIndex, 0);
+        EXPECT_TRUE(w.tmrRead->isActive());
+        EXPECT_EQ(status(w), QString("Looking for the logger on %1 port%2")
+                                 .arg(move.listed.size())
+                                 .arg(move.listed.size() == 1 ? "" : "s"));
+        for (std::size_t tick = 0; tick < move.listed.size(); ++tick) {
+            w.tmrReadTimer();
+        }
+        EXPECT_EQ(tried, move.listed);
+        deliver(DelayedStartReply());
+        EXPECT_EQ(w.portName, "COM5");
+        EXPECT_EQ(w.portIndex, static_cast<int>(move.listed.size()) - 1);
+    }
+
+    // No valid reply within an interval: the next tick starts a scan from the
+    // first port.
+    tried.clear();
+    w.imgReadClick();
+    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
+    deliver(Bytes{0xAA, 0x55, 0x94}); // garbled: not a valid reply
+    EXPECT_TRUE(w.tmrRead->isActive());
+    w.tmrReadTimer();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3"}));
+    EXPECT_FALSE(w.deviceFound);
+    EXPECT_EQ(status(w), "Polling port 1 of 3: COM3");
+    w.tmrReadTimer();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3", "COM4"}));
 }
 
 TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
