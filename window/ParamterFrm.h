@@ -292,6 +292,7 @@ public:
     void imgBackMouseDown();
     void imgMinClick();
     // Confirms, closes the port (a failure is shown, not fatal), then the window.
+    // The scan waits while the question is open; Cancel resumes it.
     void imgCloseClick();
     // A fresh, modal TAboutFrm over the veil imgTran.
     void imgAboutClick();

@@ -477,6 +477,56 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
     EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3", "COM4"}));
 }
 
+// Answers the quit question after running the event loop for a while, as a
+// modal box does, and counts the ports opened meanwhile.
+struct QuitQuestion final : IPrompt {
+    Prompts shown;
+    bool answer = false;
+    std::function<void()> whileOpen;
+    void information(const QString& text) override { shown.emplace_back("information", text); }
+    void warning(const QString& text) override { shown.emplace_back("warning", text); }
+    void plain(const QString& text) override { shown.emplace_back("plain", text); }
+    bool confirm(const QString& text) override {
+        shown.emplace_back("confirm", text);
+        if (whileOpen) {
+            whileOpen();
+        }
+        WaitFor([] { return false; }, 300);
+        return answer;
+    }
+};
+
+TEST_F(DiscoveryTest, QuitQuestionHoldsTheScanAndCancelResumesIt) {
+    QuitQuestion question;
+    TParamter& w = showWithRecordingComm(&question);
+    ports.ports = std::vector<std::string>{"COM1", "COM2", "COM3"};
+    w.imgReadClick();
+    w.tmrRead->setInterval(20);
+
+    w.imgCloseClick();
+    EXPECT_TRUE(tried.empty());
+    EXPECT_TRUE(w.tmrRead->isActive());
+    EXPECT_TRUE(WaitFor([&] { return !tried.empty(); }));
+    w.tmrRead->setInterval(60'000); // keeps the scan on a port of the list
+
+    // A reply during the question ends the scan: Cancel does not start it again.
+    question.whileOpen = [&] { deliver(DelayedStartReply()); };
+    w.imgCloseClick();
+    EXPECT_TRUE(w.deviceFound);
+    EXPECT_FALSE(w.tmrRead->isActive());
+
+    question.whileOpen = nullptr;
+    w.imgReadClick(); // found, polled at once; the timer waits for the reply
+    ASSERT_TRUE(w.tmrRead->isActive());
+    w.tmrRead->setInterval(20);
+    question.answer = true;
+    tried.clear();
+    w.imgCloseClick();
+    EXPECT_TRUE(tried.empty());
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_FALSE(w.isVisible());
+}
+
 TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
     TParamter& w = showWithRecordingComm();
     ports.ports = std::vector<std::string>{"COM1"};
