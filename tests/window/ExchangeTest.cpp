@@ -6,6 +6,7 @@
 #include "platform/SerialDevice.h"
 #include "protocol/Frame.h"
 #include "serial/QtNotificationSink.h"
+#include "tests/serial/FakeDevice.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
 
@@ -15,6 +16,8 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
+#include <mutex>
 
 namespace korvel::window::testing_support {
 namespace {
@@ -542,6 +545,65 @@ TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
     EXPECT_FALSE(w.tmrRead->isActive());
     EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
     EXPECT_FALSE(w.isVisible());
+}
+
+// What the window asks of the port for every exchange, as the device receives it.
+TEST_F(DiscoveryTest, EveryExchangeOpensThePortWithTheLoggersLineSettings) {
+    auto device = std::make_shared<korvel::testing::FakeState>();
+    clock.now = DefaultNow();
+    window = std::make_unique<TParamter>(
+        Services{ports, prompt, clock, sleeper, opener},
+        std::make_unique<serial::TComm>(serial::MakeQtNotificationSink,
+                                        korvel::testing::FakeOpener(device)));
+    TParamter& w = *window;
+    w.show();
+    w.tmrRead->setInterval(60'000);
+    ports.ports = std::vector<std::string>{"COM1"};
+    const sim::Block reply = DelayedStartReply();
+    int opens = 0;
+    const auto expectLoggerLine = [&](const char* exchange) {
+        SCOPED_TRACE(exchange);
+        std::lock_guard lock(device->mutex);
+        ASSERT_EQ(device->opened, ++opens);
+        const platform::LineSettings& line = device->lineSettings.back();
+        EXPECT_EQ(line.baudRate, 9600u);
+        EXPECT_EQ(line.byteSize, 8);
+        EXPECT_EQ(line.parity, 0);   // none
+        EXPECT_EQ(line.stopBits, 0); // one
+        using namespace platform::line_flag;
+        EXPECT_EQ(line.flags & (kParity | kOutxCtsFlow | kOutxDsrFlow | kOutX | kInX), 0u);
+        EXPECT_EQ(platform::DtrControlOf(line.flags), platform::DtrControl::Enable);
+        EXPECT_EQ(platform::RtsControlOf(line.flags), platform::RtsControl::Enable);
+        // A pause of up to 200 ms inside a reply still ends one chunk; nothing
+        // else cuts a read short.
+        EXPECT_EQ(device->timeouts.back(), (platform::Timeouts{200, 0, 0, 0, 0}));
+    };
+    // Like a logger, answers once the read command has come.
+    const auto answer = [&](int successes) {
+        const std::size_t commands = static_cast<std::size_t>(successes) * kReadCommand.size();
+        if (!device->WaitFor([&] { return device->written.size() == commands; })) {
+            return false;
+        }
+        device->AddStep({platform::InputResult::Kind::ReadDone,
+                         std::vector<std::uint8_t>(reply.begin(), reply.end())});
+        return WaitFor([&] {
+            return std::count(prompt.shown.begin(), prompt.shown.end(),
+                              std::pair<std::string, QString>{"information", "Read Success"}) ==
+                   successes;
+        });
+    };
+
+    w.imgReadClick();
+    w.tmrReadTimer();
+    expectLoggerLine("scan tick");
+    ASSERT_TRUE(answer(1));
+    w.imgReadClick();
+    expectLoggerLine("Read of the found logger");
+    ASSERT_TRUE(answer(2));
+    save();
+    expectLoggerLine("Save");
+    EXPECT_TRUE(device->WaitFor(
+        [&] { return device->written.size() == 2 * kReadCommand.size() + kFrameSize; }));
 }
 
 // ---- Save.
