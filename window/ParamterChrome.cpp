@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QWindow>
 
+#include <utility>
+
 namespace korvel::window {
 namespace {
 
@@ -100,9 +102,17 @@ void TParamter::imgMinClick() {
 }
 
 void TParamter::imgCloseClick() {
+    // A tick while the question is open would open a port the program may be
+    // about to leave; a reply that ends the scan meanwhile clears the pause.
+    scanPaused_ = tmrRead->isActive();
+    tmrRead->stop();
     if (!services.prompt.confirm(kQuitQuestion)) {
+        if (std::exchange(scanPaused_, false)) {
+            tmrRead->start();
+        }
         return;
     }
+    scanPaused_ = false;
     try {
         if (Comm->PortHandle() != 0) {
             Comm->ClosePort();

@@ -65,25 +65,74 @@ void TParamter::EnumSerialPorts(std::vector<std::string>& list) {
 }
 
 void TParamter::PollPort() {
+    pollPort();
+}
+
+std::optional<PollOutcome> TParamter::pollPort() {
     if (portIndex < 0 || portIndex >= static_cast<int>(portList.size())) {
-        return;
+        return std::nullopt;
     }
+    // A port that is busy or gone costs this tick only; the next tick tries the
+    // next port, and a scan never interrupts the user with a message box.
     try {
         openForExchange(portList[static_cast<std::size_t>(portIndex)]);
         services.sleeper.sleepMs(kPortPauseMs);
         Comm->SendData(readCommand.data(), static_cast<std::uint16_t>(readCommand.size()));
+    } catch (const serial::ECommsError& error) {
+        return PollOutcomeOf(error.Error());
     } catch (...) {
-        // A port that is busy or gone costs this tick only; the next tick tries
-        // the next port, and a scan never interrupts the user with a message.
+        return PollOutcome::Failed;
     }
+    return PollOutcome::Asked;
+}
+
+void TParamter::beginScan() {
+    portIndex = 0;
+    firstTick = true;
+    setScanStatus(ScanProgress{portList.size(), {}, {}, false});
+}
+
+void TParamter::stopScan() {
+    if (tmrRead->isActive() && !deviceFound && !scan_.ended) {
+        setScanStatus({});
+    }
+    tmrRead->stop();
+    scanPaused_ = false;
+}
+
+void TParamter::setScanStatus(ScanProgress scan) {
+    scan_ = std::move(scan);
+    const QString text = QString::fromStdString(ScanStatusText(scan_));
+    // One line: a text longer than the strip loses its end, where the reasons the
+    // user can do least about stand, and shows whole as the label's tool tip.
+    const QString shown =
+        lblScanStatus->fontMetrics().elidedText(text, Qt::ElideRight, lblScanStatus->width());
+    const bool cut = shown != text;
+    lblScanStatus->setText(shown);
+    lblScanStatus->setToolTip(cut ? text : QString());
+    // Without a tip to show, the strip stays background the window is dragged by.
+    lblScanStatus->setAttribute(Qt::WA_TransparentForMouseEvents, !cut);
 }
 
 void TParamter::tmrReadTimer() {
-    if (!deviceFound && !firstTick) {
+    if (deviceFound) {
+        // Only a Read in the Found state runs the timer, and a valid reply stops
+        // it: the logger did not answer on its port, so look for it again.
+        deviceFound = false;
+        beginScan();
+    } else if (!firstTick) {
         ++portIndex;
     }
-    PollPort();
+    ScanProgress scan = scan_;
+    if (const std::optional<PollOutcome> outcome = pollPort()) {
+        scan.polls.push_back(*outcome);
+        scan.lastPolled = portList[static_cast<std::size_t>(portIndex)];
+    } else {
+        // The tick after the last port's: that poll had its interval to answer.
+        scan.ended = true;
+    }
     firstTick = false;
+    setScanStatus(std::move(scan));
 }
 
 void TParamter::imgReadClick() {
@@ -93,21 +142,29 @@ void TParamter::imgReadClick() {
         services.prompt.warning(QStringLiteral("No device detected!"));
         return;
     }
-    if (deviceFound) {
+    // The logger is known by its name: a list that moved since it was found has
+    // another port at its position, where the read command must not go.
+    const bool loggerStillThere = deviceFound && portIndex >= 0 &&
+                                  portIndex < static_cast<int>(portList.size()) &&
+                                  portList[static_cast<std::size_t>(portIndex)] == portName;
+    if (loggerStillThere) {
+        setScanStatus({});
         PollPort();
+        // A valid reply stops the timer; its tick means none came.
+        tmrRead->start();
         return;
     }
     // Restarting the timer restarts its interval: the first port is polled one
     // interval after the click.
     tmrRead->stop();
-    portIndex = 0;
-    firstTick = true;
+    deviceFound = false;
+    beginScan();
     tmrRead->start();
 }
 
 void TParamter::imgBackClick() {
     imgBack0->hide();
-    tmrRead->stop();
+    stopScan();
     try {
         if (Comm->PortHandle() != 0) {
             Comm->ClosePort();

@@ -18,6 +18,7 @@
 #include "serial/Comm.h"
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
+#include "window/ScanStatus.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
 
@@ -35,6 +36,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -199,6 +201,10 @@ public:
     QGroupBox* grp1;
     TripMemo* mmoTripInfo;
 
+    // ---- Status line in the strip under the groups: what a scan for the logger
+    // is doing, and why one found nothing. Empty otherwise.
+    QLabel* lblScanStatus;
+
     // ---- Timers.
     QTimer* tmrRead;    // discovery poll, 3000 ms, stopped at start
     QTimer* tmrSysTime; // clock, 995 ms, started by FormShow
@@ -229,9 +235,15 @@ public:
     // Replaces `list` with the port names, sorted; a failed listing leaves it as it was.
     void EnumSerialPorts(std::vector<std::string>& list);
     // Opens the port at portIndex of portList and sends the read command; does
-    // nothing past the end of the list; failures pass without a message.
+    // nothing past the end of the list; failures pass without a message box
+    // (a scan reports them in lblScanStatus).
     void PollPort();
+    // A tick polls the next port of the scan. In the Found state it means that
+    // the one poll of a Read got no valid reply within an interval: the scan
+    // starts again from the first port.
     void tmrReadTimer();
+    // Lists the ports. Found, and the logger's port still at its position: one
+    // poll at once. Otherwise a scan from the first port, one tick from now.
     void imgReadClick();
     void imgBackClick();
     // One received chunk, taken as one whole frame: checked, reported, a read
@@ -281,6 +293,7 @@ public:
     void imgBackMouseDown();
     void imgMinClick();
     // Confirms, closes the port (a failure is shown, not fatal), then the window.
+    // The scan waits while the question is open; Cancel resumes it.
     void imgCloseClick();
     // A fresh, modal TAboutFrm over the veil imgTran.
     void imgAboutClick();
@@ -318,6 +331,7 @@ private:
     void createLogSetting();
     void createAlarmSetting();
     void createTripInformation();
+    void createStatusLine();
     void createTimers();
     void bindHandlers();
     void applyTabOrder();
@@ -343,6 +357,17 @@ private:
     void bindExchanges();
     void bindComm();
     void openForExchange(const std::string& name);
+    // PollPort's step; nullopt when portIndex lies past the list.
+    std::optional<PollOutcome> pollPort();
+    // portIndex 0, firstTick set, a fresh scan report over portList.
+    void beginScan();
+    // Stops tmrRead for good: a scan cut short no longer shows its progress.
+    void stopScan();
+    void setScanStatus(ScanProgress scan);
+    ScanProgress scan_;
+    // The quit question holds a running tmrRead; stopping the scan meanwhile
+    // clears this, and Cancel starts the timer again only while it is set.
+    bool scanPaused_ = false;
     void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
     void rememberAnsweringPort();
     void showReadReply(const protocol::Block& block);

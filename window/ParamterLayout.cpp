@@ -354,6 +354,7 @@ TParamter::TParamter(Services services, QWidget* parent)
     createLogSetting();
     createAlarmSetting();
     createTripInformation();
+    createStatusLine();
     createTimers();
     applyTabOrder();
     bindHandlers();
@@ -573,6 +574,19 @@ void TParamter::createTripInformation() {
     mmoTripInfo->setGeometry(24, 26, 745, 146);
     mmoTripInfo->setProperty(kTabProperty, 0);
     mmoTripInfo->setFont(EditFont());
+}
+
+void TParamter::createStatusLine() {
+    // The right part of the strip under the groups; the background's hint about
+    // connecting the logger fills its left part.
+    lblScanStatus = Make<QLabel>(this, "lblScanStatus", QRect(470, 764, 475, 22));
+    lblScanStatus->setFont(SansFont(12, false));
+    lblScanStatus->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblScanStatus->setTextFormat(Qt::PlainText);
+    QPalette quiet = lblScanStatus->palette();
+    quiet.setColor(QPalette::WindowText, QColor(0x1f, 0x4f, 0x86));
+    lblScanStatus->setPalette(quiet);
+    lblScanStatus->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void TParamter::createTimers() {

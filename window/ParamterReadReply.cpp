@@ -133,7 +133,8 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     edtSerialNumber->setText(QString::fromLatin1(
         reinterpret_cast<const char*>(block.data() + protocol::offset::kSerialNumber),
         protocol::width::kSerialNumber));
-    tmrRead->stop();
+    stopScan();
+    setScanStatus({}); // the logger answered: nothing left to explain
     rememberAnsweringPort();
     showReadReply(block);
     services.prompt.information(QStringLiteral("Read Success"));

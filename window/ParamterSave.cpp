@@ -71,7 +71,7 @@ QLineEdit* TParamter::fieldEdit(protocol::Field field) const {
 
 void TParamter::imgSaveClick() {
     imgSave0->hide();
-    tmrRead->stop();
+    stopScan();
 
     const char separator = separatorByte();
     // Value edits may hold the locale's separator where it has no single byte.

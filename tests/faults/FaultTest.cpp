@@ -399,5 +399,32 @@ TEST_F(FaultTest, APortAnotherProgramHoldsIsPassedOverWithoutAMessage) {
     EXPECT_TRUE(readShows("KV0000002"));
 }
 
+// The operating system's own refusals reach the status line: a port another
+// program holds and one that went away, beside one that opened but said nothing.
+TEST_F(FaultTest, AScanThatFindsNothingSaysWhichPortsWereHeldOrGone) {
+    PtyPair held;
+    Holder otherProgram(held.slavePath());
+    ASSERT_TRUE(otherProgram.locked());
+    PtyPair silent;
+    const PortAlias first(dir, "ttyUSB0");
+    const PortAlias second(dir, "ttyUSB1");
+    const PortAlias third(dir, "ttyUSB2"); // listed, but no device behind it
+    first.pointTo(held.slavePath());
+    second.pointTo(silent.slavePath());
+    TParamter& w = start({first.path(), second.path(), third.path()});
+
+    click(w.imgRead);
+    w.tmrReadTimer();
+    w.tmrReadTimer();
+    EXPECT_EQ(silent.Read(kReadCommand.size(), 5s), kReadCommand);
+    w.tmrReadTimer();
+    EXPECT_EQ(w.lblScanStatus->text(),
+              "Polling port 3 of 3: " + QString::fromStdString(third.path()));
+    w.tmrReadTimer();
+    EXPECT_EQ(w.lblScanStatus->text(),
+              "Polled 3 ports, no logger: 1 in use by another program, 1 gone.");
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
 } // namespace
 } // namespace korvel::window::testing_support

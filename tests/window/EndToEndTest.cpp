@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "protocol/Frame.h"
+#include "tests/platform/SerialPty.h"
 #include "tools/sim/LoggerSimulator.h"
 
 #include <QDir>
@@ -19,6 +20,8 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
+#include <thread>
 
 namespace korvel::window::testing_support {
 namespace {
@@ -227,6 +230,51 @@ TEST_F(EndToEndTest, ScanPacesItsPollsThreeSecondsApart) {
     EXPECT_LT(elapsed.elapsed(), 10'000);
     EXPECT_EQ(logger.ReadCount(), 1u);
     EXPECT_EQ(w.portName, names.at("ttyACM1"));
+}
+
+// A logger may pause inside its reply; the port's read interval keeps a pause
+// shorter than it inside one chunk, which is one whole frame.
+TEST_F(EndToEndTest, ReplyWithAPauseInItsMiddleIsReadWhole) {
+    const sim::Block reply = sim::ReadReplyFrom(sim::DefaultBlock());
+    const std::vector<std::uint8_t> head(reply.begin(), reply.begin() + 105);
+    const std::vector<std::uint8_t> tail(reply.begin() + 105, reply.end());
+    struct Outcome {
+        Prompts shown;
+        QString serialNumber;
+    };
+    const auto trial = [&](std::chrono::milliseconds pause) -> std::optional<Outcome> {
+        korvel::testing::PtyPair device;
+        ports.ports = std::vector<std::string>{device.slavePath()};
+        prompt.shown.clear();
+        TParamter& w = show();
+        w.tmrRead->setInterval(60'000);
+        click(w.imgRead);
+        w.tmrReadTimer();
+        EXPECT_EQ(device.Read(kReadCommand.size(), 5s),
+                  std::vector<std::uint8_t>(kReadCommand.begin(), kReadCommand.end()));
+        device.Write(head);
+        const auto paused = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(pause);
+        const auto actual = std::chrono::steady_clock::now() - paused;
+        device.Write(tail);
+        WaitFor([&] { return !prompt.shown.empty(); });
+        // A busy machine may stretch the pause; one stretched to the port's
+        // read interval proves nothing either way.
+        if (actual > 180ms) {
+            return std::nullopt;
+        }
+        return Outcome{prompt.shown, w.edtSerialNumber->text()};
+    };
+    for (const auto pause : {50ms, 150ms}) {
+        SCOPED_TRACE(pause.count());
+        std::optional<Outcome> outcome;
+        for (int attempt = 0; attempt < 3 && !outcome; ++attempt) {
+            outcome = trial(pause);
+        }
+        ASSERT_TRUE(outcome.has_value()) << "the machine never kept the pause short enough";
+        EXPECT_EQ(outcome->shown, (Prompts{{"information", "Read Success"}}));
+        EXPECT_EQ(outcome->serialNumber, "T23110042");
+    }
 }
 
 } // namespace

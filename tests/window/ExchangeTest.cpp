@@ -5,6 +5,7 @@
 
 #include "platform/SerialDevice.h"
 #include "protocol/Frame.h"
+#include "tests/serial/FakeDevice.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
 #include "window/QtNotificationSink.h"
@@ -14,6 +15,9 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <memory>
+#include <mutex>
 
 namespace korvel::window::testing_support {
 namespace {
@@ -296,25 +300,39 @@ TEST_F(ExchangeTest, ChunkArrivingWhileAPromptIsOpenIsHandledOnItsOwn) {
 
 // ---- Discovery.
 
-// A port component whose devices never open: it records which names were tried.
-std::unique_ptr<serial::TComm> RecordingComm(std::vector<std::string>& tried) {
-    return std::make_unique<serial::TComm>(MakeQtNotificationSink,
-                                           [&tried](const std::string& name) {
-                                               tried.push_back(name);
-                                               return platform::OpenResult{};
-                                           });
+// A port component whose devices never open: it records which names were tried
+// and refuses each with the failure `refusals` gives for it (NotFound if none).
+std::unique_ptr<serial::TComm>
+RecordingComm(std::vector<std::string>& tried,
+              const std::map<std::string, platform::SerialError>& refusals) {
+    return std::make_unique<serial::TComm>(
+        MakeQtNotificationSink, [&tried, &refusals](const std::string& name) {
+            tried.push_back(name);
+            const auto refusal = refusals.find(name);
+            platform::OpenResult result;
+            result.error =
+                refusal != refusals.end() ? refusal->second : platform::SerialError::NotFound;
+            return result;
+        });
 }
 
-class DiscoveryTest : public WindowTest {
+class DiscoveryTest : public ExchangeTest {
 protected:
-    TParamter& showWithRecordingComm() {
+    TParamter& showWithRecordingComm(IPrompt* otherPrompt = nullptr) {
         clock.now = DefaultNow();
-        window = std::make_unique<TParamter>(Services{ports, prompt, clock, sleeper, opener},
-                                             RecordingComm(tried));
+        IPrompt& shownWith = otherPrompt != nullptr ? *otherPrompt : prompt;
+        window = std::make_unique<TParamter>(Services{ports, shownWith, clock, sleeper, opener},
+                                             RecordingComm(tried, refusals));
         window->show();
         return *window;
     }
+    // The status line's whole text, also when the strip shows it cut short.
+    static QString status(const TParamter& w) {
+        return w.lblScanStatus->toolTip().isEmpty() ? w.lblScanStatus->text()
+                                                    : w.lblScanStatus->toolTip();
+    }
     std::vector<std::string> tried;
+    std::map<std::string, platform::SerialError> refusals;
 };
 
 TEST_F(DiscoveryTest, ReadWithoutPortsSaysSoAndStartsNothing) {
@@ -344,7 +362,7 @@ TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
     }
     EXPECT_EQ(tried, (std::vector<std::string>{"COM10", "COM2", "COM3"}));
     EXPECT_EQ(w.portIndex, 4);
-    EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass silently
+    EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass without a box
     EXPECT_TRUE(w.tmrRead->isActive());
 
     // A new Read scans again from the first port of a fresh list.
@@ -355,19 +373,161 @@ TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
     EXPECT_EQ(tried, std::vector<std::string>{"COM7"});
 }
 
-TEST_F(DiscoveryTest, ReadAfterTheLoggerWasFoundPollsTheSamePositionAtOnce) {
+TEST_F(DiscoveryTest, StatusLineFollowsTheScanAndSaysWhyPortsWouldNotOpen) {
+    refusals = {{"/dev/ttyACM0", platform::SerialError::AccessDenied},
+                {"/dev/ttyUSB0", platform::SerialError::Busy}};
     TParamter& w = showWithRecordingComm();
-    w.deviceFound = true;
-    w.portIndex = 1;
-    ports.ports = std::vector<std::string>{"COM5", "COM4"};
+    EXPECT_EQ(w.lblScanStatus->text(), "");
+    ports.ports = std::vector<std::string>{"/dev/ttyUSB0", "/dev/ttyACM0"};
+
+    w.imgReadClick();
+    EXPECT_EQ(status(w), "Looking for the logger on 2 ports");
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), "Polling port 1 of 2: /dev/ttyACM0");
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), "Polling port 2 of 2: /dev/ttyUSB0");
+    // The last port's interval passes without a reply: the scan found nothing.
+    w.tmrReadTimer();
+    const QString why = "Polled 2 ports, no logger: no permission for 1 (join the dialout group, "
+                        "see Help), 1 in use by another program.";
+    EXPECT_EQ(status(w), why);
+    // Too long for the strip: cut where the reason the user can act on is said.
+    EXPECT_TRUE(w.lblScanStatus->text().startsWith(
+        "Polled 2 ports, no logger: no permission for 1 (join the dialout group, see Help)"));
+    EXPECT_LE(w.lblScanStatus->fontMetrics().horizontalAdvance(w.lblScanStatus->text()),
+              w.lblScanStatus->width());
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), why);
+    EXPECT_TRUE(prompt.shown.empty());
+    EXPECT_TRUE(w.tmrRead->isActive());
+
+    // A Save cuts a running scan short; its progress goes with it.
+    w.imgReadClick();
+    w.tmrReadTimer();
+    w.edtSerialNumber->setText("short");
+    save();
+    EXPECT_EQ(status(w), "");
+
+    // The logger answering ends the scan and everything the line had to say.
+    w.imgReadClick();
+    w.tmrReadTimer();
+    deliver(DelayedStartReply());
+    EXPECT_TRUE(w.deviceFound);
+    EXPECT_EQ(status(w), "");
+}
+
+TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) {
+    TParamter& w = showWithRecordingComm();
+    ports.ports = std::vector<std::string>{"COM5", "COM3"};
+    w.imgReadClick();
+    w.tmrReadTimer();
+    w.tmrReadTimer();
+    deliver(DelayedStartReply());
+    ASSERT_EQ(w.portName, "COM5");
+    ASSERT_EQ(w.portIndex, 1);
+
+    // Still at its place: one poll at once, and a reply ends the wait for it.
+    tried.clear();
     w.imgReadClick();
     EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
+    EXPECT_TRUE(w.tmrRead->isActive());
+    deliver(DelayedStartReply());
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_TRUE(w.deviceFound);
+
+    // Another adapter sorts in before the logger's port: the read command must
+    // not go to COM4, which now holds the logger's position.
+    const struct {
+        const char* name;
+        std::vector<std::string> listed;
+    } moves[] = {
+        {"a list too short for its position", {"COM5"}},
+        {"an adapter plugged in before it", {"COM3", "COM4", "COM5"}},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        ports.ports = move.listed;
+        tried.clear();
+        w.imgReadClick();
+        EXPECT_TRUE(tried.empty());
+        EXPECT_FALSE(w.deviceFound);
+        EXPECT_EQ(w.portIndex, 0);
+        EXPECT_TRUE(w.tmrRead->isActive());
+        EXPECT_EQ(status(w), QString("Looking for the logger on %1 port%2")
+                                 .arg(move.listed.size())
+                                 .arg(move.listed.size() == 1 ? "" : "s"));
+        for (std::size_t tick = 0; tick < move.listed.size(); ++tick) {
+            w.tmrReadTimer();
+        }
+        EXPECT_EQ(tried, move.listed);
+        deliver(DelayedStartReply());
+        EXPECT_EQ(w.portName, "COM5");
+        EXPECT_EQ(w.portIndex, static_cast<int>(move.listed.size()) - 1);
+    }
+
+    // No valid reply within an interval: the next tick starts a scan from the
+    // first port.
+    tried.clear();
+    w.imgReadClick();
+    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
+    deliver(Bytes{0xAA, 0x55, 0x94}); // garbled: not a valid reply
+    EXPECT_TRUE(w.tmrRead->isActive());
+    w.tmrReadTimer();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3"}));
+    EXPECT_FALSE(w.deviceFound);
+    EXPECT_EQ(status(w), "Polling port 1 of 3: COM3");
+    w.tmrReadTimer();
+    EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3", "COM4"}));
+}
+
+// Answers the quit question after running the event loop for a while, as a
+// modal box does, and counts the ports opened meanwhile.
+struct QuitQuestion final : IPrompt {
+    Prompts shown;
+    bool answer = false;
+    std::function<void()> whileOpen;
+    void information(const QString& text) override { shown.emplace_back("information", text); }
+    void warning(const QString& text) override { shown.emplace_back("warning", text); }
+    void plain(const QString& text) override { shown.emplace_back("plain", text); }
+    bool confirm(const QString& text) override {
+        shown.emplace_back("confirm", text);
+        if (whileOpen) {
+            whileOpen();
+        }
+        WaitFor([] { return false; }, 300);
+        return answer;
+    }
+};
+
+TEST_F(DiscoveryTest, QuitQuestionHoldsTheScanAndCancelResumesIt) {
+    QuitQuestion question;
+    TParamter& w = showWithRecordingComm(&question);
+    ports.ports = std::vector<std::string>{"COM1", "COM2", "COM3"};
+    w.imgReadClick();
+    w.tmrRead->setInterval(20);
+
+    w.imgCloseClick();
+    EXPECT_TRUE(tried.empty());
+    EXPECT_TRUE(w.tmrRead->isActive());
+    EXPECT_TRUE(WaitFor([&] { return !tried.empty(); }));
+    w.tmrRead->setInterval(60'000); // keeps the scan on a port of the list
+
+    // A reply during the question ends the scan: Cancel does not start it again.
+    question.whileOpen = [&] { deliver(DelayedStartReply()); };
+    w.imgCloseClick();
+    EXPECT_TRUE(w.deviceFound);
     EXPECT_FALSE(w.tmrRead->isActive());
 
-    ports.ports = std::vector<std::string>{"COM4"}; // too short for position 1
-    w.imgReadClick();
-    EXPECT_EQ(tried, std::vector<std::string>{"COM5"});
-    EXPECT_TRUE(prompt.shown.empty());
+    question.whileOpen = nullptr;
+    w.imgReadClick(); // found, polled at once; the timer waits for the reply
+    ASSERT_TRUE(w.tmrRead->isActive());
+    w.tmrRead->setInterval(20);
+    question.answer = true;
+    tried.clear();
+    w.imgCloseClick();
+    EXPECT_TRUE(tried.empty());
+    EXPECT_FALSE(w.tmrRead->isActive());
+    EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
@@ -385,6 +545,65 @@ TEST_F(DiscoveryTest, SaveStopsTheScanAndBackClosesTheWindow) {
     EXPECT_FALSE(w.tmrRead->isActive());
     EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
     EXPECT_FALSE(w.isVisible());
+}
+
+// What the window asks of the port for every exchange, as the device receives it.
+TEST_F(DiscoveryTest, EveryExchangeOpensThePortWithTheLoggersLineSettings) {
+    auto device = std::make_shared<korvel::testing::FakeState>();
+    clock.now = DefaultNow();
+    window = std::make_unique<TParamter>(
+        Services{ports, prompt, clock, sleeper, opener},
+        std::make_unique<serial::TComm>(MakeQtNotificationSink,
+                                        korvel::testing::FakeOpener(device)));
+    TParamter& w = *window;
+    w.show();
+    w.tmrRead->setInterval(60'000);
+    ports.ports = std::vector<std::string>{"COM1"};
+    const sim::Block reply = DelayedStartReply();
+    int opens = 0;
+    const auto expectLoggerLine = [&](const char* exchange) {
+        SCOPED_TRACE(exchange);
+        std::lock_guard lock(device->mutex);
+        ASSERT_EQ(device->opened, ++opens);
+        const platform::LineSettings& line = device->lineSettings.back();
+        EXPECT_EQ(line.baudRate, 9600u);
+        EXPECT_EQ(line.byteSize, 8);
+        EXPECT_EQ(line.parity, 0);   // none
+        EXPECT_EQ(line.stopBits, 0); // one
+        using namespace platform::line_flag;
+        EXPECT_EQ(line.flags & (kParity | kOutxCtsFlow | kOutxDsrFlow | kOutX | kInX), 0u);
+        EXPECT_EQ(platform::DtrControlOf(line.flags), platform::DtrControl::Enable);
+        EXPECT_EQ(platform::RtsControlOf(line.flags), platform::RtsControl::Enable);
+        // A pause of up to 200 ms inside a reply still ends one chunk; nothing
+        // else cuts a read short.
+        EXPECT_EQ(device->timeouts.back(), (platform::Timeouts{200, 0, 0, 0, 0}));
+    };
+    // Like a logger, answers once the read command has come.
+    const auto answer = [&](int successes) {
+        const std::size_t commands = static_cast<std::size_t>(successes) * kReadCommand.size();
+        if (!device->WaitFor([&] { return device->written.size() == commands; })) {
+            return false;
+        }
+        device->AddStep({platform::InputResult::Kind::ReadDone,
+                         std::vector<std::uint8_t>(reply.begin(), reply.end())});
+        return WaitFor([&] {
+            return std::count(prompt.shown.begin(), prompt.shown.end(),
+                              std::pair<std::string, QString>{"information", "Read Success"}) ==
+                   successes;
+        });
+    };
+
+    w.imgReadClick();
+    w.tmrReadTimer();
+    expectLoggerLine("scan tick");
+    ASSERT_TRUE(answer(1));
+    w.imgReadClick();
+    expectLoggerLine("Read of the found logger");
+    ASSERT_TRUE(answer(2));
+    save();
+    expectLoggerLine("Save");
+    EXPECT_TRUE(device->WaitFor(
+        [&] { return device->written.size() == 2 * kReadCommand.size() + kFrameSize; }));
 }
 
 // ---- Save.

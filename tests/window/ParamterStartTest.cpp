@@ -85,8 +85,9 @@ TEST_F(WindowTest, PicturesLieInTableOrderBeneathEveryGroup) {
         }
     }
     const std::vector<QString> expected = {
-        "img1",     "imgRead0", "imgSave0", "imgBack0", "imgRead", "imgSave", "imgBack", "imgTran",
-        "imgAbout", "imgHelp",  "imgMin",   "imgClose", "grb1",    "grp3",    "grp2",    "grp1"};
+        "img1",    "imgRead0", "imgSave0", "imgBack0", "imgRead",      "imgSave",
+        "imgBack", "imgTran",  "imgAbout", "imgHelp",  "imgMin",       "imgClose",
+        "grb1",    "grp3",     "grp2",     "grp1",     "lblScanStatus"};
     EXPECT_EQ(stack, expected);
     for (const char* hidden : {"imgBack0", "imgBack", "imgTran"}) {
         EXPECT_FALSE(find(hidden).isVisible()) << hidden;
