@@ -1,9 +1,12 @@
-# korvel_add_test(<name> SOURCES <files...> LIBS <targets...> [QT])
+# korvel_add_test(<name> SOURCES <files...> LIBS <targets...> [QT] [TIMEOUT <s>])
 # One GoogleTest executable; its cases are listed at test time so that a build
 # never has to run a sanitized binary. QT gives it a QApplication on the
-# offscreen platform.
+# offscreen platform. TIMEOUT bounds each case (120 s unless given).
 function(korvel_add_test name)
-    cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
     if(ARG_QT)
@@ -12,5 +15,5 @@ function(korvel_add_test name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${ARG_TIMEOUT})
 endfunction()

@@ -1,6 +1,7 @@
 #include "serial/Comm.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 #include <system_error>
 

@@ -10,9 +10,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <numeric>
-#include <thread>
+#include <sstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -44,28 +46,40 @@ constexpr std::uint32_t kReadInterval = 10;
 // far below what a leaked block per exchange would add up to.
 constexpr long kRssGrowthLimitKiB = 4 * 1024;
 
-std::size_t ThreadCount() {
+// The kernel's flag for a thread that has begun to exit (PF_EXITING), field 9
+// of /proc/<pid>/task/<tid>/stat.
+constexpr unsigned long kExitingFlag = 0x4;
+
+bool IsExiting(const char* tid) {
+    std::ifstream stat(std::string("/proc/self/task/") + tid + "/stat");
+    const std::string line((std::istreambuf_iterator<char>(stat)), {});
+    const std::size_t nameEnd = line.rfind(')');
+    if (nameEnd == std::string::npos) {
+        return true; // gone between listing and reading
+    }
+    std::istringstream fields(line.substr(nameEnd + 1));
+    std::string skipped;
+    for (int field = 3; field < 9; ++field) { // state to tpgid
+        fields >> skipped;
+    }
+    unsigned long flags = 0;
+    fields >> flags;
+    return (flags & kExitingFlag) != 0;
+}
+
+// Threads that have not begun to exit. A joined thread stays listed for a
+// while after join() returns, as long as the kernel takes to finish its exit
+// (longer on a loaded machine); it is marked as exiting by then, so this count
+// is exact the moment join() has returned, with nothing to wait for.
+std::size_t LiveThreadCount() {
     std::size_t count = 0;
     if (DIR* tasks = ::opendir("/proc/self/task")) {
         while (const dirent* entry = ::readdir(tasks)) {
-            count += entry->d_name[0] != '.' ? 1 : 0;
+            count += entry->d_name[0] != '.' && !IsExiting(entry->d_name) ? 1 : 0;
         }
         ::closedir(tasks);
     }
     return count;
-}
-
-// A joined thread can stay listed for a moment while the kernel reaps it, and
-// nothing signals the end of that; so the count is given a short while.
-bool ThreadCountSettlesAt(std::size_t expected) {
-    const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (ThreadCount() != expected) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
 }
 
 long ResidentKiB() {
@@ -118,15 +132,13 @@ TEST(CommStress, AThousandExchangesMoveTheirOwnBytesAndLeaveNothingBehind) {
     // ThreadSanitizer starts a helper thread with the first thread it sees, so
     // the count to keep is taken after the first exchange.
     ASSERT_EQ(Exchange(port, pty, 0), "");
-    const std::size_t threadsBetweenExchanges = ThreadCount();
+    const std::size_t threadsBetweenExchanges = LiveThreadCount();
     long residentAfterWarmUp = 0;
 
     for (int cycle = 1; cycle < kCycles; ++cycle) {
         const std::string failure = Exchange(port, pty, cycle);
         ASSERT_EQ(failure, "") << "cycle " << cycle;
-        ASSERT_TRUE(ThreadCountSettlesAt(threadsBetweenExchanges))
-            << ThreadCount() << " threads instead of " << threadsBetweenExchanges << " after cycle "
-            << cycle;
+        ASSERT_EQ(LiveThreadCount(), threadsBetweenExchanges) << "threads after cycle " << cycle;
         if (cycle + 1 == kWarmUpCycles) {
             residentAfterWarmUp = ResidentKiB();
         }
@@ -145,7 +157,7 @@ TEST(CommStress, ComponentsDestroyedWhileBytesArriveEndTheirThreads) {
         QueuedComm warmUp;
         ASSERT_EQ(Exchange(warmUp, pty, 0), "");
     }
-    const std::size_t threadsBefore = ThreadCount();
+    const std::size_t threadsBefore = LiveThreadCount();
     for (int cycle = 0; cycle < 200; ++cycle) {
         {
             QueuedComm port;
@@ -156,8 +168,7 @@ TEST(CommStress, ComponentsDestroyedWhileBytesArriveEndTheirThreads) {
                 port.sink->PumpPending(); // sometimes with a delivery under way
             }
         }
-        ASSERT_TRUE(ThreadCountSettlesAt(threadsBefore))
-            << ThreadCount() << " threads instead of " << threadsBefore << " after cycle " << cycle;
+        ASSERT_EQ(LiveThreadCount(), threadsBefore) << "threads after cycle " << cycle;
         pty.Read(4096, 1ms); // what the component sent before it closed
     }
 }
