@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "serial/PortLink.h"
-#include "serial/QtNotificationSink.h"
 #include "serial/ReadThread.h"
 #include "serial/SendQueue.h"
 #include "serial/WriteThread.h"
@@ -17,8 +16,6 @@ namespace {
 constexpr std::size_t kDriverQueueSize = 4096;
 
 } // namespace
-
-TComm::TComm() : TComm(MakeQtNotificationSink) {}
 
 TComm::TComm(const NotificationSinkFactory& sinkFactory, DeviceOpener opener)
     : opener_(std::move(opener)),
