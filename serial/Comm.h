@@ -59,6 +59,7 @@ public:
     using DeviceOpener = std::function<platform::OpenResult(const std::string& name)>;
 
     // Real devices; events through Qt posted events to the constructing thread.
+    // Defined in CommQt.cpp, so only in builds with Qt.
     TComm();
     // Seams for tests and other hosts: the sink is built on this thread.
     explicit TComm(const NotificationSinkFactory& sinkFactory,
