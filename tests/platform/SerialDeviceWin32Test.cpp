@@ -184,6 +184,31 @@ TEST_F(SerialDeviceComTest, StopAndPurgeEndAnOutstandingReadAtOnce) {
     EXPECT_EQ(ReadChunk(), Bytes(3));
 }
 
+// The device does not rely on this (it cancels its read with CancelIoEx),
+// but a program that stops a reader by purging alone does.
+TEST_F(SerialDeviceComTest, PurgeCommAloneAbortsAnOutstandingRead) {
+    if (RunningUnderWine()) {
+        GTEST_SKIP() << "Wine's PurgeComm does not abort an outstanding read; CancelIoEx does "
+                        "(StopAndPurgeEndAnOutstandingReadAtOnce)";
+    }
+    const HANDLE handle = reinterpret_cast<HANDLE>(device_->NativeHandle());
+    OVERLAPPED request{};
+    request.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_FALSE(::ReadFile(handle, buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr,
+                            &request));
+    ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
+    EXPECT_TRUE(::PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR));
+    const DWORD woke = ::WaitForSingleObject(request.hEvent, 1000);
+    if (woke != WAIT_OBJECT_0) {
+        ::CancelIoEx(handle, &request);
+    }
+    DWORD got = 0;
+    EXPECT_FALSE(::GetOverlappedResult(handle, &request, &got, TRUE));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    EXPECT_EQ(woke, WAIT_OBJECT_0) << "the purge left the read outstanding";
+    ::CloseHandle(request.hEvent);
+}
+
 TEST_F(SerialDeviceComTest, AFarEndThatVanishesIsDeviceGone) {
     auto reading = std::async(std::launch::async, [this] {
         ReadRequest read(buffer_);
