@@ -194,8 +194,8 @@ TEST_F(SerialDeviceComTest, PurgeCommAloneAbortsAnOutstandingRead) {
     const HANDLE handle = reinterpret_cast<HANDLE>(device_->NativeHandle());
     OVERLAPPED request{};
     request.hEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_FALSE(::ReadFile(handle, buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr,
-                            &request));
+    ASSERT_FALSE(
+        ::ReadFile(handle, buffer_.data(), static_cast<DWORD>(buffer_.size()), nullptr, &request));
     ASSERT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     EXPECT_TRUE(::PurgeComm(handle, PURGE_RXABORT | PURGE_RXCLEAR));
     const DWORD woke = ::WaitForSingleObject(request.hEvent, 1000);
