@@ -65,9 +65,8 @@ public:
     explicit WinSerialDevice(HANDLE handle) : handle_(handle) {}
 
     ~WinSerialDevice() override {
-        // Both threads have ended; what they left outstanding (the line-event
-        // wait, or a write or read after a failure) must finish before its
-        // record goes away.
+        // Both threads have ended; the reader may have left its line-event
+        // wait outstanding, and it must finish before its record goes away.
         ::CancelIoEx(handle_, nullptr);
         DWORD ignored = 0;
         if (eventPending_) {
@@ -134,27 +133,23 @@ public:
                 return *event;
             }
 
-            std::array<HANDLE, 3> waits{};
-            DWORD count = 0;
-            waits[count++] = EventHandle(stop);
-            const DWORD lineEventSlot = eventPending_ ? count++ : MAXDWORD;
-            if (lineEventSlot != MAXDWORD) {
-                waits[lineEventSlot] = lineEvent_.Event();
-            }
-            const DWORD readSlot = count++;
-            waits[readSlot] = read_.Event();
-
+            // Stop first, then the line event, then the read: the lowest
+            // signalled position is the one reported.
+            const bool watching = eventPending_;
+            const std::array<HANDLE, 3> waits{
+                EventHandle(stop), watching ? lineEvent_.Event() : read_.Event(), read_.Event()};
+            const DWORD count = watching ? 3 : 2;
             const DWORD woke = ::WaitForMultipleObjects(count, waits.data(), FALSE, INFINITE);
             if (woke == WAIT_OBJECT_0) {
                 return Stopped();
             }
-            if (woke == WAIT_OBJECT_0 + lineEventSlot) {
+            if (watching && woke == WAIT_OBJECT_0 + 1) {
                 if (auto event = FinishLineEventWait(stop)) {
                     return *event;
                 }
                 continue;
             }
-            if (woke == WAIT_OBJECT_0 + readSlot) {
+            if (woke == WAIT_OBJECT_0 + count - 1) {
                 if (auto done = FinishRead(read, stop)) {
                     return *done;
                 }
