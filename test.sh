@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the serial-link tests under ThreadSanitizer,
-# then every fuzz target for about a minute (clang, libFuzzer).
+# then the Windows cross-build's tests under Wine, then every fuzz target for
+# about a minute (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh build test
@@ -13,6 +14,10 @@ ctest --preset asan
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
+
+# protocol/, platform/ and serial/ cross-built with mingw-w64 and run under
+# Wine, the line tests on a COM port mapped to a pseudo-terminal.
+tests/windows/run.sh
 
 tools/deps.sh fuzz
 cmake --preset fuzz >/dev/null

@@ -23,5 +23,7 @@ ListSerialPorts(const std::string& sysfsClassTty = "/sys/class/tty",
 // COM10, COM2; /dev/ttyS10 before /dev/ttyS2. Names equal but for case keep
 // their order.
 void SortPortNames(std::vector<std::string>& names);
+// The order SortPortNames sorts by.
+bool PortNameLess(const std::string& a, const std::string& b);
 
 } // namespace korvel::platform

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
-# Usage: tools/deps.sh build|test|screenshot|package|fuzz ...
+# Usage: tools/deps.sh build|test|screenshot|package|fuzz|windows ...
 
 set -euo pipefail
 
@@ -12,6 +12,10 @@ packages_for() {
     screenshot) echo "xvfb xauth x11-utils" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
+    # The 64-bit, posix-thread cross compiler alone (std::thread needs it; the
+    # mingw-w64 meta package would add the i686 and win32-thread compilers too),
+    # the 64-bit Wine loader, and GoogleTest's sources to build with the cross compiler.
+    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
     esac
 }

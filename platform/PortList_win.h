@@ -1,0 +1,33 @@
+#pragma once
+// The serial ports on Windows: the names the serial drivers register under
+// HKLM\HARDWARE\DEVICEMAP\SERIALCOMM (what ListSerialPorts reads here, its two
+// arguments naming Linux places and being ignored), and the names Device
+// Manager shows for them.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::platform {
+
+inline constexpr const wchar_t* kSerialCommKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// The data of every value of `root`\`subkey`, as text (COM3), sorted by
+// SortPortNames. nullopt when the key cannot be opened or a value cannot be
+// read whole (name above 255 characters, data above 255): the caller then keeps
+// its old list.
+std::optional<std::vector<std::string>> ListSerialPortsUnder(HKEY root, const wchar_t* subkey);
+
+struct PortDescription {
+    std::string name;         // COM3
+    std::string friendlyName; // "USB Serial Port (COM3)"; empty when the driver gives none
+    bool operator==(const PortDescription&) const = default;
+};
+
+// Every present device of the Ports class that has a port name, from SetupAPI,
+// sorted by name as SortPortNames sorts; empty when SetupAPI has none.
+std::vector<PortDescription> DescribeSerialPorts();
+
+} // namespace korvel::platform

@@ -1,0 +1,114 @@
+#include "platform/PortList_win.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/PortList.h"
+#include "platform/WideText_win.h"
+
+namespace korvel::platform {
+namespace {
+
+using Names = std::vector<std::string>;
+
+struct SortCase {
+    const char* name;
+    Names input;
+    Names sorted;
+};
+
+void PrintTo(const SortCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const SortCase kSortCases[] = {
+    {"TextNotNumber", {"COM2", "COM10", "COM3", "COM1"}, {"COM1", "COM10", "COM2", "COM3"}},
+    {"CaseIgnored", {"com3", "COM2", "Com1"}, {"Com1", "COM2", "com3"}},
+    {"EqualNamesKeepTheirOrder", {"COM1", "com1", "COM1"}, {"COM1", "com1", "COM1"}},
+    {"Empty", {}, {}},
+};
+
+class SortPortNamesTest : public ::testing::TestWithParam<SortCase> {};
+
+TEST_P(SortPortNamesTest, Sorts) {
+    Names names = GetParam().input;
+    SortPortNames(names);
+    EXPECT_EQ(names, GetParam().sorted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, SortPortNamesTest, ::testing::ValuesIn(kSortCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A key of its own under HKEY_CURRENT_USER in the shape of SERIALCOMM, removed afterwards.
+class SerialCommKeyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path_ = L"Software\\KorvelTest\\SERIALCOMM-" + std::to_wstring(::GetCurrentProcessId());
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, &key_, nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        ::RegCloseKey(key_);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    }
+
+    void Add(const std::wstring& name, const std::wstring& data, DWORD type = REG_SZ) {
+        ASSERT_EQ(::RegSetValueExW(key_, name.c_str(), 0, type,
+                                   reinterpret_cast<const BYTE*>(data.c_str()),
+                                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
+    std::optional<Names> List() const {
+        return ListSerialPortsUnder(HKEY_CURRENT_USER, path_.c_str());
+    }
+
+    std::wstring path_;
+    HKEY key_ = nullptr;
+};
+
+TEST_F(SerialCommKeyTest, ListsTheValuesDataSorted) {
+    Add(L"\\Device\\Serial2", L"COM2");
+    Add(L"\\Device\\VCP0", L"COM10");
+    Add(L"\\Device\\Serial3", L"COM3");
+    EXPECT_EQ(List(), (Names{"COM10", "COM2", "COM3"}));
+}
+
+TEST_F(SerialCommKeyTest, EmptyKeyIsAnEmptyList) {
+    EXPECT_EQ(List(), Names{});
+}
+
+TEST_F(SerialCommKeyTest, MissingKeyIsNoList) {
+    EXPECT_FALSE(ListSerialPortsUnder(HKEY_CURRENT_USER, (path_ + L"-missing").c_str()));
+}
+
+// The whole list is refused rather than one name cut short or dropped.
+TEST_F(SerialCommKeyTest, NameOrDataTooLongIsNoList) {
+    Add(L"\\Device\\Serial1", L"COM1");
+    Add(L"\\Device\\Long", std::wstring(300, L'X'));
+    EXPECT_FALSE(List());
+}
+
+TEST_F(SerialCommKeyTest, NonAsciiNamesComeBackAsUtf8) {
+    Add(L"\\Device\\Virtual", L"COM\u00e9");
+    EXPECT_EQ(List(), Names{"COM\xc3\xa9"});
+}
+
+// SetupAPI's list depends on the machine; what holds everywhere is its shape.
+TEST(DescribeSerialPorts, NamedAndSortedLikeThePortList) {
+    const std::vector<PortDescription> ports = DescribeSerialPorts();
+    Names names;
+    for (const PortDescription& port : ports) {
+        EXPECT_FALSE(port.name.empty());
+        names.push_back(port.name);
+    }
+    Names sorted = names;
+    SortPortNames(sorted);
+    EXPECT_EQ(names, sorted);
+}
+
+} // namespace
+} // namespace korvel::platform
