@@ -4,7 +4,7 @@
 # then every fuzz target for about a minute (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/deps.sh build test
+tools/deps.sh build test a11y
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan
