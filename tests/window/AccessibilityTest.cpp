@@ -7,6 +7,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFileInfo>
 
@@ -169,8 +170,15 @@ TEST_F(WindowTest, PressingReadRunsTheReadHandlerOnceTheClientHasItsAnswer) {
     EXPECT_EQ(prompt.shown,
               (std::vector<std::pair<std::string, QString>>{{"warning", "No device detected!"}}));
 
-    // Hidden, the Back picture cannot be clicked, and so is not pressed.
+    // What the mouse cannot click is not pressed: a hidden picture, or any
+    // picture of the window while a modal box lies over it.
     Accessible(*w.imgBack).actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QDialog modal;
+    modal.setWindowModality(Qt::ApplicationModal);
+    modal.show();
+    read->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents();
+    modal.close();
     QCoreApplication::processEvents();
     EXPECT_EQ(prompt.shown.size(), 1U);
 }
