@@ -5,7 +5,7 @@
 # about a minute (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")"
-tools/deps.sh build test
+tools/deps.sh build test a11y
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
+<<<<<<< HEAD
 # Usage: tools/deps.sh build|test|screenshot|package|fuzz|windows ...
+=======
+# Usage: tools/deps.sh build|test|screenshot|a11y|package|fuzz ...
+>>>>>>> h-a11y
 
 set -euo pipefail
 
@@ -10,6 +14,7 @@ packages_for() {
     build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2" ;;
     test) echo "libgtest-dev libgmock-dev" ;;
     screenshot) echo "xvfb xauth x11-utils" ;;
+    a11y) echo "xvfb xauth dbus-daemon dbus-bin at-spi2-core python3-pyatspi" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     # The 64-bit, posix-thread cross compiler alone (std::thread needs it; the

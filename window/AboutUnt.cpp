@@ -1,5 +1,6 @@
 #include "window/AboutUnt.h"
 
+#include "window/Accessibility.h"
 #include "window/Fonts.h"
 
 #include <QKeyEvent>
@@ -34,6 +35,7 @@ TAboutFrm::TAboutFrm() : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint) 
     imgBack =
         MakePicture(this, "imgBack", ":/assets/about_imgBack.png", QRect(368, 65, 76, 76), true);
     connect(imgBack, &TPicture::clicked, this, [this] { imgBackClick(); });
+    NameControls(*this);
 }
 
 void TAboutFrm::centreOver(const QWidget& over) {

@@ -2,6 +2,7 @@
 // when it is first shown.
 #include "window/ParamterFrm.h"
 
+#include "window/Accessibility.h"
 #include "window/FieldRules.h"
 
 #include <QGuiApplication>
@@ -62,6 +63,7 @@ void TParamter::centreOnScreen() {
 void TParamter::FormCreate() {
     // Nothing to switch on: Qt paints every widget double-buffered through its
     // backing store.
+    InstallAccessibility(*this);
 }
 
 void TParamter::FormShow() {
