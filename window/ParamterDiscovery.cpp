@@ -77,6 +77,8 @@ std::optional<PollOutcome> TParamter::pollPort() {
     try {
         openForExchange(portList[static_cast<std::size_t>(portIndex)]);
         services.sleeper.sleepMs(kPortPauseMs);
+        // Whatever the line change or the pause brought in is no part of the reply.
+        Comm->PurgeInput();
         Comm->SendData(readCommand.data(), static_cast<std::uint16_t>(readCommand.size()));
     } catch (const serial::ECommsError& error) {
         return PollOutcomeOf(error.Error());

@@ -135,6 +135,8 @@ void TParamter::imgSaveClick() {
 
     openForExchange(portName);
     services.sleeper.sleepMs(kPortPauseMs);
+    // The acknowledgement must arrive as a chunk of its own.
+    Comm->PurgeInput();
     Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()));
 }
 

@@ -6,6 +6,7 @@
 #include "protocol/Frame.h"
 #include "tests/platform/SerialPty.h"
 #include "tools/sim/LoggerSimulator.h"
+#include "tools/sim/SimBlock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -48,6 +49,10 @@ public:
         ::close(slave_);
     }
     const std::string& path() const { return path_; }
+    // Sends bytes to the tool, as a logger would.
+    void put(const std::vector<std::uint8_t>& bytes) {
+        ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
 
     // What the tool wrote, waiting at most `timeout` for `count` bytes.
     std::vector<std::uint8_t> written(std::size_t count, std::chrono::milliseconds timeout) {
@@ -275,6 +280,34 @@ TEST_F(EndToEndTest, ReplyWithAPauseInItsMiddleIsReadWhole) {
         EXPECT_EQ(outcome->shown, (Prompts{{"information", "Read Success"}}));
         EXPECT_EQ(outcome->serialNumber, "T23110042");
     }
+}
+
+// A byte that the line change brings in while the port is being set up (an
+// adapter's glitch, a logger waking up) is no part of the reply that follows.
+TEST_F(EndToEndTest, ByteArrivingDuringThePauseBeforeTheReadCommandIsNotPartOfTheReply) {
+    SilentPort line;
+    struct GlitchingSleeper final : ISleeper {
+        SilentPort* line = nullptr;
+        void sleepMs(int milliseconds) override {
+            line->put({0x00});
+            std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        }
+    } glitching;
+    glitching.line = &line;
+    ports.ports = std::vector<std::string>{line.path()};
+    clock.now = DefaultNow();
+    window = std::make_unique<TParamter>(Services{ports, prompt, clock, glitching, opener});
+    window->show();
+    TParamter& w = *window;
+    w.tmrRead->setInterval(60'000);
+    click(w.imgRead);
+    w.tmrReadTimer();
+    ASSERT_EQ(line.written(kReadCommand.size(), 2s),
+              std::vector<std::uint8_t>(kReadCommand.begin(), kReadCommand.end()));
+    const sim::Block reply = sim::ReadReplyFrom(sim::DefaultBlock());
+    line.put(std::vector<std::uint8_t>(reply.begin(), reply.end()));
+    ASSERT_TRUE(WaitFor([&] { return !prompt.shown.empty(); }));
+    EXPECT_EQ(prompt.shown, (Prompts{{"information", "Read Success"}}));
 }
 
 } // namespace
