@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
-<<<<<<< HEAD
-# Usage: tools/deps.sh build|test|screenshot|package|fuzz|windows ...
-=======
-# Usage: tools/deps.sh build|test|screenshot|a11y|package|fuzz ...
->>>>>>> h-a11y
+# Usage: tools/deps.sh build|test|screenshot|a11y|package|fuzz|windows ...
 
 set -euo pipefail
 
