@@ -919,6 +919,10 @@ std::vector<Change> Changes(const LoggerSettings& before, const LoggerSettings& 
     return changes;
 }
 
+std::string QuotedText(std::string_view stored) {
+    return JsonString(utf8Of(stored));
+}
+
 std::string TripTextOf(std::string_view stored) {
     std::string text;
     for (std::size_t i = 0; i < stored.size(); ++i) {
