@@ -233,7 +233,7 @@ void printWriteJson(std::ostream& out, const std::string& port, const WritePlan&
                     const Options& options, const WriteOutcome& outcome) {
     std::vector<Member> members = {
         {"port", text(port)},
-        {"serial_number", text(settingsfile::QuotedText(plan.target.serialNumber))},
+        {"serial_number", valueNode(settingsfile::QuotedText(plan.target.serialNumber))},
         {"changes", changesNode(plan.changes, "before", "after")},
         {"dry_run", Node::Bool(options.dryRun)},
         {"saved", Node::Bool(outcome.sent)},
@@ -247,8 +247,6 @@ void printWriteJson(std::ostream& out, const std::string& port, const WritePlan&
                                                                                : nullptr;
     members.push_back({"levels_reported_as", levels ? text(levels) : Node::Null()});
     members.push_back({"exit_code", Node::Number(std::to_string(outcome.exitCode))});
-    // The serial number goes out as the file writes it, quotes and all; undo the quotes.
-    members[1].value = valueNode(settingsfile::QuotedText(plan.target.serialNumber));
     out << settingsfile::PrettyText(Node::Object(std::move(members)));
 }
 

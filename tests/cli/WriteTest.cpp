@@ -11,6 +11,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -299,33 +300,32 @@ TEST(Write, ASaveThatIsNotConfirmed) {
          "with a bad checksum"},
     };
     for (const auto& c : cases) {
-        sim::LoggerSimulator* logger = nullptr;
+        // Set once the simulator exists; its worker reads it.
+        std::atomic<sim::LoggerSimulator*> logger = nullptr;
         const Block before = sim::DefaultBlock();
         sim::LoggerSimulator::Options options;
-        options.onSave = [&](const Block&) { c.onSave(*logger, before); };
+        options.onSave = [&](const Block&) { c.onSave(*logger.load(), before); };
         const auto simulated = Logger(std::move(options));
         logger = simulated.get();
         Cli cli;
-        cli.systemPorts = {logger->PortPath()};
+        cli.systemPorts = {simulated->PortPath()};
         cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
         const auto run = cli.Run({"write", "-", "--json"});
         EXPECT_EQ(run.code, exit_code::kNotConfirmed) << c.name << run.err;
         EXPECT_THAT(run.err, HasSubstr(c.error)) << c.name;
         EXPECT_THAT(run.err, HasSubstr("run korvel-cli read to see what the logger holds"));
         EXPECT_THAT(run.out, HasSubstr("\"exit_code\": 3")) << c.name;
-        EXPECT_EQ(logger->SaveCount(), 1u) << c.name;
+        EXPECT_EQ(simulated->SaveCount(), 1u) << c.name;
     }
 }
 
 TEST(Write, ALoggerThatConvertsLevelsToPlainBytesIsConfirmedAndNamed) {
-    sim::LoggerSimulator* logger = nullptr;
+    std::atomic<sim::LoggerSimulator*> logger = nullptr;
     sim::LoggerSimulator::Options options;
     options.block = busyBlock();
     // Keeps the values of the levels it was sent, in plain bytes.
     options.onSave = [&](const Block& saved) {
-        logger->SetBlock(EncodeSaveFrame(DecodeSettings(saved, LevelCoding::PackedBcd), busyBlock(),
-                                         {2025, 1, 1, 0, 0, 0}));
-        Block plain = logger->CurrentBlock();
+        Block plain = saved;
         for (std::size_t i = 0; i < kThresholdCount; ++i) {
             const std::size_t at = ThresholdOffset(static_cast<Threshold>(i));
             if (plain[at] != level::kDisabled) {
@@ -335,12 +335,12 @@ TEST(Write, ALoggerThatConvertsLevelsToPlainBytesIsConfirmedAndNamed) {
                 }
             }
         }
-        logger->SetBlock(plain);
+        logger.load()->SetBlock(plain);
     };
     const auto simulated = Logger(std::move(options));
     logger = simulated.get();
     Cli cli;
-    cli.systemPorts = {logger->PortPath()};
+    cli.systemPorts = {simulated->PortPath()};
     cli.input = R"({"korvel": 1, "cycle_switch": "opened"})";
     const auto run = cli.Run({"write", "-"});
     EXPECT_EQ(run.code, exit_code::kDone) << run.err;
@@ -350,9 +350,9 @@ TEST(Write, ALoggerThatConvertsLevelsToPlainBytesIsConfirmedAndNamed) {
 TEST(Write, TheDeviceGoneInTheMiddleOfAWrite) {
     // The read is answered; the save is taken and never answered, and then the
     // logger is unplugged while the program waits for its acknowledgement.
-    sim::LoggerSimulator* simulated = nullptr;
+    std::atomic<sim::LoggerSimulator*> simulated = nullptr;
     sim::LoggerSimulator::Options options;
-    options.onSave = [&](const Block&) { simulated->SetMode(sim::Mode::Silent); };
+    options.onSave = [&](const Block&) { simulated.load()->SetMode(sim::Mode::Silent); };
     auto logger = Logger(std::move(options));
     simulated = logger.get();
     Cli cli;
