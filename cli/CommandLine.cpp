@@ -19,9 +19,9 @@ constexpr int kLastYear = 2099;
 constexpr const char* kDescription =
     "korvel-cli: every setting of a USB temperature and humidity logger from a terminal.\n"
     "Reads and writes settings files, checks every save by reading the logger again.\n"
-    "Exit codes: 0 done; 1 nothing saved (no logger, no reply, a bad frame, a refused\n"
-    "value); 2 usage or settings-file error; 3 a save was sent but is not confirmed;\n"
-    "4 more than one logger answered and no --port chose one.";
+    "Exit codes: 0 done; 1 nothing saved (no logger, no reply, a bad frame, a value\n"
+    "the logger does not take); 2 usage or settings-file error; 3 a save was sent but\n"
+    "is not confirmed; 4 more than one logger answered and no --port chose one.";
 
 } // namespace
 

@@ -254,12 +254,16 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
              Found& found, const settingsfile::SettingsFile& file) {
     const LoggerSettings reported = DecodeSettings(found.reply);
     const WritePlan plan = PlanWrite(file, reported, options.setSerial);
+    if (!plan.otherLogger.empty()) {
+        report.Error(fileName(options.file) + ": " + plan.otherLogger);
+        return exit_code::kUsage;
+    }
     if (!plan.refusals.empty()) {
         for (const std::string& refusal : plan.refusals) {
             report.Error(fileName(options.file) + ": " + refusal);
         }
         report.Error("nothing was saved; correct the file and try again");
-        return exit_code::kUsage;
+        return exit_code::kNothingSaved;
     }
     WriteOutcome outcome;
     const auto clockNow = [&] {

@@ -22,8 +22,10 @@ namespace korvel::cli {
 
 namespace exit_code {
 inline constexpr int kDone = 0;
-inline constexpr int kNothingSaved = 1; // no logger, no reply, a bad frame, a refused value
-inline constexpr int kUsage = 2;        // the command line or the settings file
+// No logger, no reply, a bad frame, a value the logger does not take.
+inline constexpr int kNothingSaved = 1;
+// The command line, or a settings file that cannot be read, or is for another logger.
+inline constexpr int kUsage = 2;
 inline constexpr int kNotConfirmed = 3; // a save was sent but is not confirmed
 inline constexpr int kSeveralLoggers = 4;
 } // namespace exit_code

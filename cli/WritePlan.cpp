@@ -37,11 +37,11 @@ WritePlan PlanWrite(const settingsfile::SettingsFile& file, const LoggerSettings
                     bool setSerial) {
     WritePlan plan;
     if (file.serialNumber && *file.serialNumber != reported.serialNumber && !setSerial) {
-        plan.refusals.push_back(
-            "serial_number: the file is for logger " + quotedText(*file.serialNumber) +
-            " but this logger is " + quotedText(reported.serialNumber) +
-            "; to give this logger the file's serial number and calibration, add --set-serial, "
-            "else remove serial_number from the file");
+        plan.otherLogger =
+            ("serial_number: the file is for logger " + quotedText(*file.serialNumber) +
+             " but this logger is " + quotedText(reported.serialNumber) +
+             "; to give this logger the file's serial number and calibration, add --set-serial, "
+             "else remove serial_number from the file");
     }
     plan.target = settingsfile::ApplySettingsFile(file, reported);
     for (const SettingsProblem& problem : ValidateSettings(plan.target, &reported)) {

@@ -16,7 +16,8 @@ namespace korvel::cli {
 struct WritePlan {
     protocol::LoggerSettings target;           // the logger's settings with the file's applied
     std::vector<settingsfile::Change> changes; // reported -> target
-    std::vector<std::string> refusals;         // reasons to save nothing (usage exit)
+    std::string otherLogger;                   // the file is for another logger: save nothing
+    std::vector<std::string> refusals;         // values the logger does not take: save nothing
     std::vector<std::string> warnings;
 };
 

@@ -244,7 +244,7 @@ TEST(Write, AValueOutOfRangeIsRefusedByKeyPathAndNothingIsSaved) {
         "temperature_high_1": {"limit": 8, "mode": "single", "delay": "00:00:00"},
         "temperature_high_2": {"limit": 300, "mode": "single", "delay": "00:00:00"}}}})";
     const auto run = cli.Run({"write", "-"});
-    EXPECT_EQ(run.code, exit_code::kUsage);
+    EXPECT_EQ(run.code, exit_code::kNothingSaved);
     EXPECT_THAT(run.err, HasSubstr("standard input: alarm.levels.temperature_high_2.limit: 300 is "
                                    "out of range (at most 99)"));
     EXPECT_EQ(logger->SaveCount(), 0u);
