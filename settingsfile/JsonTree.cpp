@@ -170,6 +170,10 @@ void appendPretty(const Node& node, std::size_t indent, std::string& out) {
 
 } // namespace
 
+Node Node::Null() {
+    return {};
+}
+
 Node Node::Bool(bool value) {
     Node node;
     node.kind = Kind::Bool;

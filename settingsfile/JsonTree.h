@@ -20,7 +20,7 @@ struct Node {
     std::vector<Node> items;     // Array
     std::vector<Member> members; // Object, in the order given
 
-    static Node Null() { return {}; }
+    static Node Null();
     static Node Bool(bool value);
     static Node Number(std::string text);
     static Node String(std::string utf8);
