@@ -1,6 +1,7 @@
 #include "cli/Discovery.h"
 
 #include "protocol/Frame.h"
+#include "protocol/SettingsCodec.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -153,8 +154,7 @@ Choice ChooseLogger(const std::vector<Probe>& probes) {
 }
 
 std::string SerialNumberOf(const Block& block) {
-    return std::string(block.begin() + offset::kSerialNumber,
-                       block.begin() + offset::kSerialNumber + width::kSerialNumber);
+    return DecodeSettings(block).serialNumber;
 }
 
 } // namespace korvel::cli
