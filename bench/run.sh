@@ -3,7 +3,9 @@
 # measured in the same run: start-up to the first painted frame and peak
 # resident memory (against a bare Qt window showing the same background), CPU
 # while idle for 30 s, reader throughput (against a plain read() loop on a
-# pty) and the Read round trip (against the line and the design's waits).
+# pty), the Read round trip (against the line and the design's waits) and
+# korvel-cli's search for the logger (against a read of the logger's own port
+# and the window's scan).
 # Usage: bench/run.sh [idle seconds, default 30]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +14,7 @@ tools/deps.sh build
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target startup_korvel startup_floor startup_bench serial_bench \
-    roundtrip_bench >/dev/null
+    roundtrip_bench discovery_bench >/dev/null
 
 # Without a display the windows paint on Qt's offscreen platform.
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -30,3 +32,5 @@ echo "== serial link on a pseudo-terminal"
 "$bin/serial/serial_bench"
 echo "== Read round trip against the simulated logger"
 "$bin/roundtrip/roundtrip_bench"
+echo "== korvel-cli finding the logger on the fifth of eight ports"
+"$bin/discovery/discovery_bench"

@@ -88,11 +88,13 @@ run 120 "resolving the dependencies" apt-get install --simulate --no-install-rec
 target=$scratch/root
 run 60 "unpacking" dpkg-deb -x "$deb" "$target"
 for path in \
-    usr/bin/korvel usr/bin/korvel-sim usr/lib/korvel/korvel usr/lib/korvel/Help.pdf \
+    usr/bin/korvel usr/bin/korvel-sim usr/bin/korvel-cli usr/lib/korvel/korvel \
+    usr/lib/korvel/Help.pdf \
     "usr/share/applications/$app_id.desktop" \
     "usr/share/metainfo/$app_id.metainfo.xml" \
     "usr/share/icons/hicolor/256x256/apps/$app_id.png" \
     usr/share/man/man1/korvel.1.gz usr/share/man/man1/korvel-sim.1.gz \
+    usr/share/man/man1/korvel-cli.1.gz usr/share/bash-completion/completions/korvel-cli \
     usr/lib/udev/rules.d/60-korvel-serial.rules \
     usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz; do
     [ -e "$target/$path" ] || fail "the package lacks /$path"
@@ -111,7 +113,7 @@ run 60 "validating the metainfo" appstreamcli validate --no-net \
 
 # The installed programs start; the demo runs from the menu's command line.
 export QT_QPA_PLATFORM=offscreen
-for program in korvel korvel-sim; do
+for program in korvel korvel-sim korvel-cli; do
     out=$(timeout 30 "$target/usr/bin/$program" --version 2>&1) ||
         fail "installed $program --version failed: $out"
     grep -qx "$program $version" <<<"$out" || fail "installed $program --version says '$out', not '$program $version'"
@@ -121,6 +123,12 @@ demo=$(sed -n 's/^Exec=\(korvel --demo\)$/\1/p' "$target/usr/share/applications/
 run 60 "starting the installed korvel --demo" \
     "$target/usr/bin/korvel" --demo --screenshot "$scratch/demo.png"
 [ -s "$scratch/demo.png" ] || fail "korvel --demo drew no window"
+# korvel-cli's settings file, read from its demo logger and written back, changes nothing.
+run 60 "reading the installed korvel-cli --demo" \
+    sh -c '"$1" --demo read --json >"$2"' sh "$target/usr/bin/korvel-cli" "$scratch/demo.json"
+out=$(timeout 60 "$target/usr/bin/korvel-cli" --demo --quiet write "$scratch/demo.json" 2>&1) ||
+    fail "installed korvel-cli --demo write failed: $out"
+[ "$out" = "no change" ] || fail "installed korvel-cli --demo write says '$out', not 'no change'"
 
 if $install_on_machine; then
     sudo_cmd=()

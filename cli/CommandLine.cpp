@@ -1,0 +1,143 @@
+#include "cli/CommandLine.h"
+
+#include "cli/Version.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <sstream>
+
+namespace korvel::cli {
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr int kFirstYear = 2000;
+constexpr int kLastYear = 2099;
+
+constexpr const char* kDescription =
+    "korvel-cli: every setting of a USB temperature and humidity logger from a terminal.\n"
+    "Reads and writes settings files, checks every save by reading the logger again.\n"
+    "Exit codes: 0 done; 1 nothing saved (no logger, no reply, a bad frame, a value\n"
+    "the logger does not take); 2 usage or settings-file error; 3 a save was sent but\n"
+    "is not confirmed; 4 more than one logger answered and no --port chose one.";
+
+} // namespace
+
+std::optional<protocol::DateTime> ParseClock(const std::string& text) {
+    unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    int used = 0;
+    if (text.size() != 19 ||
+        std::sscanf(text.c_str(), "%4u-%2u-%2uT%2u:%2u:%2u%n", &year, &month, &day, &hour, &minute,
+                    &second, &used) != 6 ||
+        used != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T') {
+        return std::nullopt;
+    }
+    const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(year)),
+                                           std::chrono::month(month), std::chrono::day(day)};
+    if (!date.ok() || static_cast<int>(year) < kFirstYear || static_cast<int>(year) > kLastYear ||
+        hour > 23 || minute > 59 || second > 59) {
+        return std::nullopt;
+    }
+    return protocol::DateTime{static_cast<int>(year),
+                              static_cast<std::uint8_t>(month),
+                              static_cast<std::uint8_t>(day),
+                              static_cast<std::uint8_t>(hour),
+                              static_cast<std::uint8_t>(minute),
+                              static_cast<std::uint8_t>(second)};
+}
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    Options options;
+    std::string clock;
+
+    CLI::App app{kDescription, "korvel-cli"};
+    app.set_version_flag("--version", "korvel-cli " + std::string(kVersion));
+    app.set_help_flag("-h,--help", "show this help (after a command: that command's help)");
+    app.require_subcommand(1, 1);
+    // Options of every command may also come after the command's name.
+    app.fallthrough();
+    app.add_option("--port", options.ports,
+                   "the logger's serial port; repeat it to search several (default: every USB "
+                   "serial port)")
+        ->type_name("PATH")
+        ->allow_extra_args(false);
+    app.add_flag("--demo", options.demo,
+                 "use a built-in simulated logger, to try every command without hardware");
+    app.add_flag("--all-ports", options.allPorts,
+                 "search every serial port, not only USB ones (opening a port raises DTR)");
+    app.add_option("--trace", options.trace, "write every byte sent and received to FILE")
+        ->type_name("FILE");
+    app.add_flag("--quiet", options.quiet, "no progress messages and no warnings");
+
+    CLI::App* list = app.add_subcommand("list", "list the serial ports");
+    list->add_flag("--probe", options.probe,
+                   "ask each USB serial port whether a logger answers there");
+    list->add_flag("--json", options.json, "print JSON");
+
+    CLI::App* read = app.add_subcommand("read", "print every setting of the logger");
+    CLI::Option* readJson = read->add_flag("--json", options.json, "print the settings file");
+    read->add_flag("--raw", options.raw, "print the 210-byte parameter block in hex")
+        ->excludes(readJson);
+
+    CLI::App* write = app.add_subcommand(
+        "write", "apply the settings in FILE to the logger, save, and read back to compare");
+    write->add_option("FILE", options.file, "the settings file; - for standard input")->required();
+    write->add_flag("--dry-run", options.dryRun, "show what would change; save nothing");
+    write->add_flag("--no-verify", options.noVerify, "do not read the logger back after saving");
+    write->add_flag("--set-serial", options.setSerial,
+                    "allow the file's serial_number to rename this logger");
+    write
+        ->add_option("--clock", clock,
+                     "the logger's local time to save, YYYY-MM-DDTHH:MM:SS (default: the "
+                     "computer's UTC clock plus the logger's time zone)")
+        ->type_name("T");
+    write->add_flag("--json", options.json, "print the outcome as JSON");
+
+    CLI::App* check = app.add_subcommand("check", "validate a settings file without a logger");
+    check->add_option("FILE", options.file, "the settings file; - for standard input")->required();
+
+    app.failure_message([](const CLI::App*, const CLI::Error& error) {
+        return "korvel-cli: " + std::string(error.what()) +
+               "\nkorvel-cli: run korvel-cli --help for the commands and their options\n";
+    });
+
+    ParsedCommandLine parsed;
+    std::ostringstream out;
+    std::ostringstream err;
+    try {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        parsed.exitCode = code == 0 ? 0 : kUsageError;
+        parsed.out = out.str();
+        parsed.err = err.str();
+        return parsed;
+    }
+
+    const auto fail = [&parsed](const std::string& message) {
+        parsed.exitCode = kUsageError;
+        parsed.err = "korvel-cli: " + message + "\n";
+        return parsed;
+    };
+    options.command = list->parsed()    ? Command::List
+                      : read->parsed()  ? Command::Read
+                      : write->parsed() ? Command::Write
+                                        : Command::Check;
+    if (options.demo && !options.ports.empty()) {
+        return fail("--demo brings its own logger; leave out --port");
+    }
+    if (!clock.empty()) {
+        options.clock = ParseClock(clock);
+        if (!options.clock) {
+            return fail("--clock " + clock +
+                        ": give the logger's local time as YYYY-MM-DDTHH:MM:SS, years 2000-2099");
+        }
+    }
+    parsed.options = std::move(options);
+    return parsed;
+}
+
+} // namespace korvel::cli

@@ -1,0 +1,50 @@
+#pragma once
+// korvel-cli's command line, read with CLI11: the commands, their options and
+// the options every command takes before or after it.
+
+#include "protocol/LoggerSettings.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+enum class Command { List, Read, Write, Check };
+
+struct Options {
+    Command command = Command::Read;
+    // Every command.
+    std::vector<std::string> ports; // --port, repeatable
+    bool demo = false;
+    bool allPorts = false;
+    std::string trace; // --trace FILE; empty for none
+    bool quiet = false;
+    // list
+    bool probe = false;
+    // read, write, list
+    bool json = false;
+    // read
+    bool raw = false;
+    // write, check
+    std::string file; // "-" for standard input
+    bool dryRun = false;
+    bool noVerify = false;
+    bool setSerial = false;
+    std::optional<protocol::DateTime> clock; // --clock T, the logger's local time
+};
+
+struct ParsedCommandLine {
+    std::optional<Options> options; // set when the command is to run
+    int exitCode = 0;               // otherwise: 0 after --help or --version, 2 after a fault
+    std::string out;                // what to print on standard output (help, version)
+    std::string err;                // and on standard error (the fault)
+};
+
+// `arguments` exclude the program name.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// "YYYY-MM-DDTHH:MM:SS", a real calendar date in 2000-2099; nothing otherwise.
+std::optional<protocol::DateTime> ParseClock(const std::string& text);
+
+} // namespace korvel::cli

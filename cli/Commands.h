@@ -1,0 +1,53 @@
+#pragma once
+// korvel-cli's commands. Everything the program touches outside itself comes
+// through Environment, so tests run the commands against simulated loggers on
+// pseudo-terminals and read what they print.
+//
+// Results go to `out`; progress, warnings and errors to `err`, every line
+// starting with "korvel-cli: ".
+
+#include "cli/CommandLine.h"
+#include "cli/Exchange.h"
+#include "platform/PortInfo.h"
+#include "serial/Comm.h"
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+namespace exit_code {
+inline constexpr int kDone = 0;
+// No logger, no reply, a bad frame, a value the logger does not take.
+inline constexpr int kNothingSaved = 1;
+// The command line, or a settings file that cannot be read, or is for another logger.
+inline constexpr int kUsage = 2;
+inline constexpr int kNotConfirmed = 3; // a save was sent but is not confirmed
+inline constexpr int kSeveralLoggers = 4;
+} // namespace exit_code
+
+struct Environment {
+    std::ostream& out;
+    std::ostream& err;
+    std::istream& in;
+    // The serial ports; nothing when they cannot be listed.
+    std::function<std::optional<std::vector<std::string>>()> listPorts;
+    std::function<std::vector<platform::PortInfo>(const std::vector<std::string>&)> describePorts;
+    std::function<std::chrono::system_clock::time_point()> now;
+    serial::TComm::DeviceOpener opener;
+    Timing timing;
+    std::vector<std::string> arguments; // the command line as given, for the trace
+};
+
+// The real system: its ports, its clock, its devices.
+Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,
+                              std::vector<std::string> arguments);
+
+// Runs one command; returns the exit code.
+int Run(const Options& options, Environment& env);
+
+} // namespace korvel::cli

@@ -1,0 +1,65 @@
+#pragma once
+// Finding the logger: which ports are worth a read command, trying them all at
+// once, and deciding from their answers.
+//
+// Every candidate is opened at the same time, the command goes to all after
+// the logger's pause, and each port's first chunk decides it. So a search over
+// many ports takes one read plus at most the silence limit, not one read per
+// port.
+
+#include "cli/EventQueue.h"
+#include "cli/Exchange.h"
+#include "cli/LoggerPort.h"
+#include "platform/PortInfo.h"
+#include "protocol/ParameterBlock.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+// The ports a search tries: USB serial ports (a USB device, or a ttyUSB or
+// ttyACM name), every port with `allPorts`. Opening a port raises DTR and the
+// read command goes to whatever listens, so other ports are left alone.
+std::vector<std::string> CandidatePorts(const std::vector<platform::PortInfo>& ports,
+                                        bool allPorts);
+
+// `paths` with every device once: a by-id link and the node it names are one
+// port. `resolve` gives a path's canonical form (empty when it has none).
+std::vector<std::string>
+DistinctPorts(const std::vector<std::string>& paths,
+              const std::function<std::string(const std::string&)>& resolve);
+
+struct Probe {
+    enum class Result { Logger, BadReply, Silent, Gone, OpenFailed };
+    std::string path;
+    Result result = Result::Silent;
+    std::string problem; // BadReply, Gone, OpenFailed: what happened, what to do
+    platform::SerialError openError = platform::SerialError::None;
+    protocol::Block reply{};          // Logger: the parameter block
+    std::unique_ptr<LoggerPort> port; // Logger: still open
+};
+
+// Opens every port of `paths` at once, sends the read command to each after the
+// pause and sorts them by their first chunk. Ports that answered as a logger
+// stay open; the others are closed.
+std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>& paths,
+                              const Timing& timing, Trace* trace,
+                              const serial::TComm::DeviceOpener& opener);
+
+struct Choice {
+    enum class Kind { Found, None, Several };
+    Kind kind = Kind::None;
+    std::size_t index = 0; // Found: the probe
+    std::string message;   // None, Several: what to tell the user, with what to do next
+};
+
+// One logger found, none (with each port's reason), or several.
+Choice ChooseLogger(const std::vector<Probe>& probes);
+
+// The serial number in a parameter block, as stored.
+std::string SerialNumberOf(const protocol::Block& block);
+
+} // namespace korvel::cli

@@ -1,0 +1,20 @@
+// korvel-cli: every setting of the logger from a terminal. See korvel-cli(1).
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const korvel::cli::ParsedCommandLine line = korvel::cli::ParseCommandLine(arguments);
+    std::cout << line.out;
+    std::cerr << line.err;
+    if (!line.options) {
+        return line.exitCode;
+    }
+    korvel::cli::Environment env =
+        korvel::cli::SystemEnvironment(std::cout, std::cerr, std::cin, arguments);
+    return korvel::cli::Run(*line.options, env);
+}

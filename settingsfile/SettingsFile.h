@@ -1,0 +1,112 @@
+#pragma once
+// Settings files, format 1: a logger's settings as JSON, for people who keep a
+// known-good configuration and apply it again. Numbers are read from and
+// written as their JSON text, never through binary floating point, so 1.15 is
+// 115 hundredths both ways.
+//
+// A file names some settings; those it leaves out keep the logger's values
+// (ApplySettingsFile). A value the logger reported that names nothing (a stop
+// mode byte of 5, a calibration triple with 150 hundredths) is written as a
+// number or a list of byte values, and reads back as the same bytes, so
+// whatever WriteSettingsFile writes, ParseSettingsFile reads as the same
+// settings. Ranges are not checked here but by ValidateSettings, which accepts
+// an odd value when the logger itself holds it.
+//
+// Texts (serial number, password, trip information) are one byte a character in
+// the logger and Latin-1 here; UTF-8 in the file. A line break of the trip
+// information is "\n" in the file and CR LF in the logger.
+
+#include "protocol/LoggerSettings.h"
+#include "protocol/SettingsValidation.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvel::settingsfile {
+
+inline constexpr int kFormatVersion = 1;
+// Larger files are refused before they are parsed.
+inline constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+
+// What a file gives; an empty member was not in the file.
+struct SettingsFile {
+    std::optional<std::string> serialNumber; // Latin-1
+    std::optional<protocol::Coded<protocol::TemperatureUnit>> temperatureUnit;
+    std::optional<protocol::TimeZoneSetting> timeZone;
+    std::optional<protocol::Duration> logInterval;
+    std::optional<protocol::Start> start;
+    std::optional<protocol::Coded<protocol::StopMode>> stopMode;
+    std::optional<protocol::Coded<protocol::ProbeMode>> probeMode;
+    std::optional<protocol::Coded<protocol::CycleSwitch>> cycleSwitch;
+    std::optional<protocol::DecimalSetting> calibrationTemperature;
+    std::optional<protocol::DecimalSetting> calibrationHumidity;
+    std::optional<protocol::Coded<bool>> temporaryPdf;
+    std::optional<protocol::PasswordSetting> password;
+    // Latin-1 with "\n" line breaks, as the file writes it; ApplySettingsFile
+    // turns it into the logger's bytes.
+    std::optional<std::string> tripInformation;
+    std::optional<protocol::Alarm> alarm; // replaces the whole alarm configuration
+};
+
+// `where` is a key path ("alarm.levels.temperature_high_2.limit") or, for the
+// JSON syntax, "line 3, column 7".
+struct FileError {
+    std::string where;
+    std::string message;
+    std::string Text() const { return where + ": " + message; }
+};
+
+struct ParsedFile {
+    std::optional<SettingsFile> file; // set exactly when there are no errors
+    std::vector<FileError> errors;
+};
+
+// Reads a file's text. Every error is listed: JSON syntax (the first only),
+// unknown keys (with the nearest valid key), duplicate keys, missing required
+// keys, values of the wrong kind or form, numbers with more than two decimals.
+ParsedFile ParseSettingsFile(std::string_view text);
+
+// `base` with every setting the file gives replaced. A trip text that reads as
+// `base`'s trip information keeps its bytes exactly; any other has its "\n"
+// saved as CR LF.
+protocol::LoggerSettings ApplySettingsFile(const SettingsFile& file,
+                                           const protocol::LoggerSettings& base);
+
+// The range problems of the settings the file gives, with no logger to compare
+// with: a value only a logger holding it accepts is a problem here.
+std::vector<protocol::SettingsProblem> CheckSettingsFile(const SettingsFile& file);
+
+// The file of every setting, format 1, ending with a newline.
+std::string WriteSettingsFile(const protocol::LoggerSettings& settings);
+
+// Every setting as its dotted key path and its value as the file writes it,
+// in file order: {"alarm.levels.temperature_high_2.limit", "25.5"}.
+struct SettingLine {
+    std::string key;
+    std::string value;
+};
+std::vector<SettingLine> SettingLines(const protocol::LoggerSettings& settings);
+
+// A setting whose value differs, with both values as the file writes them;
+// kAbsent where the setting has no value on that side (a limit of an alarm
+// kind the other side does not use).
+inline constexpr std::string_view kAbsent = "(absent)";
+struct Change {
+    std::string key;
+    std::string before;
+    std::string after;
+    friend bool operator==(const Change&, const Change&) = default;
+};
+std::vector<Change> Changes(const protocol::LoggerSettings& before,
+                            const protocol::LoggerSettings& after);
+
+// A stored (Latin-1) text as the file writes it, quotes included: "T2311\u0000".
+std::string QuotedText(std::string_view stored);
+
+// The trip information as a file writes it: CR LF becomes "\n".
+std::string TripTextOf(std::string_view stored);
+
+} // namespace korvel::settingsfile

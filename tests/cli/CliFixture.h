@@ -1,0 +1,73 @@
+#pragma once
+// Runs korvel-cli's command line in this process, against simulated loggers on
+// pseudo-terminals that the test presents as the computer's USB serial ports.
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "tools/sim/LoggerSimulator.h"
+
+#include <chrono>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace korvel::testing {
+
+struct CliRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+class Cli {
+public:
+    // What `list` and a search without --port see: every one a USB serial port.
+    std::vector<std::string> systemPorts;
+    // The computer's clock: 2025-06-01T12:00:00 UTC.
+    std::chrono::system_clock::time_point now =
+        std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + std::chrono::hours(12);
+    std::string input; // standard input
+    serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
+
+    CliRun Run(const std::vector<std::string>& arguments) const {
+        CliRun run;
+        const cli::ParsedCommandLine line = cli::ParseCommandLine(arguments);
+        if (!line.options) {
+            run.code = line.exitCode;
+            run.out = line.out;
+            run.err = line.err;
+            return run;
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        std::istringstream in(input);
+        cli::Environment env = cli::SystemEnvironment(out, err, in, arguments);
+        env.listPorts = [this] { return systemPorts; };
+        env.describePorts = [](const std::vector<std::string>& ports) {
+            std::vector<platform::PortInfo> infos;
+            for (const std::string& port : ports) {
+                infos.push_back({port, "", "ftdi_sio", true, "0403:6001", "FTDI", "FT232R"});
+            }
+            return infos;
+        };
+        env.now = [this] { return now; };
+        env.opener = opener;
+        run.code = cli::Run(*line.options, env);
+        run.out = out.str();
+        run.err = err.str();
+        return run;
+    }
+};
+
+inline std::unique_ptr<sim::LoggerSimulator> Logger(sim::LoggerSimulator::Options options = {}) {
+    return std::make_unique<sim::LoggerSimulator>(std::move(options));
+}
+
+inline std::unique_ptr<sim::LoggerSimulator> Logger(sim::Mode mode) {
+    sim::LoggerSimulator::Options options;
+    options.mode = mode;
+    return Logger(std::move(options));
+}
+
+} // namespace korvel::testing

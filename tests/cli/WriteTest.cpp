@@ -1,0 +1,409 @@
+// write: the identity guard, the save frame against the window's, every way a
+// save can fail to be confirmed, and what is printed.
+#include "CliFixture.h"
+
+#include "cli/Commands.h"
+#include "protocol/ReadReply.h"
+#include "protocol/SaveCommand.h"
+#include "protocol/SettingsCodec.h"
+#include "tools/sim/SimBlock.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <regex>
+#include <unistd.h>
+
+namespace korvel::cli {
+namespace {
+
+using namespace korvel::protocol;
+using namespace std::chrono_literals;
+using korvel::testing::Cli;
+using korvel::testing::Logger;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A scratch file removed at the end of the test.
+class TempFile {
+public:
+    explicit TempFile(const std::string& text = "") {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "korvel-cli-XXXXXX").string();
+        const int fd = ::mkstemp(pattern.data());
+        ::close(fd);
+        path_ = pattern;
+        std::ofstream(path_, std::ios::binary) << text;
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    const std::string& path() const { return path_; }
+    std::string Read() const {
+        std::ifstream in(path_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    std::string path_;
+};
+
+void putLevel(Block& block, Threshold threshold, std::array<std::uint8_t, 7> bytes) {
+    std::copy(bytes.begin(), bytes.end(), block.begin() + ThresholdOffset(threshold));
+}
+
+// A logger with most of its settings away from the factory's: delayed start
+// (with start-time bytes left from an earlier timed start), password on,
+// degrees F, UTC-03:30, a multiple alarm in plain bytes, a two-line trip text.
+Block busyBlock() {
+    Block b = sim::DefaultBlock();
+    b[offset::kLogIntervalH] = 1;
+    b[offset::kLogIntervalM] = 30;
+    b[offset::kLogIntervalS] = 20;
+    b[offset::kStopMode] = value::kStopByButtonOrSoftware;
+    b[offset::kStartMode] = value::kStartDelayed;
+    b[offset::kStartYear] = 24;
+    b[offset::kStartMonth] = 7;
+    b[offset::kStartDay] = 9;
+    b[offset::kStartHour] = 2;
+    b[offset::kStartMinute] = 15;
+    b[offset::kStartSecond] = 33;
+    b[offset::kProbeMode] = 1;
+    b[offset::kTemperatureUnit] = 1;
+    b[offset::kTimeZoneSign] = 1;
+    b[offset::kTimeZoneHours] = 3;
+    b[offset::kTimeZoneMinutes] = 30;
+    b[offset::kCycleSwitch] = 1;
+    b[offset::kTemporaryPdfStartup] = 0;
+    b[offset::kPasswordStartup] = 1;
+    std::copy_n("Ab12Cd", 6, b.begin() + offset::kPassword);
+    std::fill_n(b.begin() + offset::kTripInfo, 100, 0);
+    std::copy_n("Vaccines\r\nkeep cold", 19, b.begin() + offset::kTripInfo);
+    putLevel(b, Threshold::L1, {1, 5, 50, 0, 0, 10, 0});
+    putLevel(b, Threshold::H1, {0, 25, 50, 1, 1, 2, 3});
+    putLevel(b, Threshold::H3, {0, 40, 0, 0, 0, 0, 30});
+    putLevel(b, Threshold::HumidityL1, {0, 30, 0, 1, 0, 5, 0});
+    return sim::ReadReplyFrom(b);
+}
+
+std::string listText(int index, int first = 0, int step = 1) {
+    return std::to_string(first + index * step);
+}
+
+// What the window's controls hold after a read of `reply` (as the window
+// fills them), saved at `clock`.
+SaveForm windowForm(const ReadReply& r, const DateTime& clock) {
+    SaveForm form;
+    form.serialNumber = r.serialNumber;
+    form.logIntervalH = listText(r.logIntervalH);
+    form.logIntervalM = listText(r.logIntervalM);
+    form.logIntervalS = listText(r.logIntervalS, 0, 10);
+    form.stopMode = r.stopMode.value_or(-1);
+    form.startMode = r.startMode.value_or(-1);
+    if (r.startDelay) {
+        form.startDelayH = listText(r.startDelay->hours);
+        form.startDelayM = listText(r.startDelay->minutes);
+    }
+    form.probeMode = r.probeMode.value_or(-1);
+    form.celsius = r.unit == TemperatureUnit::Celsius;
+    form.fahrenheit = r.unit == TemperatureUnit::Fahrenheit;
+    form.timeZone = r.timeZone;
+    form.cycleSwitch = r.cycleSwitch.value_or(-1);
+    form.calibrationTemperature = DecimalTripleToText(r.calibrationTemperature, '.');
+    form.calibrationHumidity = DecimalTripleToText(r.calibrationHumidity, '.');
+    form.temporaryPdfStartup = r.temporaryPdfStartup.value_or(-1);
+    form.passwordStartup = r.passwordStartup.value_or(-1);
+    form.password = r.password.value_or("");
+    form.systemTime = {std::to_string(clock.year),   std::to_string(clock.month),
+                       std::to_string(clock.day),    std::to_string(clock.hour),
+                       std::to_string(clock.minute), std::to_string(clock.second)};
+    form.tripInfo = r.tripInfo;
+    form.alarm = r.alarm.kind;
+    form.singleL1 = DecimalTripleToText(r.alarm.singleL1, '.');
+    form.singleH1 = DecimalTripleToText(r.alarm.singleH1, '.');
+    for (std::size_t i = 0; i < kThresholdCount; ++i) {
+        const ThresholdReading& row = r.alarm.rows[i];
+        ThresholdEntry& entry = form.thresholds[i];
+        entry.ticked = row.present;
+        entry.value = row.present ? DecimalTripleToText(row.limit, '.') : "0";
+        entry.modeIndex = row.modeIndex;
+        entry.delay = {listText(row.delay[0]), listText(row.delay[1]), listText(row.delay[2])};
+    }
+    return form;
+}
+
+TEST(Write, AFileReadBackIsSavedAsTheWindowSavesTheSameSettings) {
+    sim::LoggerSimulator::Options options;
+    options.block = busyBlock();
+    const auto logger = Logger(std::move(options));
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const auto read = cli.Run({"read", "--json"});
+    ASSERT_EQ(read.code, exit_code::kDone) << read.err;
+    const TempFile file(read.out);
+
+    const auto write = cli.Run({"write", file.path(), "--clock", "2025-06-01T08:30:15"});
+    EXPECT_EQ(write.code, exit_code::kDone) << write.err;
+    EXPECT_EQ(write.out, "no change\n");
+    ASSERT_EQ(logger->SaveCount(), 1u);
+    const Block saved = logger->CurrentBlock();
+
+    const DateTime clock{2025, 6, 1, 8, 30, 15};
+    Block window{};
+    ASSERT_FALSE(EncodeSaveCommand(windowForm(DecodeReadReply(busyBlock()), clock), '.', window));
+    // The window's send buffer starts at zero where the settings write nothing
+    // (the start-time bytes a delayed start leaves); the program keeps the logger's.
+    for (std::size_t at = 0; at < offset::kChecksum; ++at) {
+        if (at == offset::kStartYear || at == offset::kStartMonth || at == offset::kStartDay ||
+            at == offset::kStartSecond) {
+            EXPECT_EQ(saved[at], busyBlock()[at]) << "byte " << at;
+        } else {
+            EXPECT_EQ(saved[at], window[at]) << "byte " << at;
+        }
+    }
+    EXPECT_TRUE(CheckFrame(saved.data(), saved.size()));
+    // The levels went out as packed BCD and came back so.
+    EXPECT_EQ(saved[offset::kTemperatureH1 + 1], 0x25);
+    EXPECT_THAT(write.err, HasSubstr("alarm levels as the packed BCD written"));
+}
+
+TEST(Write, PrintsEachChangeAndSavesOnlyWhatTheFileNames) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const TempFile file(R"({"korvel": 1, "time_zone": "UTC+05:30",
+        "calibration": {"temperature": 1.15, "humidity": 0.29}})");
+    const auto run = cli.Run({"write", file.path()});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    EXPECT_EQ(run.out, "time_zone: \"UTC+01:00\" -> \"UTC+05:30\"\n"
+                       "calibration.temperature: 0 -> 1.15\n"
+                       "calibration.humidity: 0 -> 0.29\n");
+    const Block saved = logger->CurrentBlock();
+    EXPECT_EQ(std::vector<int>(saved.begin() + offset::kCalibrationTemperature,
+                               saved.begin() + offset::kCalibrationTemperature + 6),
+              (std::vector<int>{0x00, 0x01, 0x0F, 0x00, 0x00, 0x1D}));
+    // The system clock: 12:00 UTC in UTC+05:30.
+    EXPECT_EQ(saved[offset::kSystemHour], 17);
+    EXPECT_EQ(saved[offset::kSystemMinute], 30);
+    EXPECT_EQ(saved[offset::kTripInfo], sim::DefaultBlock()[offset::kTripInfo]);
+    EXPECT_THAT(run.err, HasSubstr("clock written 2025-06-01T17:30:00 (not verifiable)"));
+}
+
+TEST(Write, RefusesAFileForAnotherLoggerUnlessSetSerial) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const TempFile file(
+        R"({"korvel": 1, "serial_number": "X00000001", "calibration": {"temperature": -1.5}})");
+    const auto refused = cli.Run({"write", file.path()});
+    EXPECT_EQ(refused.code, exit_code::kUsage);
+    EXPECT_THAT(refused.err, HasSubstr("serial_number: the file is for logger \"X00000001\" but "
+                                       "this logger is \"T23110042\""));
+    EXPECT_THAT(refused.err, HasSubstr("--set-serial"));
+    EXPECT_EQ(logger->SaveCount(), 0u);
+
+    const auto renamed = cli.Run({"write", file.path(), "--set-serial"});
+    EXPECT_EQ(renamed.code, exit_code::kDone) << renamed.err;
+    EXPECT_EQ(sim::BlockToHex(logger->CurrentBlock()).substr(12, 26),
+              "58 30 30 30 30 30 30 30 31"); // X00000001
+}
+
+TEST(Write, ABadFileSendsNothingAtAll) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"duplicate keys", R"({"korvel": 1, "time_zone": "UTC+01:00", "time_zone": "UTC+02:00"})",
+         "time_zone: duplicate key"},
+        {"syntax", "{\"korvel\": 1,\n\"time_zone\": }", "line 2, column 14"},
+        {"unknown key", R"({"korvel": 1, "timezone": "UTC+01:00"})",
+         "timezone: unknown key (did you mean \"time_zone\"?)"},
+    };
+    for (const auto& c : cases) {
+        const auto logger = Logger();
+        Cli cli;
+        cli.systemPorts = {logger->PortPath()};
+        const TempFile file(c.text);
+        const auto run = cli.Run({"write", file.path()});
+        EXPECT_EQ(run.code, exit_code::kUsage) << c.name;
+        EXPECT_THAT(run.err, HasSubstr(file.path() + ": " + c.error)) << c.name;
+        EXPECT_EQ(logger->ReadCount(), 0u) << c.name;
+    }
+}
+
+TEST(Write, AValueOutOfRangeIsRefusedByKeyPathAndNothingIsSaved) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.input = R"({"korvel": 1, "alarm": {"type": "multiple", "levels": {
+        "temperature_low_1": {"limit": 2, "mode": "single", "delay": "00:00:00"},
+        "temperature_high_1": {"limit": 8, "mode": "single", "delay": "00:00:00"},
+        "temperature_high_2": {"limit": 300, "mode": "single", "delay": "00:00:00"}}}})";
+    const auto run = cli.Run({"write", "-"});
+    EXPECT_EQ(run.code, exit_code::kNothingSaved);
+    EXPECT_THAT(run.err, HasSubstr("standard input: alarm.levels.temperature_high_2.limit: 300 is "
+                                   "out of range (at most 99)"));
+    EXPECT_EQ(logger->SaveCount(), 0u);
+}
+
+TEST(Write, DryRunShowsTheChangesAndSavesNothing) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.input = R"({"korvel": 1, "stop_mode": "software"})";
+    const auto run = cli.Run({"write", "-", "--dry-run"});
+    EXPECT_EQ(run.code, exit_code::kDone);
+    EXPECT_EQ(run.out, "stop_mode: \"button\" -> \"software\"\n");
+    EXPECT_THAT(run.err, HasSubstr("dry run: nothing was saved"));
+    EXPECT_EQ(logger->SaveCount(), 0u);
+}
+
+TEST(Write, WarnsOfAnEarlyTimedStartAndAUnitChangeUnlessQuiet) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.input = R"({"korvel": 1, "temperature_unit": "F",
+        "start": {"mode": "timed", "at": "2025-05-31T23:00:00"}})";
+    const auto run = cli.Run({"write", "-", "--dry-run"});
+    EXPECT_EQ(run.code, exit_code::kDone);
+    EXPECT_THAT(run.err,
+                HasSubstr("warning: temperature_unit changes but the file gives no alarm"));
+    EXPECT_THAT(run.err, HasSubstr("warning: start.at 2025-05-31T23:00:00 is earlier than the "
+                                   "clock written (2025-06-01T13:00:00)"));
+    const auto quiet = cli.Run({"write", "-", "--dry-run", "--quiet"});
+    EXPECT_EQ(quiet.err, "");
+}
+
+// Each way a sent save stays unconfirmed: exit 3 and what to do next.
+TEST(Write, ASaveThatIsNotConfirmed) {
+    const struct {
+        const char* name;
+        std::function<void(sim::LoggerSimulator&, const Block& before)> onSave;
+        const char* error;
+    } cases[] = {
+        {"no acknowledgement",
+         [](sim::LoggerSimulator& logger, const Block&) { logger.SetMode(sim::Mode::Silent); },
+         "the save was sent but is not confirmed: no acknowledgement within 1000 ms"},
+        {"acknowledged but ignored",
+         [](sim::LoggerSimulator& logger, const Block& before) { logger.SetBlock(before); },
+         "read-back differs: time_zone: saved \"UTC+02:00\", the logger reports \"UTC+01:00\""},
+        {"answers the read-back wrongly",
+         [](sim::LoggerSimulator& logger, const Block&) {
+             // The acknowledgement goes out as usual; the mode counts from the next reply.
+             logger.SetMode(sim::Mode::BadChecksum);
+         },
+         "the save was sent but is not confirmed: the logger answered the save with a reply "
+         "with a bad checksum"},
+    };
+    for (const auto& c : cases) {
+        // Set once the simulator exists; its worker reads it.
+        std::atomic<sim::LoggerSimulator*> logger = nullptr;
+        const Block before = sim::DefaultBlock();
+        sim::LoggerSimulator::Options options;
+        options.onSave = [&](const Block&) { c.onSave(*logger.load(), before); };
+        const auto simulated = Logger(std::move(options));
+        logger = simulated.get();
+        Cli cli;
+        cli.systemPorts = {simulated->PortPath()};
+        cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+        const auto run = cli.Run({"write", "-", "--json"});
+        EXPECT_EQ(run.code, exit_code::kNotConfirmed) << c.name << run.err;
+        EXPECT_THAT(run.err, HasSubstr(c.error)) << c.name;
+        EXPECT_THAT(run.err, HasSubstr("run korvel-cli read to see what the logger holds"));
+        EXPECT_THAT(run.out, HasSubstr("\"exit_code\": 3")) << c.name;
+        EXPECT_EQ(simulated->SaveCount(), 1u) << c.name;
+    }
+}
+
+TEST(Write, ALoggerThatConvertsLevelsToPlainBytesIsConfirmedAndNamed) {
+    std::atomic<sim::LoggerSimulator*> logger = nullptr;
+    sim::LoggerSimulator::Options options;
+    options.block = busyBlock();
+    // Keeps the values of the levels it was sent, in plain bytes.
+    options.onSave = [&](const Block& saved) {
+        Block plain = saved;
+        for (std::size_t i = 0; i < kThresholdCount; ++i) {
+            const std::size_t at = ThresholdOffset(static_cast<Threshold>(i));
+            if (plain[at] != level::kDisabled) {
+                for (std::size_t k : {1, 2, 4, 5, 6}) {
+                    plain[at + k] = static_cast<std::uint8_t>((plain[at + k] >> 4) * 10 +
+                                                              (plain[at + k] & 0x0F));
+                }
+            }
+        }
+        logger.load()->SetBlock(plain);
+    };
+    const auto simulated = Logger(std::move(options));
+    logger = simulated.get();
+    Cli cli;
+    cli.systemPorts = {simulated->PortPath()};
+    cli.input = R"({"korvel": 1, "cycle_switch": "opened"})";
+    const auto run = cli.Run({"write", "-"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("the logger reports its alarm levels as plain bytes"));
+}
+
+TEST(Write, TheDeviceGoneInTheMiddleOfAWrite) {
+    // The read is answered; the save is taken and never answered, and then the
+    // logger is unplugged while the program waits for its acknowledgement.
+    std::atomic<sim::LoggerSimulator*> simulated = nullptr;
+    sim::LoggerSimulator::Options options;
+    options.onSave = [&](const Block&) { simulated.load()->SetMode(sim::Mode::Silent); };
+    auto logger = Logger(std::move(options));
+    simulated = logger.get();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+    auto running = std::async(std::launch::async, [&] { return cli.Run({"write", "-"}); });
+    ASSERT_TRUE(logger->WaitForSaves(1, 5s));
+    logger.reset();
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    EXPECT_EQ(run.code, exit_code::kNotConfirmed) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("went away (unplugged?) after the save"));
+}
+
+TEST(Write, TheTraceHoldsEveryChunkBothWays) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.input = R"({"korvel": 1})";
+    const TempFile trace;
+    const auto run = cli.Run({"--trace", trace.path(), "write", "-", "--no-verify"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    std::istringstream lines(trace.Read());
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_THAT(line, ::testing::MatchesRegex(
+                          "korvel-cli trace, started 2025-06-01T12:00:00.000000Z, korvel-cli "
+                          "[0-9.]+, arguments: --trace .* write - --no-verify"));
+    std::vector<std::string> directions;
+    const std::regex chunk("[0-9]+\\.[0-9]{6} " + logger->PortPath() +
+                           " (tx|rx) ([0-9A-F]{2})( [0-9A-F]{2})*");
+    while (std::getline(lines, line)) {
+        std::smatch match;
+        ASSERT_TRUE(std::regex_match(line, match, chunk)) << line;
+        directions.push_back(match[1]);
+    }
+    EXPECT_EQ(directions, (std::vector<std::string>{"tx", "rx", "tx", "rx"}));
+    EXPECT_THAT(trace.Read(), HasSubstr(" tx AA 55 14 01 11 26 AA\n"));
+    EXPECT_THAT(trace.Read(), HasSubstr(" rx AA 55 15 00 15 AA\n"));
+}
+
+TEST(Check, ValidatesAFileWithoutALogger) {
+    Cli cli;
+    cli.input = R"({"korvel": 1, "log_interval": "00:61:00", "password": "abc"})";
+    const auto bad = cli.Run({"check", "-"});
+    EXPECT_EQ(bad.code, exit_code::kUsage);
+    EXPECT_THAT(bad.err, HasSubstr("log_interval: 00:61:00 is out of range"));
+    EXPECT_THAT(bad.err, HasSubstr("password: 'abc' is not 6 letters or digits"));
+    cli.input = R"({"korvel": 1, "log_interval": "00:60:00"})";
+    EXPECT_EQ(cli.Run({"check", "-"}).code, exit_code::kDone);
+}
+
+} // namespace
+} // namespace korvel::cli
