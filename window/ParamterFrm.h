@@ -14,10 +14,11 @@
 
 #include "protocol/Frame.h"
 #include "protocol/ParameterBlock.h"
-#include "protocol/SaveCommand.h"
 #include "serial/Comm.h"
+#include "window/ControlValues.h"
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
+#include "window/SaveForm.h"
 #include "window/ScanStatus.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
@@ -370,11 +371,11 @@ private:
     bool scanPaused_ = false;
     void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
     void rememberAnsweringPort();
-    void showReadReply(const protocol::Block& block);
+    void showControlValues(const ControlValues& values);
     void closeAfterChunk();
     char separatorByte() const;
     // The edit a refused save puts the focus on.
-    QLineEdit* fieldEdit(protocol::Field field) const;
+    QLineEdit* fieldEdit(Field field) const;
 
     // ParamterChrome.cpp
     void bindChromeHandlers();

@@ -493,7 +493,7 @@ void TParamter::createMultipleAlarmPanel() {
                                    row.firstTab, std::nullopt);
         QComboBox* mode = MakeList(panel, name("cbb").constData(), QRect(529, row.top, 120, 32),
                                    row.firstTab + 1, std::nullopt);
-        mode->addItems({QStringLiteral("Single"), QStringLiteral("Cumulative")});
+        mode->addItems(ItemTexts(catalogue::kAlarmModes));
         mode->setCurrentIndex(0);
         this->*row.mode = mode;
         for (std::size_t i = 0; i < row.delays.size(); ++i) {

@@ -1,9 +1,11 @@
 // The logger's replies: every received chunk is checked as one frame; a read
-// reply is decoded by the protocol layer and its values put into the controls.
+// reply is decoded into settings by the protocol layer, and the controls show
+// the values ControlValuesOf gives for them.
 #include "window/ParamterFrm.h"
 
 #include "protocol/Numbers.h"
-#include "protocol/ReadReply.h"
+#include "protocol/SettingsCodec.h"
+#include "window/ControlValues.h"
 
 #include <algorithm>
 
@@ -129,14 +131,13 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     case ChunkKind::ReadReply:
         break;
     }
-    const protocol::Block block = receiveBuffer;
+    const ControlValues values = ControlValuesOf(protocol::DecodeSettings(receiveBuffer));
     edtSerialNumber->setText(QString::fromLatin1(
-        reinterpret_cast<const char*>(block.data() + protocol::offset::kSerialNumber),
-        protocol::width::kSerialNumber));
+        values.serialNumber.data(), static_cast<qsizetype>(values.serialNumber.size())));
     stopScan();
     setScanStatus({}); // the logger answered: nothing left to explain
     rememberAnsweringPort();
-    showReadReply(block);
+    showControlValues(values);
     services.prompt.information(QStringLiteral("Read Success"));
 }
 
@@ -158,8 +159,7 @@ void TParamter::rememberAnsweringPort() {
     }
 }
 
-void TParamter::showReadReply(const protocol::Block& block) {
-    const protocol::ReadReply reply = protocol::DecodeReadReply(block);
+void TParamter::showControlValues(const ControlValues& reply) {
     const char separator = separatorByte();
     const auto tripleText = [separator](const protocol::DecimalTriple& triple) {
         return QString::fromStdString(protocol::DecimalTripleToText(triple, separator));
@@ -212,7 +212,7 @@ void TParamter::showReadReply(const protocol::Block& block) {
 
     // The panels are set before the radio, whose rule runs only when the
     // selection changes.
-    const protocol::AlarmReading& alarm = reply.alarm;
+    const AlarmReading& alarm = reply.alarm;
     switch (alarm.kind) {
     case protocol::AlarmChoice::None:
         pnlSingleAlarm->hide();
@@ -234,7 +234,7 @@ void TParamter::showReadReply(const protocol::Block& block) {
              {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
               Threshold::HumidityL1, Threshold::HumidityH1}) {
             const ThresholdRow row = thresholdRow(threshold);
-            const protocol::ThresholdReading& reading = alarm.rows[protocol::Index(threshold)];
+            const ThresholdReading& reading = alarm.rows[protocol::Index(threshold)];
             if (row.check != nullptr && !reading.present) {
                 row.check->setChecked(false);
                 (this->*row.setEnabled)(false);

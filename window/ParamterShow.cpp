@@ -25,14 +25,6 @@ void FillDateTimeLists(const std::array<QComboBox*, 6>& lists) {
     FillList(lists[5], NumberItems(0, 59));
 }
 
-QStringList Items(std::initializer_list<const char*> texts) {
-    QStringList items;
-    for (const char* text : texts) {
-        items.append(QString::fromLatin1(text));
-    }
-    return items;
-}
-
 } // namespace
 
 void TParamter::SelectListIndex(QComboBox* list, int index) {
@@ -74,21 +66,20 @@ void TParamter::FormShow() {
 
     // Step 4: every list, filled by appending, then its first item selected.
     FillList(cbbLogIntervalH, NumberItems(0, 23));
-    FillList(cbbLogIntervalM, NumberItems(0, 60));
-    FillList(cbbLogIntervalS, NumberItems(0, 50, 10));
-    FillList(cbbStartMode, Items({"Right Now", "Delayed", "Timing"}));
+    FillList(cbbLogIntervalM, NumberItems(0, kLogMinutesLast));
+    FillList(cbbLogIntervalS, NumberItems(0, kLogSecondsLast, kLogSecondsStep));
+    FillList(cbbStartMode, ItemTexts(catalogue::kStartModes));
     FillList(cbbStartDelayH, NumberItems(0, 23));
     FillList(cbbStartDelayM, NumberItems(0, 59));
     FillDateTimeLists(
         {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD, cbbStartTimeH, cbbStartTimeN, cbbStartTimeS});
     FillDateTimeLists({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
                        cbbSystemTimeN, cbbSystemTimeS});
-    FillList(cbbStopMode,
-             Items({"Stop by Button", "Stop by Software", "Stop by Button or Software"}));
-    FillList(cbbProbeMode, Items({"Internal", "External"}));
-    FillList(cbbCycleSwitch, Items({"Opened", "Closed"}));
-    FillList(cbbPasswordStartup, Items({"Disable", "Enable"}));
-    FillList(cbbTemporaryPDFStartup, Items({"Disable", "Enable"}));
+    FillList(cbbStopMode, ItemTexts(catalogue::kStopModes));
+    FillList(cbbProbeMode, ItemTexts(catalogue::kProbeModes));
+    FillList(cbbCycleSwitch, ItemTexts(catalogue::kCycleSwitches));
+    FillList(cbbPasswordStartup, ItemTexts(catalogue::kStartups));
+    FillList(cbbTemporaryPDFStartup, ItemTexts(catalogue::kStartups));
     edtCalibrationTemp->setText(QStringLiteral("0"));
     edtCalibrationHumidity->setText(QStringLiteral("0"));
 
