@@ -7,6 +7,7 @@
 //   ParamterLayout.cpp  creating the controls, their places, fonts and tab order
 //   ParamterShow.cpp    FormCreate, FormShow: start values
 //   ParamterRules.cpp   key filters, alarm/start-mode/password rules, enabling operations
+//   ParamterThresholds.cpp  the threshold rows' table and their enabling operations
 //   ParamterChrome.cpp  drag, pressed pictures, minimise, quit, about box, help
 //   ParamterClock.cpp   the System Time clock (arithmetic in Clock.h)
 // Handlers run on the window's thread; each bound handler runs inside guarded(),
@@ -347,14 +348,8 @@ private:
     static constexpr std::uint32_t kLoggerBaudRate = 9600;
     static constexpr std::uint32_t kLoggerReadIntervalMs = 200;
     static constexpr int kPortPauseMs = 100;
-    struct ThresholdRow {
-        QCheckBox* check; // null for L1 and H1, which are always on
-        QLineEdit* value;
-        QComboBox* mode;
-        std::array<QComboBox*, 3> delay;     // hours, minutes, seconds
-        void (TParamter::*setEnabled)(bool); // null for L1 and H1
-    };
-    ThresholdRow thresholdRow(protocol::Threshold threshold) const;
+    // The enabled state of a threshold row's edit and lists (ParamterThresholds.cpp).
+    void setThresholdEnabled(protocol::Threshold threshold, bool enabled);
     void bindExchanges();
     void bindComm();
     void openForExchange(const std::string& name);

@@ -6,13 +6,12 @@
 #include "protocol/Numbers.h"
 #include "protocol/SettingsCodec.h"
 #include "window/ControlValues.h"
+#include "window/ThresholdRows.h"
 
 #include <algorithm>
 
 namespace korvel::window {
 namespace {
-
-using protocol::Threshold;
 
 enum class ChunkKind { Malformed, ReadReply, SaveAcknowledgement, Other };
 
@@ -51,54 +50,6 @@ void Select(QRadioButton* radio) {
 }
 
 } // namespace
-
-TParamter::ThresholdRow TParamter::thresholdRow(Threshold threshold) const {
-    switch (threshold) {
-    case Threshold::L1:
-        return {nullptr,
-                edtTemperatureL1,
-                cbbTemperatureL1,
-                {cbbTemperatureL1H, cbbTemperatureL1M, cbbTemperatureL1S},
-                nullptr};
-    case Threshold::L2:
-        return {chkTemperatureL2,
-                edtTemperatureL2,
-                cbbTemperatureL2,
-                {cbbTemperatureL2H, cbbTemperatureL2M, cbbTemperatureL2S},
-                &TParamter::SetTemperatureL2Enabled};
-    case Threshold::H1:
-        return {nullptr,
-                edtTemperatureH1,
-                cbbTemperatureH1,
-                {cbbTemperatureH1H, cbbTemperatureH1M, cbbTemperatureH1S},
-                nullptr};
-    case Threshold::H2:
-        return {chkTemperatureH2,
-                edtTemperatureH2,
-                cbbTemperatureH2,
-                {cbbTemperatureH2H, cbbTemperatureH2M, cbbTemperatureH2S},
-                &TParamter::SetTemperatureH2Enabled};
-    case Threshold::H3:
-        return {chkTemperatureH3,
-                edtTemperatureH3,
-                cbbTemperatureH3,
-                {cbbTemperatureH3H, cbbTemperatureH3M, cbbTemperatureH3S},
-                &TParamter::SetTemperatureH3Enabled};
-    case Threshold::HumidityL1:
-        return {chkHumidityL1,
-                edtHumidityL1,
-                cbbHumidityL1,
-                {cbbHumidityL1H, cbbHumidityL1M, cbbHumidityL1S},
-                &TParamter::SetHumidityL1Enabled};
-    case Threshold::HumidityH1:
-        break;
-    }
-    return {chkHumidityH1,
-            edtHumidityH1,
-            cbbHumidityH1,
-            {cbbHumidityH1H, cbbHumidityH1M, cbbHumidityH1S},
-            &TParamter::SetHumidityH1Enabled};
-}
 
 void TParamter::CommReceiveData(serial::TComm&, const std::uint8_t* buffer, std::uint16_t length) {
     try {
@@ -230,23 +181,21 @@ void TParamter::showControlValues(const ControlValues& reply) {
         pnlSingleAlarm->hide();
         pnlMultipleAlarm->hide();
         Select(rbMultipleAlarm);
-        for (const Threshold threshold :
-             {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
-              Threshold::HumidityL1, Threshold::HumidityH1}) {
-            const ThresholdRow row = thresholdRow(threshold);
-            const ThresholdReading& reading = alarm.rows[protocol::Index(threshold)];
-            if (row.check != nullptr && !reading.present) {
-                row.check->setChecked(false);
-                (this->*row.setEnabled)(false);
+        for (const ThresholdRowPlan& row : kThresholdRows) {
+            const ThresholdReading& reading = alarm.rows[protocol::Index(row.threshold)];
+            QCheckBox* check = row.check != nullptr ? this->*row.check : nullptr;
+            if (check != nullptr && !reading.present) {
+                check->setChecked(false);
+                setThresholdEnabled(row.threshold, false);
                 continue;
             }
-            if (row.check != nullptr) {
-                row.check->setChecked(true);
+            if (check != nullptr) {
+                check->setChecked(true);
             }
-            row.value->setText(tripleText(reading.limit));
-            row.mode->setCurrentIndex(reading.modeIndex == 0 ? 0 : 1);
-            for (std::size_t i = 0; i < row.delay.size(); ++i) {
-                SelectListIndex(row.delay[i], reading.delay[i]);
+            (this->*row.edit)->setText(tripleText(reading.limit));
+            (this->*row.mode)->setCurrentIndex(reading.modeIndex == 0 ? 0 : 1);
+            for (std::size_t i = 0; i < row.delays.size(); ++i) {
+                SelectListIndex(this->*row.delays[i], reading.delay[i]);
             }
         }
         break;

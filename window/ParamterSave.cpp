@@ -4,13 +4,12 @@
 #include "window/ParamterFrm.h"
 
 #include "window/FieldRules.h"
+#include "window/ThresholdRows.h"
 
 #include <stdexcept>
 
 namespace korvel::window {
 namespace {
-
-using protocol::Threshold;
 
 std::string Latin1(const QString& text) {
     return text.toLatin1().toStdString();
@@ -107,15 +106,13 @@ void TParamter::imgSaveClick() {
                                               : protocol::AlarmChoice::None;
     form.singleH1 = number(edtSingleH1);
     form.singleL1 = number(edtSingleL1);
-    for (const Threshold threshold :
-         {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
-          Threshold::HumidityL1, Threshold::HumidityH1}) {
-        const ThresholdRow row = thresholdRow(threshold);
-        ThresholdEntry& entry = form.thresholds[protocol::Index(threshold)];
-        entry.ticked = row.check == nullptr || row.check->isChecked();
-        entry.value = number(row.value);
-        entry.modeIndex = row.mode->currentIndex();
-        entry.delay = {ListText(row.delay[0]), ListText(row.delay[1]), ListText(row.delay[2])};
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        ThresholdEntry& entry = form.thresholds[protocol::Index(row.threshold)];
+        entry.ticked = row.check == nullptr || (this->*row.check)->isChecked();
+        entry.value = number(this->*row.edit);
+        entry.modeIndex = (this->*row.mode)->currentIndex();
+        entry.delay = {ListText(this->*row.delays[0]), ListText(this->*row.delays[1]),
+                       ListText(this->*row.delays[2])};
     }
 
     if (const std::optional<SaveProblem> problem = ValidateSave(form, separator)) {

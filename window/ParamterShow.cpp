@@ -3,6 +3,7 @@
 #include "window/ParamterFrm.h"
 
 #include "window/FieldRules.h"
+#include "window/ThresholdRows.h"
 
 #include <QGuiApplication>
 #include <QLocale>
@@ -83,23 +84,10 @@ void TParamter::FormShow() {
     edtCalibrationTemp->setText(QStringLiteral("0"));
     edtCalibrationHumidity->setText(QStringLiteral("0"));
 
-    const std::array<QComboBox*, 7> hourLists = {
-        cbbTemperatureH3H, cbbTemperatureH2H, cbbTemperatureH1H, cbbTemperatureL1H,
-        cbbTemperatureL2H, cbbHumidityH1H,    cbbHumidityL1H};
-    const std::array<QComboBox*, 7> minuteLists = {
-        cbbTemperatureH3M, cbbTemperatureH2M, cbbTemperatureH1M, cbbTemperatureL1M,
-        cbbTemperatureL2M, cbbHumidityH1M,    cbbHumidityL1M};
-    const std::array<QComboBox*, 7> secondLists = {
-        cbbTemperatureH3S, cbbTemperatureH2S, cbbTemperatureH1S, cbbTemperatureL1S,
-        cbbTemperatureL2S, cbbHumidityH1S,    cbbHumidityL1S};
-    for (QComboBox* list : hourLists) {
-        FillList(list, NumberItems(0, 23));
-    }
-    for (QComboBox* list : minuteLists) {
-        FillList(list, NumberItems(0, 59));
-    }
-    for (QComboBox* list : secondLists) {
-        FillList(list, NumberItems(0, 59));
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        FillList(this->*row.delays[0], NumberItems(0, 23));
+        FillList(this->*row.delays[1], NumberItems(0, 59));
+        FillList(this->*row.delays[2], NumberItems(0, 59));
     }
 
     // Step 5: the enabled state that "Right Now" asks for.
@@ -112,9 +100,10 @@ void TParamter::FormShow() {
     pnlMultipleAlarm->hide();
 
     // Step 7: each tick runs its row's click handler, which enables the row.
-    for (QCheckBox* check :
-         {chkTemperatureH3, chkTemperatureH2, chkTemperatureL2, chkHumidityH1, chkHumidityL1}) {
-        check->setChecked(true);
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        if (row.check != nullptr) {
+            (this->*row.check)->setChecked(true);
+        }
     }
 
     // Step 8: the local clock, without any zone; the first clock tick shifts it.
