@@ -14,6 +14,7 @@
 // so an exception from it is shown to the user and never reaches the event loop.
 
 #include "protocol/Frame.h"
+#include "protocol/LoggerLink.h"
 #include "protocol/ParameterBlock.h"
 #include "serial/Comm.h"
 #include "window/ControlValues.h"
@@ -342,12 +343,8 @@ private:
     void centreOnScreen();
 
     // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
-    // Every exchange opens the port at the logger's line speed with a 200 ms read
-    // interval time-out, so that a reply sent without a pause arrives as one chunk,
-    // and gives the port 100 ms after opening it and after closing it.
-    static constexpr std::uint32_t kLoggerBaudRate = 9600;
-    static constexpr std::uint32_t kLoggerReadIntervalMs = 200;
-    static constexpr int kPortPauseMs = 100;
+    // Every exchange drives the line as protocol/LoggerLink.h says.
+    static constexpr int kPortPauseMs = static_cast<int>(protocol::link::kPortPause.count());
     // The enabled state of a threshold row's edit and lists (ParamterThresholds.cpp).
     void setThresholdEnabled(protocol::Threshold threshold, bool enabled);
     void bindExchanges();
