@@ -1,7 +1,6 @@
 #pragma once
 // The 210-byte parameter block as one value, and the seven alarm levels it
-// carries. ReadReply.h decodes a block into what the window shows; SaveCommand.h
-// validates the window's entries and encodes them into a block.
+// carries. SettingsCodec.h turns a block into settings and settings into a block.
 
 #include "protocol/Frame.h"
 

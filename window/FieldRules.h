@@ -3,6 +3,8 @@
 // characters the edit filters let through, the items of the number lists, the
 // start-mode table and the trip memo's length rule.
 
+#include "window/Catalogue.h"
+
 #include <QChar>
 #include <QString>
 #include <QStringList>
@@ -10,10 +12,6 @@
 #include <optional>
 
 namespace korvel::window {
-
-// Years offered by the start-time and system-time lists; index = year - first.
-inline constexpr int kFirstListYear = 2018;
-inline constexpr int kLastListYear = 2099;
 
 inline constexpr int kSerialNumberMaxLength = 9;
 inline constexpr int kPasswordMaxLength = 6;
@@ -43,6 +41,17 @@ bool SerialNumberKeyAccepted(QChar key, const QString& text);
 
 // "first", "first+step", ... up to and including `last`, without leading zeros.
 QStringList NumberItems(int first, int last, int step = 1);
+
+// The texts of a catalogue list, in its order.
+template <typename T, std::size_t N>
+QStringList ItemTexts(const std::array<catalogue::Item<T>, N>& items) {
+    QStringList texts;
+    for (const catalogue::Item<T>& item : items) {
+        texts.append(
+            QString::fromLatin1(item.text.data(), static_cast<qsizetype>(item.text.size())));
+    }
+    return texts;
+}
 
 // The enabled state the start-mode list asks of the start-delay and start-time
 // lists; nullopt for an index that stands for no start mode.

@@ -49,8 +49,9 @@ void TParamter::openForExchange(const std::string& name) {
     }
     if (Comm->PortHandle() == 0) {
         Comm->setCommName(name);
-        Comm->setBaudRate(kLoggerBaudRate);
-        Comm->setReadIntervalTimeout(kLoggerReadIntervalMs);
+        Comm->setBaudRate(protocol::link::kBaudRate);
+        Comm->setReadIntervalTimeout(
+            static_cast<std::uint32_t>(protocol::link::kReadInterval.count()));
         Comm->OpenPort();
     }
 }

@@ -7,17 +7,20 @@
 //   ParamterLayout.cpp  creating the controls, their places, fonts and tab order
 //   ParamterShow.cpp    FormCreate, FormShow: start values
 //   ParamterRules.cpp   key filters, alarm/start-mode/password rules, enabling operations
+//   ParamterThresholds.cpp  the threshold rows' table and their enabling operations
 //   ParamterChrome.cpp  drag, pressed pictures, minimise, quit, about box, help
 //   ParamterClock.cpp   the System Time clock (arithmetic in Clock.h)
 // Handlers run on the window's thread; each bound handler runs inside guarded(),
 // so an exception from it is shown to the user and never reaches the event loop.
 
 #include "protocol/Frame.h"
+#include "protocol/LoggerLink.h"
 #include "protocol/ParameterBlock.h"
-#include "protocol/SaveCommand.h"
 #include "serial/Comm.h"
+#include "window/ControlValues.h"
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
+#include "window/SaveForm.h"
 #include "window/ScanStatus.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
@@ -340,20 +343,10 @@ private:
     void centreOnScreen();
 
     // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
-    // Every exchange opens the port at the logger's line speed with a 200 ms read
-    // interval time-out, so that a reply sent without a pause arrives as one chunk,
-    // and gives the port 100 ms after opening it and after closing it.
-    static constexpr std::uint32_t kLoggerBaudRate = 9600;
-    static constexpr std::uint32_t kLoggerReadIntervalMs = 200;
-    static constexpr int kPortPauseMs = 100;
-    struct ThresholdRow {
-        QCheckBox* check; // null for L1 and H1, which are always on
-        QLineEdit* value;
-        QComboBox* mode;
-        std::array<QComboBox*, 3> delay;     // hours, minutes, seconds
-        void (TParamter::*setEnabled)(bool); // null for L1 and H1
-    };
-    ThresholdRow thresholdRow(protocol::Threshold threshold) const;
+    // Every exchange drives the line as protocol/LoggerLink.h says.
+    static constexpr int kPortPauseMs = static_cast<int>(protocol::link::kPortPause.count());
+    // The enabled state of a threshold row's edit and lists (ParamterThresholds.cpp).
+    void setThresholdEnabled(protocol::Threshold threshold, bool enabled);
     void bindExchanges();
     void bindComm();
     void openForExchange(const std::string& name);
@@ -370,11 +363,11 @@ private:
     bool scanPaused_ = false;
     void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
     void rememberAnsweringPort();
-    void showReadReply(const protocol::Block& block);
+    void showControlValues(const ControlValues& values);
     void closeAfterChunk();
     char separatorByte() const;
     // The edit a refused save puts the focus on.
-    QLineEdit* fieldEdit(protocol::Field field) const;
+    QLineEdit* fieldEdit(Field field) const;
 
     // ParamterChrome.cpp
     void bindChromeHandlers();

@@ -8,6 +8,7 @@
 #include "window/FieldRules.h"
 #include "window/Fonts.h"
 #include "window/KeyFilter.h"
+#include "window/ThresholdRows.h"
 
 #include <algorithm>
 #include <optional>
@@ -127,127 +128,6 @@ TPicture* MakePicture(QWidget* parent, const char* name, QRect place, bool stret
     return picture;
 }
 
-// One of the seven alarm lines of the multiple-alarm panel. Names follow the
-// row key: edt<key>, cbb<key>, cbb<key>H/M/S, chk<key>.
-struct ThresholdRowPlan {
-    const char* key;
-    QLabel* TParamter::*label;
-    const char* labelName;
-    const char* caption;
-    int labelTop;
-    QCheckBox* TParamter::*check; // null for the rows that are always on
-    int checkTop;
-    QLineEdit* TParamter::*edit;
-    QComboBox* TParamter::*mode;
-    std::array<QComboBox * TParamter::*, 3> delays;
-    std::array<QLabel * TParamter::*, 3> units;
-    std::array<const char*, 3> unitNames;
-    int top;
-    int firstTab; // edit; then mode, H, M, S and the check box
-};
-
-using T = TParamter;
-const ThresholdRowPlan kThresholdRows[] = {
-    {"TemperatureH3",
-     &T::lblTemperatureH3,
-     "lblTemperatureH3",
-     "Temperature H3:Over",
-     41,
-     &T::chkTemperatureH3,
-     44,
-     &T::edtTemperatureH3,
-     &T::cbbTemperatureH3,
-     {&T::cbbTemperatureH3H, &T::cbbTemperatureH3M, &T::cbbTemperatureH3S},
-     {&T::lbl11, &T::lbl14, &T::lbl15},
-     {"lbl11", "lbl14", "lbl15"},
-     36,
-     0},
-    {"TemperatureH2",
-     &T::lbl1,
-     "lbl1",
-     "Temperature H2:Over",
-     71,
-     &T::chkTemperatureH2,
-     72,
-     &T::edtTemperatureH2,
-     &T::cbbTemperatureH2,
-     {&T::cbbTemperatureH2H, &T::cbbTemperatureH2M, &T::cbbTemperatureH2S},
-     {&T::lbl16, &T::lbl18, &T::lbl19},
-     {"lbl16", "lbl18", "lbl19"},
-     68,
-     6},
-    {"TemperatureH1",
-     &T::lbl5,
-     "lbl5",
-     "Temperature H1:Over",
-     102,
-     nullptr,
-     0,
-     &T::edtTemperatureH1,
-     &T::cbbTemperatureH1,
-     {&T::cbbTemperatureH1H, &T::cbbTemperatureH1M, &T::cbbTemperatureH1S},
-     {&T::lbl20, &T::lbl22, &T::lbl23},
-     {"lbl20", "lbl22", "lbl23"},
-     100,
-     12},
-    {"TemperatureL1",
-     &T::lbl9,
-     "lbl9",
-     "Temperature L1:Below",
-     135,
-     nullptr,
-     0,
-     &T::edtTemperatureL1,
-     &T::cbbTemperatureL1,
-     {&T::cbbTemperatureL1H, &T::cbbTemperatureL1M, &T::cbbTemperatureL1S},
-     {&T::lbl24, &T::lbl25, &T::lbl26},
-     {"lbl24", "lbl25", "lbl26"},
-     132,
-     17},
-    {"TemperatureL2",
-     &T::lbl13,
-     "lbl13",
-     "Temperature L2:Below",
-     168,
-     &T::chkTemperatureL2,
-     169,
-     &T::edtTemperatureL2,
-     &T::cbbTemperatureL2,
-     {&T::cbbTemperatureL2H, &T::cbbTemperatureL2M, &T::cbbTemperatureL2S},
-     {&T::lbl27, &T::lbl28, &T::lbl29},
-     {"lbl27", "lbl28", "lbl29"},
-     164,
-     22},
-    {"HumidityH1",
-     &T::lbl17,
-     "lbl17",
-     "Humidity H1:Over",
-     200,
-     &T::chkHumidityH1,
-     200,
-     &T::edtHumidityH1,
-     &T::cbbHumidityH1,
-     {&T::cbbHumidityH1H, &T::cbbHumidityH1M, &T::cbbHumidityH1S},
-     {&T::lbl30, &T::lbl31, &T::lbl32},
-     {"lbl30", "lbl31", "lbl32"},
-     196,
-     28},
-    {"HumidityL1",
-     &T::lbl21,
-     "lbl21",
-     "Humidity L1:Below",
-     232,
-     &T::chkHumidityL1,
-     233,
-     &T::edtHumidityL1,
-     &T::cbbHumidityL1,
-     {&T::cbbHumidityL1H, &T::cbbHumidityL1M, &T::cbbHumidityL1S},
-     {&T::lbl33, &T::lbl34, &T::lbl35},
-     {"lbl33", "lbl34", "lbl35"},
-     228,
-     34},
-};
-
 constexpr std::array<int, 3> kDelayListLeft = {796, 887, 980};
 constexpr std::array<int, 3> kDelayUnitLeft = {864, 956, 1048};
 constexpr std::array<const char*, 3> kDelaySuffix = {"H", "M", "S"};
@@ -267,6 +147,7 @@ struct DateTimeRowPlan {
 
 constexpr std::array<const char*, 6> kDateTimeUnits = {"Y", "M", "D", "H", "M", "S"};
 
+using T = TParamter;
 const DateTimeRowPlan kSystemTimeRow = {
     {&T::cbbSystemTimeY, &T::cbbSystemTimeM, &T::cbbSystemTimeD, &T::cbbSystemTimeH,
      &T::cbbSystemTimeN, &T::cbbSystemTimeS},
@@ -493,7 +374,7 @@ void TParamter::createMultipleAlarmPanel() {
                                    row.firstTab, std::nullopt);
         QComboBox* mode = MakeList(panel, name("cbb").constData(), QRect(529, row.top, 120, 32),
                                    row.firstTab + 1, std::nullopt);
-        mode->addItems({QStringLiteral("Single"), QStringLiteral("Cumulative")});
+        mode->addItems(ItemTexts(catalogue::kAlarmModes));
         mode->setCurrentIndex(0);
         this->*row.mode = mode;
         for (std::size_t i = 0; i < row.delays.size(); ++i) {
@@ -620,16 +501,12 @@ void TParamter::bindHandlers() {
         });
     }
     // A check box runs its click handler whenever its tick changes.
-    const std::pair<QCheckBox*, void (TParamter::*)()> checks[] = {
-        {chkTemperatureH3, &TParamter::chkTemperatureH3Click},
-        {chkTemperatureH2, &TParamter::chkTemperatureH2Click},
-        {chkTemperatureL2, &TParamter::chkTemperatureL2Click},
-        {chkHumidityH1, &TParamter::chkHumidityH1Click},
-        {chkHumidityL1, &TParamter::chkHumidityL1Click},
-    };
-    for (const auto& [check, handler] : checks) {
-        connect(check, &QCheckBox::toggled, this,
-                [this, handler = handler] { guarded([this, handler] { (this->*handler)(); }); });
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        if (row.check == nullptr) {
+            continue;
+        }
+        connect(this->*row.check, &QCheckBox::toggled, this,
+                [this, handler = row.click] { guarded([this, handler] { (this->*handler)(); }); });
     }
     // Only a user's pick runs a list's change handler; `activated` is not emitted
     // when the program sets the index.

@@ -1,16 +1,17 @@
 // The logger's replies: every received chunk is checked as one frame; a read
-// reply is decoded by the protocol layer and its values put into the controls.
+// reply is decoded into settings by the protocol layer, and the controls show
+// the values ControlValuesOf gives for them.
 #include "window/ParamterFrm.h"
 
 #include "protocol/Numbers.h"
-#include "protocol/ReadReply.h"
+#include "protocol/SettingsCodec.h"
+#include "window/ControlValues.h"
+#include "window/ThresholdRows.h"
 
 #include <algorithm>
 
 namespace korvel::window {
 namespace {
-
-using protocol::Threshold;
 
 enum class ChunkKind { Malformed, ReadReply, SaveAcknowledgement, Other };
 
@@ -50,54 +51,6 @@ void Select(QRadioButton* radio) {
 
 } // namespace
 
-TParamter::ThresholdRow TParamter::thresholdRow(Threshold threshold) const {
-    switch (threshold) {
-    case Threshold::L1:
-        return {nullptr,
-                edtTemperatureL1,
-                cbbTemperatureL1,
-                {cbbTemperatureL1H, cbbTemperatureL1M, cbbTemperatureL1S},
-                nullptr};
-    case Threshold::L2:
-        return {chkTemperatureL2,
-                edtTemperatureL2,
-                cbbTemperatureL2,
-                {cbbTemperatureL2H, cbbTemperatureL2M, cbbTemperatureL2S},
-                &TParamter::SetTemperatureL2Enabled};
-    case Threshold::H1:
-        return {nullptr,
-                edtTemperatureH1,
-                cbbTemperatureH1,
-                {cbbTemperatureH1H, cbbTemperatureH1M, cbbTemperatureH1S},
-                nullptr};
-    case Threshold::H2:
-        return {chkTemperatureH2,
-                edtTemperatureH2,
-                cbbTemperatureH2,
-                {cbbTemperatureH2H, cbbTemperatureH2M, cbbTemperatureH2S},
-                &TParamter::SetTemperatureH2Enabled};
-    case Threshold::H3:
-        return {chkTemperatureH3,
-                edtTemperatureH3,
-                cbbTemperatureH3,
-                {cbbTemperatureH3H, cbbTemperatureH3M, cbbTemperatureH3S},
-                &TParamter::SetTemperatureH3Enabled};
-    case Threshold::HumidityL1:
-        return {chkHumidityL1,
-                edtHumidityL1,
-                cbbHumidityL1,
-                {cbbHumidityL1H, cbbHumidityL1M, cbbHumidityL1S},
-                &TParamter::SetHumidityL1Enabled};
-    case Threshold::HumidityH1:
-        break;
-    }
-    return {chkHumidityH1,
-            edtHumidityH1,
-            cbbHumidityH1,
-            {cbbHumidityH1H, cbbHumidityH1M, cbbHumidityH1S},
-            &TParamter::SetHumidityH1Enabled};
-}
-
 void TParamter::CommReceiveData(serial::TComm&, const std::uint8_t* buffer, std::uint16_t length) {
     try {
         handleChunk(buffer, length);
@@ -129,14 +82,13 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     case ChunkKind::ReadReply:
         break;
     }
-    const protocol::Block block = receiveBuffer;
+    const ControlValues values = ControlValuesOf(protocol::DecodeSettings(receiveBuffer));
     edtSerialNumber->setText(QString::fromLatin1(
-        reinterpret_cast<const char*>(block.data() + protocol::offset::kSerialNumber),
-        protocol::width::kSerialNumber));
+        values.serialNumber.data(), static_cast<qsizetype>(values.serialNumber.size())));
     stopScan();
     setScanStatus({}); // the logger answered: nothing left to explain
     rememberAnsweringPort();
-    showReadReply(block);
+    showControlValues(values);
     services.prompt.information(QStringLiteral("Read Success"));
 }
 
@@ -158,8 +110,7 @@ void TParamter::rememberAnsweringPort() {
     }
 }
 
-void TParamter::showReadReply(const protocol::Block& block) {
-    const protocol::ReadReply reply = protocol::DecodeReadReply(block);
+void TParamter::showControlValues(const ControlValues& reply) {
     const char separator = separatorByte();
     const auto tripleText = [separator](const protocol::DecimalTriple& triple) {
         return QString::fromStdString(protocol::DecimalTripleToText(triple, separator));
@@ -212,7 +163,7 @@ void TParamter::showReadReply(const protocol::Block& block) {
 
     // The panels are set before the radio, whose rule runs only when the
     // selection changes.
-    const protocol::AlarmReading& alarm = reply.alarm;
+    const AlarmReading& alarm = reply.alarm;
     switch (alarm.kind) {
     case protocol::AlarmChoice::None:
         pnlSingleAlarm->hide();
@@ -230,23 +181,21 @@ void TParamter::showReadReply(const protocol::Block& block) {
         pnlSingleAlarm->hide();
         pnlMultipleAlarm->hide();
         Select(rbMultipleAlarm);
-        for (const Threshold threshold :
-             {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
-              Threshold::HumidityL1, Threshold::HumidityH1}) {
-            const ThresholdRow row = thresholdRow(threshold);
-            const protocol::ThresholdReading& reading = alarm.rows[protocol::Index(threshold)];
-            if (row.check != nullptr && !reading.present) {
-                row.check->setChecked(false);
-                (this->*row.setEnabled)(false);
+        for (const ThresholdRowPlan& row : kThresholdRows) {
+            const ThresholdReading& reading = alarm.rows[protocol::Index(row.threshold)];
+            QCheckBox* check = row.check != nullptr ? this->*row.check : nullptr;
+            if (check != nullptr && !reading.present) {
+                check->setChecked(false);
+                setThresholdEnabled(row.threshold, false);
                 continue;
             }
-            if (row.check != nullptr) {
-                row.check->setChecked(true);
+            if (check != nullptr) {
+                check->setChecked(true);
             }
-            row.value->setText(tripleText(reading.limit));
-            row.mode->setCurrentIndex(reading.modeIndex == 0 ? 0 : 1);
-            for (std::size_t i = 0; i < row.delay.size(); ++i) {
-                SelectListIndex(row.delay[i], reading.delay[i]);
+            (this->*row.edit)->setText(tripleText(reading.limit));
+            (this->*row.mode)->setCurrentIndex(reading.modeIndex == 0 ? 0 : 1);
+            for (std::size_t i = 0; i < row.delays.size(); ++i) {
+                SelectListIndex(this->*row.delays[i], reading.delay[i]);
             }
         }
         break;

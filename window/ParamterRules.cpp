@@ -95,32 +95,4 @@ void TParamter::SetStartTimeEnabled(bool enabled) {
         enabled);
 }
 
-void TParamter::SetTemperatureH3Enabled(bool enabled) {
-    SetEnabled({edtTemperatureH3, cbbTemperatureH3, cbbTemperatureH3H, cbbTemperatureH3M,
-                cbbTemperatureH3S},
-               enabled);
-}
-
-void TParamter::SetTemperatureH2Enabled(bool enabled) {
-    SetEnabled({edtTemperatureH2, cbbTemperatureH2, cbbTemperatureH2H, cbbTemperatureH2M,
-                cbbTemperatureH2S},
-               enabled);
-}
-
-void TParamter::SetTemperatureL2Enabled(bool enabled) {
-    SetEnabled({edtTemperatureL2, cbbTemperatureL2, cbbTemperatureL2H, cbbTemperatureL2M,
-                cbbTemperatureL2S},
-               enabled);
-}
-
-void TParamter::SetHumidityH1Enabled(bool enabled) {
-    SetEnabled({edtHumidityH1, cbbHumidityH1, cbbHumidityH1H, cbbHumidityH1M, cbbHumidityH1S},
-               enabled);
-}
-
-void TParamter::SetHumidityL1Enabled(bool enabled) {
-    SetEnabled({edtHumidityL1, cbbHumidityL1, cbbHumidityL1H, cbbHumidityL1M, cbbHumidityL1S},
-               enabled);
-}
-
 } // namespace korvel::window

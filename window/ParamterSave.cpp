@@ -1,17 +1,15 @@
-// Save: the controls' values go to the protocol layer, which validates them and
-// builds the save command; the window shows refusals and sends the frame.
+// Save: the controls' texts are checked (SaveForm.h), become settings and the
+// clock, and the protocol layer encodes them over the last frame sent; the window
+// shows refusals and sends the frame.
 #include "window/ParamterFrm.h"
 
-#include "protocol/SaveCommand.h"
 #include "window/FieldRules.h"
+#include "window/ThresholdRows.h"
 
 #include <stdexcept>
 
 namespace korvel::window {
 namespace {
-
-using protocol::Field;
-using protocol::Threshold;
 
 std::string Latin1(const QString& text) {
     return text.toLatin1().toStdString();
@@ -37,7 +35,7 @@ std::string TripBytes(const QString& memoText) {
 
 } // namespace
 
-QLineEdit* TParamter::fieldEdit(protocol::Field field) const {
+QLineEdit* TParamter::fieldEdit(Field field) const {
     switch (field) {
     case Field::SerialNumber:
         return edtSerialNumber;
@@ -79,7 +77,7 @@ void TParamter::imgSaveClick() {
         return Latin1(NumberTextForSave(edit->text(), decimalSeparator, separator));
     };
 
-    protocol::SaveForm form;
+    SaveForm form;
     form.serialNumber = Latin1(edtSerialNumber->text());
     form.logIntervalH = ListText(cbbLogIntervalH);
     form.logIntervalM = ListText(cbbLogIntervalM);
@@ -108,20 +106,17 @@ void TParamter::imgSaveClick() {
                                               : protocol::AlarmChoice::None;
     form.singleH1 = number(edtSingleH1);
     form.singleL1 = number(edtSingleL1);
-    for (const Threshold threshold :
-         {Threshold::L1, Threshold::L2, Threshold::H1, Threshold::H2, Threshold::H3,
-          Threshold::HumidityL1, Threshold::HumidityH1}) {
-        const ThresholdRow row = thresholdRow(threshold);
-        protocol::ThresholdEntry& entry = form.thresholds[protocol::Index(threshold)];
-        entry.ticked = row.check == nullptr || row.check->isChecked();
-        entry.value = number(row.value);
-        entry.modeIndex = row.mode->currentIndex();
-        entry.delay = {ListText(row.delay[0]), ListText(row.delay[1]), ListText(row.delay[2])};
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        ThresholdEntry& entry = form.thresholds[protocol::Index(row.threshold)];
+        entry.ticked = row.check == nullptr || (this->*row.check)->isChecked();
+        entry.value = number(this->*row.edit);
+        entry.modeIndex = (this->*row.mode)->currentIndex();
+        entry.delay = {ListText(this->*row.delays[0]), ListText(this->*row.delays[1]),
+                       ListText(this->*row.delays[2])};
     }
 
-    if (const std::optional<protocol::SaveProblem> problem =
-            protocol::ValidateSave(form, separator)) {
-        if (problem->kind == protocol::SaveProblem::Kind::NotANumber) {
+    if (const std::optional<SaveProblem> problem = ValidateSave(form, separator)) {
+        if (problem->kind == SaveProblem::Kind::NotANumber) {
             throw std::runtime_error(problem->message);
         }
         fieldEdit(problem->field)->setFocus();
@@ -129,7 +124,7 @@ void TParamter::imgSaveClick() {
         return;
     }
     if (const std::optional<protocol::Failure> failure =
-            protocol::EncodeSaveCommand(form, separator, sendBuffer)) {
+            EncodeSaveForm(form, separator, sendBuffer)) {
         throw std::runtime_error(failure->message);
     }
 

@@ -4,6 +4,7 @@
 
 #include "window/Accessibility.h"
 #include "window/FieldRules.h"
+#include "window/ThresholdRows.h"
 
 #include <QGuiApplication>
 #include <QLocale>
@@ -24,14 +25,6 @@ void FillDateTimeLists(const std::array<QComboBox*, 6>& lists) {
     FillList(lists[3], NumberItems(0, 23));
     FillList(lists[4], NumberItems(0, 59));
     FillList(lists[5], NumberItems(0, 59));
-}
-
-QStringList Items(std::initializer_list<const char*> texts) {
-    QStringList items;
-    for (const char* text : texts) {
-        items.append(QString::fromLatin1(text));
-    }
-    return items;
 }
 
 } // namespace
@@ -76,41 +69,27 @@ void TParamter::FormShow() {
 
     // Step 4: every list, filled by appending, then its first item selected.
     FillList(cbbLogIntervalH, NumberItems(0, 23));
-    FillList(cbbLogIntervalM, NumberItems(0, 60));
-    FillList(cbbLogIntervalS, NumberItems(0, 50, 10));
-    FillList(cbbStartMode, Items({"Right Now", "Delayed", "Timing"}));
+    FillList(cbbLogIntervalM, NumberItems(0, kLogMinutesLast));
+    FillList(cbbLogIntervalS, NumberItems(0, kLogSecondsLast, kLogSecondsStep));
+    FillList(cbbStartMode, ItemTexts(catalogue::kStartModes));
     FillList(cbbStartDelayH, NumberItems(0, 23));
     FillList(cbbStartDelayM, NumberItems(0, 59));
     FillDateTimeLists(
         {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD, cbbStartTimeH, cbbStartTimeN, cbbStartTimeS});
     FillDateTimeLists({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
                        cbbSystemTimeN, cbbSystemTimeS});
-    FillList(cbbStopMode,
-             Items({"Stop by Button", "Stop by Software", "Stop by Button or Software"}));
-    FillList(cbbProbeMode, Items({"Internal", "External"}));
-    FillList(cbbCycleSwitch, Items({"Opened", "Closed"}));
-    FillList(cbbPasswordStartup, Items({"Disable", "Enable"}));
-    FillList(cbbTemporaryPDFStartup, Items({"Disable", "Enable"}));
+    FillList(cbbStopMode, ItemTexts(catalogue::kStopModes));
+    FillList(cbbProbeMode, ItemTexts(catalogue::kProbeModes));
+    FillList(cbbCycleSwitch, ItemTexts(catalogue::kCycleSwitches));
+    FillList(cbbPasswordStartup, ItemTexts(catalogue::kStartups));
+    FillList(cbbTemporaryPDFStartup, ItemTexts(catalogue::kStartups));
     edtCalibrationTemp->setText(QStringLiteral("0"));
     edtCalibrationHumidity->setText(QStringLiteral("0"));
 
-    const std::array<QComboBox*, 7> hourLists = {
-        cbbTemperatureH3H, cbbTemperatureH2H, cbbTemperatureH1H, cbbTemperatureL1H,
-        cbbTemperatureL2H, cbbHumidityH1H,    cbbHumidityL1H};
-    const std::array<QComboBox*, 7> minuteLists = {
-        cbbTemperatureH3M, cbbTemperatureH2M, cbbTemperatureH1M, cbbTemperatureL1M,
-        cbbTemperatureL2M, cbbHumidityH1M,    cbbHumidityL1M};
-    const std::array<QComboBox*, 7> secondLists = {
-        cbbTemperatureH3S, cbbTemperatureH2S, cbbTemperatureH1S, cbbTemperatureL1S,
-        cbbTemperatureL2S, cbbHumidityH1S,    cbbHumidityL1S};
-    for (QComboBox* list : hourLists) {
-        FillList(list, NumberItems(0, 23));
-    }
-    for (QComboBox* list : minuteLists) {
-        FillList(list, NumberItems(0, 59));
-    }
-    for (QComboBox* list : secondLists) {
-        FillList(list, NumberItems(0, 59));
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        FillList(this->*row.delays[0], NumberItems(0, 23));
+        FillList(this->*row.delays[1], NumberItems(0, 59));
+        FillList(this->*row.delays[2], NumberItems(0, 59));
     }
 
     // Step 5: the enabled state that "Right Now" asks for.
@@ -123,9 +102,10 @@ void TParamter::FormShow() {
     pnlMultipleAlarm->hide();
 
     // Step 7: each tick runs its row's click handler, which enables the row.
-    for (QCheckBox* check :
-         {chkTemperatureH3, chkTemperatureH2, chkTemperatureL2, chkHumidityH1, chkHumidityL1}) {
-        check->setChecked(true);
+    for (const ThresholdRowPlan& row : kThresholdRows) {
+        if (row.check != nullptr) {
+            (this->*row.check)->setChecked(true);
+        }
     }
 
     // Step 8: the local clock, without any zone; the first clock tick shifts it.

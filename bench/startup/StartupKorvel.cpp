@@ -31,8 +31,9 @@ bool OpenOnPseudoTerminal(korvel::serial::TComm& comm, std::string& path) {
     comm.setOutx_XonXoffFlow(false);
     comm.setInx_XonXoffFlow(false);
     comm.setCommName(path);
-    comm.setBaudRate(9600);
-    comm.setReadIntervalTimeout(200);
+    comm.setBaudRate(korvel::protocol::link::kBaudRate);
+    comm.setReadIntervalTimeout(
+        static_cast<std::uint32_t>(korvel::protocol::link::kReadInterval.count()));
     try {
         comm.OpenPort();
     } catch (const std::exception& error) {

@@ -3,7 +3,7 @@
 // buffer, checked as a frame and, as a read reply, decoded. The buffer is a
 // heap block of exactly 210 bytes, so any read past it is caught.
 #include "protocol/Frame.h"
-#include "protocol/ReadReply.h"
+#include "protocol/SettingsCodec.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -26,17 +26,15 @@ void Require(bool holds, const char* what) {
 
 // What the window relies on from any decoded block, whatever its bytes.
 void CheckDecoded(const protocol::Block& block) {
-    const protocol::ReadReply reply = protocol::DecodeReadReply(block);
-    Require(reply.serialNumber.size() == protocol::width::kSerialNumber, "serial number width");
-    Require(reply.tripInfo.size() <= protocol::width::kTripInfo, "trip info width");
-    Require(reply.tripInfo.find('\0') == std::string::npos, "trip info stops at a zero");
-    Require(reply.timeZone.rfind("UTC", 0) == 0, "time zone text");
-    Require(!reply.password || reply.password->size() == protocol::width::kPassword,
+    const protocol::LoggerSettings settings = protocol::DecodeSettings(block);
+    Require(settings.serialNumber.size() == protocol::width::kSerialNumber, "serial number width");
+    Require(settings.tripInformation.size() <= protocol::width::kTripInfo, "trip info width");
+    Require(settings.tripInformation.find('\0') == std::string::npos, "trip info stops at a zero");
+    const std::optional<std::string>* password = settings.password.get();
+    Require(!password || !*password || (*password)->size() == protocol::width::kPassword,
             "password width");
-    Require(reply.password.has_value() == (reply.passwordStartup == 1),
-            "password only with password startup");
-    Require(!reply.startDelay || reply.startMode == 1, "start delay only when delayed");
-    Require(!reply.startTime || reply.startMode == 2, "start time only when timed");
+    Require(EncodeSaveFrame(settings, block, {}) == EncodeSaveFrame(settings, block, {}),
+            "encoding is pure");
 }
 
 } // namespace

@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <random>
-#include <sys/eventfd.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -144,13 +143,8 @@ LoggerSimulator::LoggerSimulator(Options options)
         }
         ::fcntl(master_, F_SETFD, FD_CLOEXEC);
         ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
-        stopEvent_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-        if (stopEvent_ < 0) {
-            throw SystemError("eventfd");
-        }
         worker_ = std::thread([this] { Run(); });
     } catch (...) {
-        CloseIfOpen(stopEvent_);
         CloseIfOpen(slave_);
         CloseIfOpen(master_);
         throw;
@@ -158,10 +152,8 @@ LoggerSimulator::LoggerSimulator(Options options)
 }
 
 LoggerSimulator::~LoggerSimulator() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const auto written = ::write(stopEvent_, &one, sizeof one);
+    stop_.Set();
     worker_.join();
-    CloseIfOpen(stopEvent_);
     CloseIfOpen(slave_);
     CloseIfOpen(master_);
 }
@@ -203,7 +195,7 @@ void LoggerSimulator::Run() {
     Clock::time_point lastByte{};
     std::array<std::uint8_t, kReadSize> buffer{};
     for (;;) {
-        pollfd fds[2] = {{master_, POLLIN, 0}, {stopEvent_, POLLIN, 0}};
+        pollfd fds[2] = {{master_, POLLIN, 0}, {stop_.NativeHandle(), POLLIN, 0}};
         const int timeout =
             assembler.HasPartial() ? MillisecondsUntil(lastByte + frameSilence_) : -1;
         const int ready = ::poll(fds, 2, timeout);
@@ -301,7 +293,7 @@ bool LoggerSimulator::WriteAll(const std::uint8_t* bytes, std::size_t count) {
             return false;
         }
         // The terminal's buffer is full: wait for room or for the stop.
-        pollfd fds[2] = {{master_, POLLOUT, 0}, {stopEvent_, POLLIN, 0}};
+        pollfd fds[2] = {{master_, POLLOUT, 0}, {stop_.NativeHandle(), POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
             return false;
         }
@@ -323,7 +315,7 @@ bool LoggerSimulator::SleepUntil(Clock::time_point deadline) {
             std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds);
         const timespec wait{static_cast<time_t>(seconds.count()),
                             static_cast<long>(nanoseconds.count())};
-        pollfd stop{stopEvent_, POLLIN, 0};
+        pollfd stop{stop_.NativeHandle(), POLLIN, 0};
         const int ready = ::ppoll(&stop, 1, &wait, nullptr);
         if (ready > 0) {
             return false;

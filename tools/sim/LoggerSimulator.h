@@ -8,6 +8,7 @@
 // whole life, so the master never sees a hang-up between the tool's opens and the
 // raw line settings persist. All public members are safe to call from any thread.
 
+#include "platform/SerialEvent.h"
 #include "tools/sim/SimBlock.h"
 
 #include <atomic>
@@ -109,7 +110,8 @@ private:
 
     int master_ = -1;
     int slave_ = -1;
-    int stopEvent_ = -1;
+    // Set once, by the destructor: wakes the worker from any wait.
+    platform::SerialEvent stop_;
     std::string portPath_;
     std::function<void(const Block&)> onSave_;
     std::chrono::milliseconds frameSilence_;

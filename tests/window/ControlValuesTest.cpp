@@ -1,4 +1,7 @@
-#include "protocol/ReadReply.h"
+
+#include "window/ControlValues.h"
+
+#include "protocol/SettingsCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +9,17 @@
 #include <functional>
 #include <initializer_list>
 
-namespace korvel::protocol {
+namespace korvel::window {
 namespace {
+
+using namespace korvel::protocol;
+
+using ReadReply = ControlValues;
+
+// The window's read path.
+ControlValues DecodeReadReply(const Block& block) {
+    return ControlValuesOf(DecodeSettings(block));
+}
 
 void put(Block& block, std::size_t at, std::initializer_list<std::uint8_t> bytes) {
     std::copy(bytes.begin(), bytes.end(), block.begin() + at);
@@ -232,4 +244,4 @@ TEST(DecodeReadReply, MandatoryLevelsAreShownEvenWhenMarkedOff) {
 }
 
 } // namespace
-} // namespace korvel::protocol
+} // namespace korvel::window

@@ -2,9 +2,12 @@
 // these tests stand in for the window, which moves values between the decoded
 // reply, its lists and the save form without any byte decision of its own.
 
-#include "protocol/ReadReply.h"
-#include "protocol/SaveCommand.h"
 #include "protocol/TimeZone.h"
+
+#include "window/ControlValues.h"
+#include "window/SaveForm.h"
+
+#include "protocol/SettingsCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +15,17 @@
 #include <initializer_list>
 #include <string>
 
-namespace korvel::protocol {
+namespace korvel::window {
 namespace {
+
+using namespace korvel::protocol;
+
+using ReadReply = ControlValues;
+constexpr auto EncodeSaveCommand = EncodeSaveForm;
+
+ControlValues DecodeReadReply(const Block& block) {
+    return ControlValuesOf(DecodeSettings(block));
+}
 
 constexpr char kSeparator = '.';
 
@@ -224,4 +236,4 @@ TEST(ReadThenSave, ShowsASavedSingleAlarmAsSingleAgain) {
 }
 
 } // namespace
-} // namespace korvel::protocol
+} // namespace korvel::window

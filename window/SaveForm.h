@@ -1,10 +1,12 @@
 #pragma once
-// The save command: what the window's controls hold at the moment of a save
-// (SaveForm), the checks that refuse it (ValidateSave), and the 210-byte frame
-// built from it (EncodeSaveCommand).
+// The save as the window's controls hold it: their texts and list indices at the
+// moment of a save (SaveForm), the checks that refuse it with the user's messages
+// (ValidateSave), and the settings and clock those texts stand for (ValuesOfForm),
+// which protocol::EncodeSaveFrame turns into the frame. No widget here.
 //
 // Texts are one byte per character (Latin-1), as the window converts them.
 
+#include "protocol/LoggerSettings.h"
 #include "protocol/ParameterBlock.h"
 #include "protocol/Result.h"
 
@@ -12,7 +14,7 @@
 #include <optional>
 #include <string>
 
-namespace korvel::protocol {
+namespace korvel::window {
 
 // One row of the multiple-alarm panel as the save reads it.
 struct ThresholdEntry {
@@ -46,10 +48,11 @@ struct SaveForm {
     std::string password;
     std::array<std::string, 6> systemTime; // as startTime
     std::string tripInfo;                  // line breaks as CR LF
-    AlarmChoice alarm = AlarmChoice::None;
+    protocol::AlarmChoice alarm = protocol::AlarmChoice::None;
     std::string singleH1;
     std::string singleL1;
-    std::array<ThresholdEntry, kThresholdCount> thresholds; // indexed by Index(Threshold)
+    std::array<ThresholdEntry, protocol::kThresholdCount>
+        thresholds; // indexed by protocol::Index(Threshold)
 };
 
 // The control a refused save puts the focus on.
@@ -91,15 +94,22 @@ struct SaveProblem {
 // `decimalSeparator` are read as the decimal character.
 std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
 
-// Builds the save command from `form` on top of the previous `sendBuffer`, whose
-// bytes survive where the form writes nothing (start-time bytes the start mode
-// does not use, the password while password startup is off, the alarm levels
-// with no alarm, any list with no selection). On success `sendBuffer` holds the
-// whole 210-byte frame. A text that is not a number ("'' is not a valid integer
-// value") or does not fit its byte fails, and `sendBuffer` is left as it was.
-// Expects a form that ValidateSave accepted; a longer serial number, password or
-// trip text is cut to its field.
-std::optional<Failure> EncodeSaveCommand(const SaveForm& form, char decimalSeparator,
-                                         Block& sendBuffer);
+struct SaveValues {
+    protocol::LoggerSettings settings;
+    protocol::DateTime clock; // the System Time lists
+};
 
-} // namespace korvel::protocol
+// The settings and clock the form stands for, on top of `unchanged` (the settings
+// of the last frame sent), which keeps every setting whose list has no selection
+// and every part the chosen modes leave unused. Expects a form that ValidateSave
+// accepted. Texts become values in frame order; the first that is no number
+// ("'' is not a valid integer value") or does not fit its byte is the failure.
+protocol::Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSeparator,
+                                          const protocol::LoggerSettings& unchanged);
+
+// The save: ValuesOfForm over the settings of `sendBuffer`, encoded over it. On
+// success `sendBuffer` holds the whole 210-byte frame; a failure leaves it as it was.
+std::optional<protocol::Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
+                                                protocol::Block& sendBuffer);
+
+} // namespace korvel::window

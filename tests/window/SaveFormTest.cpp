@@ -1,4 +1,7 @@
-#include "protocol/SaveCommand.h"
+
+#include "window/SaveForm.h"
+
+#include "protocol/SettingsCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +9,13 @@
 #include <numeric>
 #include <vector>
 
-namespace korvel::protocol {
+namespace korvel::window {
 namespace {
+
+using namespace korvel::protocol;
+
+// The window's save path.
+constexpr auto EncodeSaveCommand = EncodeSaveForm;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -599,4 +607,4 @@ INSTANTIATE_TEST_SUITE_P(Texts, ConversionErrorTest, testing::ValuesIn(kConversi
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
-} // namespace korvel::protocol
+} // namespace korvel::window
