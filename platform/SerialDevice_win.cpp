@@ -98,9 +98,14 @@ public:
         return purged;
     }
 
-    bool ApplyLineSettings(const LineSettings& settings) override {
+    SettingsResult ApplyLineSettings(const LineSettings& settings) override {
         DCB dcb = BuildDcb(settings);
-        return ::SetCommState(handle_, &dcb) != 0;
+        if (::SetCommState(handle_, &dcb) != 0) {
+            return {};
+        }
+        const DWORD code = ::GetLastError();
+        return {false, SerialErrorFromWin32(code, Win32Site::Transfer),
+                SystemErrorFromWin32(code)};
     }
 
     bool ApplyTimeouts(const Timeouts& timeouts) override {

@@ -82,7 +82,7 @@ protected:
         ASSERT_TRUE(device_->SetupQueues(4096, 4096));
         ASSERT_TRUE(device_->Purge(kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear));
         ASSERT_TRUE(device_->ApplyTimeouts(kWindowTimeouts));
-        ASSERT_TRUE(device_->ApplyLineSettings(WindowLine()));
+        ASSERT_TRUE(device_->ApplyLineSettings(WindowLine()).ok);
         ASSERT_TRUE(device_->SetEventMask(kWatchedEvents));
     }
 
