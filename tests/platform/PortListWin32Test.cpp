@@ -14,34 +14,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-struct SortCase {
-    const char* name;
-    Names input;
-    Names sorted;
-};
-
-void PrintTo(const SortCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-const SortCase kSortCases[] = {
-    {"TextNotNumber", {"COM2", "COM10", "COM3", "COM1"}, {"COM1", "COM10", "COM2", "COM3"}},
-    {"CaseIgnored", {"com3", "COM2", "Com1"}, {"Com1", "COM2", "com3"}},
-    {"EqualNamesKeepTheirOrder", {"COM1", "com1", "COM1"}, {"COM1", "com1", "COM1"}},
-    {"Empty", {}, {}},
-};
-
-class SortPortNamesTest : public ::testing::TestWithParam<SortCase> {};
-
-TEST_P(SortPortNamesTest, Sorts) {
-    Names names = GetParam().input;
-    SortPortNames(names);
-    EXPECT_EQ(names, GetParam().sorted);
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, SortPortNamesTest, ::testing::ValuesIn(kSortCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 // A key of its own under HKEY_CURRENT_USER in the shape of SERIALCOMM, removed afterwards.
 class SerialCommKeyTest : public ::testing::Test {
 protected:
