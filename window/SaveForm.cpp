@@ -31,11 +31,6 @@ constexpr std::size_t kSerialNumberLength = width::kSerialNumber;
 constexpr std::size_t kPasswordLength = width::kPassword;
 constexpr int kPasswordEnabledIndex = catalogue::IndexOf(catalogue::kStartups, true);
 
-// The order in which the window's rows are checked: top to bottom as the panel shows them.
-constexpr Threshold kRowOrder[] = {Threshold::H3,        Threshold::H2, Threshold::H1,
-                                   Threshold::L1,        Threshold::L2, Threshold::HumidityH1,
-                                   Threshold::HumidityL1};
-
 Field fieldOf(Threshold threshold) {
     switch (threshold) {
     case Threshold::L1:
@@ -158,7 +153,7 @@ std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
                            "The Password can not be empty and the Password length is 6"};
     }
     if (form.alarm == AlarmChoice::Multiple) {
-        for (Threshold threshold : kRowOrder) {
+        for (Threshold threshold : kPanelRowOrder) {
             if (auto problem = checkRow(threshold, form.thresholds[Index(threshold)], separator)) {
                 return problem;
             }

@@ -16,6 +16,13 @@
 
 namespace korvel::window {
 
+// The multiple-alarm panel's rows top to bottom: the order the panel shows them
+// (kThresholdRows follows it) and the order the save checks them.
+inline constexpr std::array<protocol::Threshold, protocol::kThresholdCount> kPanelRowOrder = {
+    protocol::Threshold::H3,        protocol::Threshold::H2, protocol::Threshold::H1,
+    protocol::Threshold::L1,        protocol::Threshold::L2, protocol::Threshold::HumidityH1,
+    protocol::Threshold::HumidityL1};
+
 // One row of the multiple-alarm panel as the save reads it.
 struct ThresholdEntry {
     bool ticked = true; // L1 and H1 have no check box and count as ticked

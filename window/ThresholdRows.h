@@ -29,7 +29,7 @@ struct ThresholdRowPlan {
     void (TParamter::*click)(); // the check box's handler; null without one
 };
 
-// Top to bottom, as the panel shows them and the save checks them.
+// Top to bottom, in kPanelRowOrder (SaveForm.h).
 extern const std::array<ThresholdRowPlan, protocol::kThresholdCount> kThresholdRows;
 
 const ThresholdRowPlan& ThresholdRowOf(protocol::Threshold threshold);

@@ -1,5 +1,6 @@
 
 #include "window/SaveForm.h"
+#include "window/ThresholdRows.h"
 
 #include "protocol/SettingsCodec.h"
 
@@ -253,6 +254,13 @@ INSTANTIATE_TEST_SUITE_P(Rules, ValidateSaveTest, testing::ValuesIn(kProblemCase
 
 // A field's emptiness, number and range checks all run at its own turn, so an
 // earlier field's fault of any kind wins over a later field's.
+// The save checks the rows in the order the panel places them.
+TEST(ValidateSave, ChecksTheRowsInThePanelsOrder) {
+    for (std::size_t i = 0; i < kPanelRowOrder.size(); ++i) {
+        EXPECT_EQ(kThresholdRows[i].threshold, kPanelRowOrder[i]) << "row " << i;
+    }
+}
+
 TEST(ValidateSave, ChecksEachFieldWhollyAtItsTurn) {
     using Kind = SaveProblem::Kind;
     const struct {
