@@ -1,0 +1,52 @@
+#pragma once
+// The record of every save, as the programs that save see it: an attempt
+// written before the save frame goes out, and its outcome after. The window
+// and korvel-cli hold a SaveHistory; the SQLite store implements it, tests
+// and --no-history use others. Plain C++ (no Qt), so korvel-cli can carry it
+// to Windows.
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::history {
+
+struct SaveAttempt {
+    std::chrono::system_clock::time_point time; // UTC
+    std::string operatorName;                   // login name unless chosen
+    std::string host;
+    std::string program; // "korvel 3.0.0", "korvel-cli 3.0.0"
+    std::string port;
+    std::string serialNumber;         // as read before the save
+    std::vector<std::uint8_t> before; // the parameter block read before the save
+    std::vector<std::uint8_t> frame;  // the save frame about to be sent
+    std::string clockSync;            // the computer clock's state, e.g. "synchronised"
+    std::string batch;                // the provisioning batch; empty for a single save
+};
+
+struct SaveOutcome {
+    std::chrono::system_clock::time_point time; // UTC
+    // "confirmed", "not acknowledged", "read-back failed", "read-back differs",
+    // "not verified", "not sent", "interrupted, state unknown".
+    std::string result;
+    bool acknowledged = false;
+    std::optional<std::vector<std::uint8_t>> readBack; // the block read after, when read
+    std::string detail;                                // the differing keys, the error text
+};
+
+class SaveHistory {
+public:
+    virtual ~SaveHistory() = default;
+    // Writes the attempt row; its id, or nothing with `error` saying why (a
+    // locked or unwritable store). Callers that require a history do not save
+    // without an id. Safe to call from several threads.
+    virtual std::optional<std::int64_t> RecordAttempt(const SaveAttempt& attempt,
+                                                      std::string& error) = 0;
+    // Writes the outcome row of an attempt; false with `error` when it could not.
+    virtual bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
+                               std::string& error) = 0;
+};
+
+} // namespace korvel::history
