@@ -8,6 +8,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Exchange.h"
+#include "history/SaveHistory.h"
 #include "platform/PortInfo.h"
 #include "serial/Comm.h"
 
@@ -41,6 +42,8 @@ struct Environment {
     serial::TComm::DeviceOpener opener;
     Timing timing;
     std::vector<std::string> arguments; // the command line as given, for the trace
+    // Where saves are recorded; null when no history is kept.
+    history::SaveHistory* history = nullptr;
 };
 
 // The real system: its ports, its clock, its devices.

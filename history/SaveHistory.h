@@ -47,6 +47,25 @@ public:
     // Writes the outcome row of an attempt; false with `error` when it could not.
     virtual bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
                                std::string& error) = 0;
+    // When the logger with this serial number last had a confirmed save, if ever.
+    virtual std::optional<std::chrono::system_clock::time_point>
+    LastConfirmedSave(const std::string& serialNumber) = 0;
 };
+
+// What a save does about its record. A store that cannot take the attempt
+// costs a warning, not the save, unless the record is required.
+struct AttemptRecord {
+    std::optional<std::int64_t> id;
+    std::string warning; // why there is no record; empty when there is one or none is kept
+    bool maySave = true;
+};
+
+// `history` may be null (no history kept): the save may go ahead, no warning.
+AttemptRecord BeginSave(SaveHistory* history, const SaveAttempt& attempt, bool required);
+
+// Writes the outcome of a recorded attempt; a warning text when it could not
+// be written, empty otherwise (and when there was no attempt row).
+std::string FinishSave(SaveHistory* history, const AttemptRecord& attempt,
+                       const SaveOutcome& outcome);
 
 } // namespace korvel::history
