@@ -95,6 +95,33 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("T");
     write->add_flag("--json", options.json, "print the outcome as JSON");
 
+    CLI::App* provision = app.add_subcommand(
+        "provision", "give every logger found the settings in FILE, all at once, each keeping "
+                     "its serial number and calibration");
+    provision->add_option("FILE", options.file, "the settings file; - for standard input")
+        ->required();
+    provision->add_option("--expect", options.expect, "fail unless exactly N loggers are found")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000));
+    provision
+        ->add_option("--manifest", options.manifest,
+                     "CSV of serial_number,trip_information: only the loggers listed are "
+                     "written, each with its own trip information")
+        ->type_name("CSV");
+    provision
+        ->add_option("--report", options.report,
+                     "write one row per logger to OUT, a new .csv or .jsonl file")
+        ->type_name("OUT");
+    provision
+        ->add_option("--operator", options.operatorName,
+                     "who provisions, for the report and the history (default: the login name)")
+        ->type_name("NAME");
+    provision->add_flag("--watch", options.watch,
+                        "stay running and provision each logger as it is plugged in");
+    provision->add_flag("--allow-unsynced-clock", options.allowUnsyncedClock,
+                        "provision even when the computer's clock is not synchronised");
+    provision->add_flag("--json", options.json, "print one JSON object per event");
+
     CLI::App* check = app.add_subcommand("check", "validate a settings file without a logger");
     check->add_option("FILE", options.file, "the settings file; - for standard input")->required();
 
@@ -125,7 +152,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     options.command = list->parsed()    ? Command::List
                       : read->parsed()  ? Command::Read
                       : write->parsed() ? Command::Write
-                                        : Command::Check;
+                      : provision->parsed() ? Command::Provision
+                                            : Command::Check;
     if (options.demo && !options.ports.empty()) {
         return fail("--demo brings its own logger; leave out --port");
     }

@@ -10,7 +10,7 @@
 
 namespace korvel::cli {
 
-enum class Command { List, Read, Write, Check };
+enum class Command { List, Read, Write, Check, Provision };
 
 struct Options {
     Command command = Command::Read;
@@ -32,6 +32,15 @@ struct Options {
     bool noVerify = false;
     bool setSerial = false;
     std::optional<protocol::DateTime> clock; // --clock T, the logger's local time
+    // write, provision: no save without its attempt in the history.
+    bool requireHistory = false;
+    // provision (file, ports, json too)
+    std::optional<int> expect;   // --expect N
+    std::string manifest;        // --manifest CSV; empty for none
+    std::string report;          // --report OUT (.csv or .jsonl); empty for none
+    std::string operatorName;    // --operator NAME; empty: the login name
+    bool watch = false;
+    bool allowUnsyncedClock = false;
 };
 
 struct ParsedCommandLine {

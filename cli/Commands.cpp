@@ -1,10 +1,14 @@
 #include "cli/Commands.h"
 
 #include "cli/Discovery.h"
+#include "cli/Provision.h"
+#include "cli/SaveLogger.h"
+#include "cli/StopRequests.h"
 #include "cli/Trace.h"
 #include "cli/Version.h"
 #include "cli/WritePlan.h"
 #include "platform/PortList.h"
+#include "platform/UserIdentity.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/JsonTree.h"
 #include "settingsfile/SettingsFile.h"
@@ -20,6 +24,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 namespace korvel::cli {
 
@@ -91,11 +96,15 @@ std::string fileName(const std::string& path) {
 
 // The file parsed, or its errors told; nothing means the usage exit.
 std::optional<settingsfile::SettingsFile> readSettingsFile(const Options& options, Environment& env,
-                                                           const Reporter& report) {
+                                                           const Reporter& report,
+                                                           std::string* fileText = nullptr) {
     const LoadedText loaded = loadText(options.file, env.in);
     if (!loaded.text) {
         report.Error(loaded.error);
         return std::nullopt;
+    }
+    if (fileText != nullptr) {
+        *fileText = *loaded.text;
     }
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded.text);
     for (const settingsfile::FileError& error : parsed.errors) {
@@ -270,6 +279,11 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
         return options.clock ? *options.clock : LoggerClock(env.now(), plan.target.timeZone);
     };
     outcome.clock = clockNow();
+    const platform::ClockSync clockSync = env.clockSync();
+    if (clockSync == platform::ClockSync::Unsynchronised) {
+        report.Warning("the computer's clock is not synchronised, and the logger gets its time; "
+                       "check it against a time signal (timedatectl shows whether NTP keeps it)");
+    }
     for (const std::string& warning : plan.warnings) {
         report.Warning(warning);
     }
@@ -293,51 +307,55 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
         return exit_code::kDone;
     }
 
+    SaveRequest request;
+    request.target = plan.target;
+    request.reply = found.reply;
     // The clock is taken again just before the frame is built.
-    outcome.clock = clockNow();
-    const Block frame = EncodeSaveFrame(plan.target, found.reply, outcome.clock);
-    const SaveResult save = SendSave(*found.port, queue, frame, env.timing);
-    if (save.answer == SaveAnswer::NotSent) {
-        report.Error(save.problem + "; nothing was saved");
-        outcome.exitCode = exit_code::kNothingSaved;
+    request.clock = clockNow;
+    request.verify = !options.noVerify;
+    request.now = env.now;
+    request.history = env.history;
+    request.requireHistory = options.requireHistory;
+    request.attempt = AttemptIdentity(options, env, clockSync);
+    const SaveReport saved = SaveLogger(*found.port, queue, env.timing, request, {});
+    for (const std::string& warning : saved.historyWarnings) {
+        report.Warning(warning);
+    }
+    outcome.clock = saved.clock;
+    outcome.sent = saved.sent;
+    outcome.acknowledged = saved.acknowledged;
+    outcome.verified = saved.verified;
+    outcome.verification = saved.verification;
+    outcome.exitCode = saved.ExitCode();
+    if (saved.held) {
+        report.Error("nothing was saved");
+    } else if (!saved.sent) {
+        report.Error(saved.save.problem + "; nothing was saved");
     } else {
-        outcome.sent = true;
-        outcome.acknowledged = save.answer == SaveAnswer::Acknowledged;
         if (outcome.acknowledged) {
             report.Progress("saved; the logger acknowledged, clock written " +
                             DateTimeText(outcome.clock) + " (not verifiable)");
         } else {
-            report.Error("the save was sent but is not confirmed: " + save.problem);
+            report.Error("the save was sent but is not confirmed: " + saved.save.problem);
         }
-        if (!options.noVerify && save.answer != SaveAnswer::Gone) {
-            std::this_thread::sleep_for(env.timing.openPause);
-            const ReplyCheck back = ReadParameters(*found.port, queue, env.timing);
-            if (!back.block) {
-                outcome.verified = false;
-                report.Error("the read-back failed: " + back.problem);
-            } else {
-                outcome.verification = VerifyReadBack(frame, *back.block);
-                outcome.verified = outcome.verification.Matches();
-                for (const settingsfile::Change& difference : outcome.verification.differences) {
-                    report.Error("read-back differs: " + difference.key + ": saved " +
-                                 difference.before + ", the logger reports " + difference.after);
-                }
-                if (outcome.verification.Matches()) {
-                    report.Progress("read back: the logger holds every setting saved");
-                }
-                if (outcome.verification.levels == LevelReport::AsWritten) {
-                    report.Progress("the logger reports its alarm levels as the packed BCD "
-                                    "written (read shows them as plain bytes, as the window "
-                                    "does)");
-                } else if (outcome.verification.levels == LevelReport::Plain) {
-                    report.Progress("the logger reports its alarm levels as plain bytes");
-                }
-            }
+        if (!saved.readBackProblem.empty()) {
+            report.Error("the read-back failed: " + saved.readBackProblem);
         }
-        const bool confirmed =
-            outcome.acknowledged && (options.noVerify || outcome.verified.value_or(false));
-        if (!confirmed) {
-            outcome.exitCode = exit_code::kNotConfirmed;
+        for (const settingsfile::Change& difference : outcome.verification.differences) {
+            report.Error("read-back differs: " + difference.key + ": saved " + difference.before +
+                         ", the logger reports " + difference.after);
+        }
+        if (outcome.verified.value_or(false)) {
+            report.Progress("read back: the logger holds every setting saved");
+        }
+        if (outcome.verification.levels == LevelReport::AsWritten) {
+            report.Progress("the logger reports its alarm levels as the packed BCD "
+                            "written (read shows them as plain bytes, as the window "
+                            "does)");
+        } else if (outcome.verification.levels == LevelReport::Plain) {
+            report.Progress("the logger reports its alarm levels as plain bytes");
+        }
+        if (outcome.exitCode == exit_code::kNotConfirmed) {
             report.Error("run korvel-cli read to see what the logger holds now, then write the "
                          "file again");
         }
@@ -471,9 +489,19 @@ int runCheck(const Options& options, Environment& env, const Reporter& report) {
 
 } // namespace
 
+history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,
+                                     platform::ClockSync clockSync) {
+    history::SaveAttempt attempt;
+    attempt.operatorName = options.operatorName.empty() ? env.loginName : options.operatorName;
+    attempt.host = env.hostName;
+    attempt.program = std::string("korvel-cli ") + kVersion;
+    attempt.clockSync = platform::ClockSyncName(clockSync);
+    return attempt;
+}
+
 Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,
                               std::vector<std::string> arguments) {
-    return Environment{
+    Environment env{
         out,
         err,
         in,
@@ -483,6 +511,13 @@ Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream
         platform::OpenSerialDevice,
         DefaultTiming(),
         std::move(arguments)};
+    env.clockSync = [] { return platform::JudgeClockSync(platform::ReadClockDiscipline()); };
+    env.loginName = platform::LoginName();
+    env.hostName = platform::HostName();
+    env.terminal = ::isatty(STDOUT_FILENO) == 1;
+    env.catchStopRequests = CatchStopRequests;
+    env.stopRequests = StopRequestCount;
+    return env;
 }
 
 int Run(const Options& options, Environment& env) {
@@ -492,8 +527,9 @@ int Run(const Options& options, Environment& env) {
     }
     // A settings file is read whole before any port is opened.
     std::optional<settingsfile::SettingsFile> file;
-    if (options.command == Command::Write) {
-        file = readSettingsFile(options, env, report);
+    std::string fileText;
+    if (options.command == Command::Write || options.command == Command::Provision) {
+        file = readSettingsFile(options, env, report, &fileText);
         if (!file) {
             return exit_code::kUsage;
         }
@@ -518,6 +554,10 @@ int Run(const Options& options, Environment& env) {
             report.Error(std::string("cannot start the simulated logger: ") + error.what());
             return exit_code::kNothingSaved;
         }
+    }
+    if (options.command == Command::Provision) {
+        const PortLister ports = [&] { return portsToTry(options, env, demo.get(), report); };
+        return RunProvision(options, env, *file, fileText, ports, trace.get());
     }
     EventQueue queue;
     if (options.command == Command::List) {

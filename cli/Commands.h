@@ -9,6 +9,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Exchange.h"
 #include "history/SaveHistory.h"
+#include "platform/ClockSync.h"
 #include "platform/PortInfo.h"
 #include "serial/Comm.h"
 
@@ -44,11 +45,24 @@ struct Environment {
     std::vector<std::string> arguments; // the command line as given, for the trace
     // Where saves are recorded; null when no history is kept.
     history::SaveHistory* history = nullptr;
+    // Whether the computer's clock is kept synchronised.
+    std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
+    std::string loginName = {}; // the default operator
+    std::string hostName = {};
+    bool terminal = false; // `out` is a terminal: provisioning draws live lines
+    // Makes SIGINT and SIGTERM countable instead of fatal, and counts them.
+    std::function<void()> catchStopRequests = [] {};
+    std::function<int()> stopRequests = [] { return 0; };
 };
 
 // The real system: its ports, its clock, its devices.
 Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,
                               std::vector<std::string> arguments);
+
+// Who saves, where and with what, for the record of a save: the operator
+// (--operator, else the login name), host, program and clock state.
+history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,
+                                     platform::ClockSync clockSync);
 
 // Runs one command; returns the exit code.
 int Run(const Options& options, Environment& env);

@@ -47,10 +47,26 @@ void EventQueue::Forget(const Sink* sink) {
                  items_.end());
 }
 
+void EventQueue::Interrupt() {
+    {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+    }
+    posted_.notify_all();
+}
+
+bool EventQueue::Interrupted() const {
+    std::lock_guard lock(mutex_);
+    return interrupted_;
+}
+
 bool EventQueue::PumpUntil(const std::function<bool()>& done, Clock::time_point deadline) {
     while (!done()) {
         std::unique_lock lock(mutex_);
-        if (!posted_.wait_until(lock, deadline, [this] { return !items_.empty(); })) {
+        if (!posted_.wait_until(lock, deadline,
+                                [this] { return interrupted_ || !items_.empty(); }) ||
+            interrupted_) {
+            lock.unlock();
             return done();
         }
         Item next = std::move(items_.front());

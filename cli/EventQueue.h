@@ -27,9 +27,15 @@ public:
     // every component built with it.
     serial::NotificationSinkFactory SinkFactory();
 
-    // Delivers notifications in posting order until `done` holds or `deadline`
-    // passes, sleeping while there are none; returns done().
+    // Delivers notifications in posting order until `done` holds, `deadline`
+    // passes or the queue is interrupted, sleeping while there are none;
+    // returns done().
     bool PumpUntil(const std::function<bool()>& done, Clock::time_point deadline);
+
+    // Ends the current wait and every later one at once, for good: the user
+    // aborted the exchanges in flight. Safe to call from any thread.
+    void Interrupt();
+    bool Interrupted() const;
 
 private:
     class Sink;
@@ -41,9 +47,10 @@ private:
     bool Post(const Sink* sink, serial::Notification notification);
     void Forget(const Sink* sink);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::condition_variable posted_;
     std::deque<Item> items_;
+    bool interrupted_ = false;
 };
 
 } // namespace korvel::cli

@@ -50,6 +50,7 @@ void Trace::Chunk(const std::string& port, Direction direction, const std::uint8
     std::snprintf(seconds, sizeof seconds, "%lld.%06lld",
                   static_cast<long long>(elapsed.count() / 1000000),
                   static_cast<long long>(elapsed.count() % 1000000));
+    const std::lock_guard lock(mutex_);
     out_ << seconds << ' ' << port << (direction == Direction::Sent ? " tx " : " rx ")
          << HexText(bytes, count) << '\n';
     out_.flush();

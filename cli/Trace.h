@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ public:
                                        std::chrono::system_clock::time_point start,
                                        std::string& error);
 
+    // Safe to call from several threads: provisioning drives a port on each.
     void Chunk(const std::string& port, Direction direction, const std::uint8_t* bytes,
                std::size_t count);
 
@@ -33,6 +35,7 @@ public:
 private:
     explicit Trace(std::ofstream out) : out_(std::move(out)) {}
 
+    std::mutex mutex_; // guards out_
     std::ofstream out_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

@@ -1,0 +1,158 @@
+#include "cli/ProvisionReport.h"
+
+#include "settingsfile/JsonTree.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace korvel::cli {
+
+namespace {
+
+using settingsfile::Member;
+using settingsfile::Node;
+
+std::string csvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) {
+        return text;
+    }
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    }
+    return quoted + "\"";
+}
+
+std::string changeText(const settingsfile::Change& change) {
+    return change.key + ": " + change.before + " -> " + change.after;
+}
+
+template <typename T, typename F> std::string joined(const std::vector<T>& items, F text) {
+    std::string out;
+    for (const T& item : items) {
+        out += (out.empty() ? "" : "; ") + text(item);
+    }
+    return out;
+}
+
+Node valueOf(const std::string& compact) {
+    if (compact == settingsfile::kAbsent) {
+        return Node::Null();
+    }
+    return settingsfile::ParseJson(compact).root;
+}
+
+} // namespace
+
+std::optional<ReportFormat> ReportFormatOf(const std::string& path) {
+    const std::string extension = std::filesystem::path(path).extension().string();
+    if (extension == ".csv") {
+        return ReportFormat::Csv;
+    }
+    if (extension == ".jsonl") {
+        return ReportFormat::JsonLines;
+    }
+    return std::nullopt;
+}
+
+std::string CsvHeader() {
+    return "batch,time,operator,host,program,settings_sha256,port,serial_number,result,detail,"
+           "changes,clock,time_zone,clock_sync,compared\n";
+}
+
+std::string CsvRow(const ReportRow& row) {
+    const std::vector<std::string> fields = {
+        row.batch,
+        row.time,
+        row.operatorName,
+        row.host,
+        row.program,
+        row.settingsSha256,
+        row.port,
+        row.serialNumber,
+        row.result,
+        row.detail,
+        joined(row.changes, changeText),
+        row.clock,
+        row.timeZone,
+        row.clockSync,
+        joined(row.compared, [](const auto& key) { return key.first + "=" + key.second; })};
+    std::string line;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        line += (i == 0 ? "" : ",") + csvField(fields[i]);
+    }
+    return line + "\n";
+}
+
+std::string JsonLinesRow(const ReportRow& row) {
+    const auto text = [](const std::string& value) { return Node::String(value); };
+    const auto optional = [&](const std::string& value) {
+        return value.empty() ? Node::Null() : text(value);
+    };
+    std::vector<Node> changes;
+    for (const settingsfile::Change& change : row.changes) {
+        changes.push_back(Node::Object({{"key", text(change.key)},
+                                        {"old", valueOf(change.before)},
+                                        {"new", valueOf(change.after)}}));
+    }
+    std::vector<Member> compared;
+    for (const auto& [key, outcome] : row.compared) {
+        compared.push_back({key, text(outcome)});
+    }
+    const Node object = Node::Object({
+        {"batch", text(row.batch)},
+        {"time", text(row.time)},
+        {"operator", text(row.operatorName)},
+        {"host", text(row.host)},
+        {"program", text(row.program)},
+        {"settings_sha256", text(row.settingsSha256)},
+        {"port", text(row.port)},
+        {"serial_number", optional(row.serialNumber)},
+        {"result", text(row.result)},
+        {"detail", optional(row.detail)},
+        {"changes", Node::Array(std::move(changes))},
+        {"clock", optional(row.clock)},
+        {"time_zone", optional(row.timeZone)},
+        {"clock_sync", text(row.clockSync)},
+        {"compared", row.compared.empty() ? Node::Null() : Node::Object(std::move(compared))},
+    });
+    return settingsfile::CompactText(object) + "\n";
+}
+
+std::unique_ptr<ProvisionReport> ProvisionReport::Create(const std::string& path,
+                                                         std::string& error) {
+    const std::optional<ReportFormat> format = ReportFormatOf(path);
+    if (!format) {
+        error = "--report " + path + ": name a .csv or a .jsonl file";
+        return nullptr;
+    }
+    // "x": created here or not at all, so an earlier report is never overwritten.
+    std::FILE* file = std::fopen(path.c_str(), "wx");
+    if (file == nullptr) {
+        error = errno == EEXIST
+                    ? "--report " + path + " exists; a report is never overwritten: name a new file"
+                    : "cannot create the report " + path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    std::unique_ptr<ProvisionReport> report(new ProvisionReport(file, *format));
+    if (*format == ReportFormat::Csv) {
+        const std::string header = CsvHeader();
+        std::fwrite(header.data(), 1, header.size(), file);
+        std::fflush(file);
+    }
+    return report;
+}
+
+ProvisionReport::~ProvisionReport() {
+    std::fclose(file_);
+}
+
+void ProvisionReport::Write(const ReportRow& row) {
+    const std::string line = format_ == ReportFormat::Csv ? CsvRow(row) : JsonLinesRow(row);
+    const std::lock_guard lock(mutex_);
+    std::fwrite(line.data(), 1, line.size(), file_);
+    std::fflush(file_);
+}
+
+} // namespace korvel::cli

@@ -1,0 +1,124 @@
+#include "cli/SaveLogger.h"
+
+#include "protocol/SettingsCodec.h"
+
+#include <thread>
+
+namespace korvel::cli {
+
+namespace {
+
+using namespace korvel::protocol;
+
+std::string differenceKeys(const Verification& verification) {
+    std::string keys;
+    for (const settingsfile::Change& difference : verification.differences) {
+        keys += (keys.empty() ? "" : ", ") + difference.key;
+    }
+    return keys;
+}
+
+void step(const std::function<void(SaveStep)>& onStep, SaveStep which) {
+    if (onStep) {
+        onStep(which);
+    }
+}
+
+} // namespace
+
+int SaveReport::ExitCode() const {
+    if (!sent) {
+        return 1;
+    }
+    return Confirmed() ? 0 : 3;
+}
+
+SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
+                      const SaveRequest& request, const std::function<void(SaveStep)>& onStep) {
+    SaveReport report;
+    report.clock = request.clock();
+    const Block frame = EncodeSaveFrame(request.target, request.reply, report.clock);
+
+    history::SaveAttempt attempt = request.attempt;
+    attempt.time = request.now();
+    attempt.port = port.Path();
+    attempt.serialNumber = DecodeSettings(request.reply).serialNumber;
+    attempt.before.assign(request.reply.begin(), request.reply.end());
+    attempt.frame.assign(frame.begin(), frame.end());
+    const history::AttemptRecord record =
+        history::BeginSave(request.history, attempt, request.requireHistory);
+    if (!record.warning.empty()) {
+        report.historyWarnings.push_back(record.warning);
+    }
+    history::SaveOutcome outcome;
+    const auto finish = [&] {
+        outcome.time = request.now();
+        outcome.result = report.result;
+        outcome.acknowledged = report.acknowledged;
+        outcome.detail = report.detail;
+        if (std::string warning = history::FinishSave(request.history, record, outcome);
+            !warning.empty()) {
+            report.historyWarnings.push_back(std::move(warning));
+        }
+    };
+    if (!record.maySave) {
+        report.held = true;
+        report.result = "not sent";
+        report.detail = "the history could not record the attempt";
+        return report;
+    }
+    if (queue.Interrupted()) {
+        report.result = "not sent";
+        report.detail = "interrupted before the save";
+        finish();
+        return report;
+    }
+
+    step(onStep, SaveStep::Saving);
+    report.save = SendSave(port, queue, frame, timing);
+    if (report.save.answer == SaveAnswer::NotSent) {
+        report.result = "not sent";
+        report.detail = report.save.problem;
+        finish();
+        return report;
+    }
+    report.sent = true;
+    report.acknowledged = report.save.answer == SaveAnswer::Acknowledged;
+    if (request.verify && report.save.answer != SaveAnswer::Gone && !queue.Interrupted()) {
+        step(onStep, SaveStep::ReadingBack);
+        std::this_thread::sleep_for(timing.openPause);
+        const ReplyCheck back = ReadParameters(port, queue, timing);
+        if (!back.block) {
+            report.verified = false;
+            report.readBackProblem = back.problem;
+        } else {
+            outcome.readBack.emplace(back.block->begin(), back.block->end());
+            report.verification = VerifyReadBack(frame, *back.block);
+            report.verified = report.verification.Matches();
+        }
+    }
+
+    if (queue.Interrupted() && !(report.acknowledged && report.verified.value_or(false))) {
+        report.interrupted = true;
+        report.result = "interrupted, state unknown";
+        report.detail = report.acknowledged ? "acknowledged; the read-back was cut short"
+                                            : "cut short while waiting for the acknowledgement";
+    } else if (!report.acknowledged) {
+        report.result = "not acknowledged";
+        report.detail = report.save.problem;
+    } else if (!request.verify) {
+        report.result = "not verified";
+    } else if (!report.readBackProblem.empty() || !report.verified) {
+        report.result = "read-back failed";
+        report.detail = report.readBackProblem;
+    } else if (!*report.verified) {
+        report.result = "read-back differs";
+        report.detail = differenceKeys(report.verification);
+    } else {
+        report.result = "confirmed";
+    }
+    finish();
+    return report;
+}
+
+} // namespace korvel::cli

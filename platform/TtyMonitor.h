@@ -1,0 +1,24 @@
+#pragma once
+// Word from the system that a terminal device came or went (udev's monitor of
+// the tty subsystem on Linux), so a watch re-lists the ports at once instead
+// of on its next round.
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace korvel::platform {
+
+class TtyMonitor {
+public:
+    virtual ~TtyMonitor() = default;
+    // Waits up to `timeout` for tty events; true when one or more came (all
+    // that came are consumed).
+    virtual bool Wait(std::chrono::milliseconds timeout) = 0;
+};
+
+// A monitor, or null with `problem` saying why there is none (no udev, no
+// such service on this system).
+std::unique_ptr<TtyMonitor> OpenTtyMonitor(std::string& problem);
+
+} // namespace korvel::platform
