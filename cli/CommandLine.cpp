@@ -149,9 +149,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         parsed.err = "korvel-cli: " + message + "\n";
         return parsed;
     };
-    options.command = list->parsed()    ? Command::List
-                      : read->parsed()  ? Command::Read
-                      : write->parsed() ? Command::Write
+    options.command = list->parsed()        ? Command::List
+                      : read->parsed()      ? Command::Read
+                      : write->parsed()     ? Command::Write
                       : provision->parsed() ? Command::Provision
                                             : Command::Check;
     if (options.demo && !options.ports.empty()) {

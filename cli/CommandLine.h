@@ -35,10 +35,10 @@ struct Options {
     // write, provision: no save without its attempt in the history.
     bool requireHistory = false;
     // provision (file, ports, json too)
-    std::optional<int> expect;   // --expect N
-    std::string manifest;        // --manifest CSV; empty for none
-    std::string report;          // --report OUT (.csv or .jsonl); empty for none
-    std::string operatorName;    // --operator NAME; empty: the login name
+    std::optional<int> expect; // --expect N
+    std::string manifest;      // --manifest CSV; empty for none
+    std::string report;        // --report OUT (.csv or .jsonl); empty for none
+    std::string operatorName;  // --operator NAME; empty: the login name
     bool watch = false;
     bool allowUnsyncedClock = false;
 };

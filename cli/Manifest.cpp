@@ -90,8 +90,8 @@ Rows splitRows(std::string_view text) {
 // The trip text through the settings file's own rules: UTF-8 within Latin-1
 // and no longer than the logger holds.
 std::string tripProblem(const std::string& utf8, std::string& latin1) {
-    const std::string json = "{\"korvel\": 1, \"trip_information\": " +
-                             settingsfile::JsonString(utf8) + "}";
+    const std::string json =
+        "{\"korvel\": 1, \"trip_information\": " + settingsfile::JsonString(utf8) + "}";
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(json);
     if (!parsed.file) {
         return parsed.errors.empty() ? "trip_information: not readable"

@@ -79,8 +79,8 @@ public:
     void Note(const std::string& text) {
         const std::lock_guard lock(mutex_);
         if (json_) {
-            out_ << settingsfile::CompactText(settingsfile::Node::Object(
-                        {{"warning", settingsfile::Node::String(text)}}))
+            out_ << settingsfile::CompactText(
+                        settingsfile::Node::Object({{"warning", settingsfile::Node::String(text)}}))
                  << '\n';
         } else if (live_) {
             if (drawn_ > 0) {
@@ -226,16 +226,16 @@ std::vector<std::pair<std::string, std::string>> comparedKeys(const LoggerSettin
 std::string settingText(const LoggerSettings& settings, const std::string& key) {
     for (const settingsfile::SettingLine& line : settingsfile::SettingLines(settings)) {
         if (line.key == key) {
-            return line.value;
+            // As text, not as the JSON value the file writes.
+            return settingsfile::ParseJson(line.value).root.text;
         }
     }
     return {};
 }
 
 // Ends a logger: its final line, its report row.
-void finishStation(Batch& batch, Station& station, End end, std::string result,
-                   std::string detail, const WritePlan* plan = nullptr,
-                   const SaveReport* saved = nullptr) {
+void finishStation(Batch& batch, Station& station, End end, std::string result, std::string detail,
+                   const WritePlan* plan = nullptr, const SaveReport* saved = nullptr) {
     station.end = end;
     station.result = std::move(result);
     station.detail = std::move(detail);
@@ -398,18 +398,18 @@ int summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
         }
         const auto number = [](int n) { return Node::Number(std::to_string(n)); };
         out << settingsfile::CompactText(Node::Object({
-                   {"summary", Node::Object({{"batch", Node::String(batch.identity.batch)},
-                                             {"found", number(tally.found)},
-                                             {"confirmed", number(tally.confirmed)},
-                                             {"not_confirmed", number(tally.unconfirmed)},
-                                             {"not_saved", number(tally.unsaved)},
-                                             {"skipped", number(tally.skipped)},
-                                             {"missing", number(tally.missing)},
-                                             {"expected", batch.options.expect
-                                                              ? number(*batch.options.expect)
-                                                              : Node::Null()},
-                                             {"failed", Node::Array(std::move(failures))},
-                                             {"exit_code", number(code)}})},
+                   {"summary",
+                    Node::Object({{"batch", Node::String(batch.identity.batch)},
+                                  {"found", number(tally.found)},
+                                  {"confirmed", number(tally.confirmed)},
+                                  {"not_confirmed", number(tally.unconfirmed)},
+                                  {"not_saved", number(tally.unsaved)},
+                                  {"skipped", number(tally.skipped)},
+                                  {"missing", number(tally.missing)},
+                                  {"expected", batch.options.expect ? number(*batch.options.expect)
+                                                                    : Node::Null()},
+                                  {"failed", Node::Array(std::move(failures))},
+                                  {"exit_code", number(code)}})},
                }))
             << '\n';
         return code;
@@ -626,7 +626,8 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
     if (batch.manifest != nullptr) {
         for (const ManifestEntry& entry : *batch.manifest) {
             const bool done = std::any_of(stations.begin(), stations.end(), [&](const auto& s) {
-                return s->end == End::Confirmed && SerialNumberText(s->serial) == entry.serialNumber;
+                return s->end == End::Confirmed &&
+                       SerialNumberText(s->serial) == entry.serialNumber;
             });
             if (!done) {
                 missing.push_back(&entry);
@@ -720,9 +721,10 @@ std::string RedrawBoard(const std::vector<LoggerLine>& lines, std::size_t drawn)
     }
     for (const LoggerLine& line : lines) {
         // Clear the old line first: a shorter new one would leave its tail.
-        text += "\x1b[2K" + padded(line.port, portWidth) + "  " +
-                padded(line.serial.empty() ? "-" : line.serial, serialWidth) + "  " +
-                (line.result.empty() ? line.step : padded(line.step, stepWidth) + "  " + line.result);
+        text +=
+            "\x1b[2K" + padded(line.port, portWidth) + "  " +
+            padded(line.serial.empty() ? "-" : line.serial, serialWidth) + "  " +
+            (line.result.empty() ? line.step : padded(line.step, stepWidth) + "  " + line.result);
         text += '\n';
     }
     return text;
@@ -789,8 +791,8 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
     env.catchStopRequests();
 
     Board board(env.out, env.terminal, options.json);
-    Batch batch{options, env,  file, trace, board, report.get(), manifest ? &*manifest : nullptr,
-                {},      {},   clockSync};
+    Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
+                {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);
     batch.identity.batch = newBatchId(env.now());
     batch.settingsSha256 = Sha256Hex(fileText);

@@ -24,9 +24,9 @@ std::vector<std::string> ProvisionFileRefusals(const settingsfile::SettingsFile&
 // What becomes of each logger found, by its serial number as stored.
 enum class Disposition { Write, Skipped, Duplicate };
 struct Selection {
-    std::vector<Disposition> loggers;                // one per serial number given
-    std::vector<std::optional<std::string>> trips;   // Write with a manifest: its trip information
-    std::vector<std::string> missing;                // listed in the manifest, not found
+    std::vector<Disposition> loggers;              // one per serial number given
+    std::vector<std::optional<std::string>> trips; // Write with a manifest: its trip information
+    std::vector<std::string> missing;              // listed in the manifest, not found
 };
 // Two loggers with one serial number are both Duplicate; with a manifest,
 // loggers it does not list are Skipped.

@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "tools/sim/LoggerSimulator.h"
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <sstream>
@@ -29,6 +30,10 @@ public:
         std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + std::chrono::hours(12);
     std::string input; // standard input
     serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
+    platform::ClockSync clockSync = platform::ClockSync::Synchronised;
+    history::SaveHistory* history = nullptr;
+    // Ctrl-C as the program counts it; null for none.
+    const std::atomic<int>* stopRequests = nullptr;
 
     CliRun Run(const std::vector<std::string>& arguments) const {
         CliRun run;
@@ -53,6 +58,13 @@ public:
         };
         env.now = [this] { return now; };
         env.opener = opener;
+        env.clockSync = [this] { return clockSync; };
+        env.loginName = "tester";
+        env.hostName = "bench-1";
+        env.terminal = false;
+        env.history = history;
+        env.catchStopRequests = [] {};
+        env.stopRequests = [this] { return stopRequests ? stopRequests->load() : 0; };
         run.code = cli::Run(*line.options, env);
         run.out = out.str();
         run.err = err.str();

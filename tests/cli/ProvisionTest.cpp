@@ -1,0 +1,384 @@
+// provision: many loggers at once, each keeping its identity; the faults of
+// some leave the others alone; manifests, refusals, reports and the exit code.
+#include "CliFixture.h"
+#include "FakeHistory.h"
+
+#include "cli/Commands.h"
+#include "cli/Manifest.h"
+#include "cli/Provision.h"
+#include "cli/ProvisionReport.h"
+#include "cli/Sha256.h"
+#include "protocol/Frame.h"
+#include "protocol/SettingsCodec.h"
+#include "tools/sim/SimBlock.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <unistd.h>
+
+namespace korvel::cli {
+namespace {
+
+using namespace korvel::protocol;
+using namespace std::chrono_literals;
+using korvel::testing::Cli;
+using korvel::testing::FakeHistory;
+using korvel::testing::Logger;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+// A scratch directory removed at the end of the test.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "korvel-provision-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        const std::string file = (path_ / name).string();
+        std::ofstream(file, std::ios::binary) << text;
+        return file;
+    }
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A logger with its own serial number and temperature calibration.
+sim::LoggerSimulator::Options loggerOptions(const std::string& serial, std::uint8_t calibration) {
+    sim::Block block = sim::DefaultBlock();
+    std::copy(serial.begin(), serial.end(), block.begin() + offset::kSerialNumber);
+    block[offset::kCalibrationTemperature + 1] = calibration;
+    sim::LoggerSimulator::Options options;
+    options.block = sim::ReadReplyFrom(block);
+    return options;
+}
+
+constexpr const char* kFile = R"({"korvel": 1, "time_zone": "UTC+02:00", "stop_mode": "software"})";
+
+TEST(Provision, EveryLoggerGetsTheFileAndKeepsItsSerialNumberAndCalibration) {
+    std::vector<std::unique_ptr<sim::LoggerSimulator>> loggers;
+    Cli cli;
+    for (int i = 0; i < 4; ++i) {
+        auto options = loggerOptions("P0000000" + std::to_string(i), static_cast<std::uint8_t>(i));
+        options.pace = true;
+        loggers.push_back(Logger(std::move(options)));
+        cli.systemPorts.push_back(loggers.back()->PortPath());
+    }
+    FakeHistory history;
+    cli.history = &history;
+    const TempDir dir;
+    const std::string file = dir.Write("bench.json", kFile);
+    const std::string report = dir.Path("run.jsonl");
+
+    const auto run =
+        cli.Run({"provision", file, "--expect", "4", "--report", report, "--operator", "ana"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
+    for (int i = 0; i < 4; ++i) {
+        const auto& logger = *loggers[i];
+        ASSERT_EQ(logger.SaveCount(), 1u);
+        const LoggerSettings saved = DecodeSettings(logger.CurrentBlock());
+        EXPECT_EQ(saved.serialNumber, "P0000000" + std::to_string(i));
+        EXPECT_EQ(logger.CurrentBlock()[offset::kCalibrationTemperature + 1], i);
+        EXPECT_EQ(logger.CurrentBlock()[offset::kTimeZoneHours], 2);
+        // Without a terminal: one plain line per event.
+        EXPECT_THAT(run.out, HasSubstr(logger.PortPath() + " P0000000" + std::to_string(i) +
+                                       " done: confirmed\n"));
+    }
+    EXPECT_THAT(run.out, HasSubstr(": 4 found, 4 confirmed, 0 not confirmed, 0 not saved"));
+
+    // The history holds an attempt and its outcome per logger, of one batch.
+    const auto entries = history.Entries();
+    ASSERT_EQ(entries.size(), 4u);
+    for (const auto& entry : entries) {
+        EXPECT_EQ(entry.attempt.batch, entries.front().attempt.batch);
+        EXPECT_FALSE(entry.attempt.batch.empty());
+        EXPECT_EQ(entry.attempt.clockSync, "synchronised");
+        EXPECT_EQ(entry.attempt.operatorName, "ana");
+        EXPECT_EQ(entry.attempt.frame.size(), kFrameSize);
+        ASSERT_TRUE(entry.outcome);
+        EXPECT_EQ(entry.outcome->result, "confirmed");
+        EXPECT_TRUE(entry.outcome->readBack);
+    }
+
+    // The report: one JSON line per logger with what changed and each key compared.
+    const std::string rows = readFile(report);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 4);
+    const std::string first = rows.substr(0, rows.find('\n'));
+    EXPECT_THAT(first, HasSubstr("\"operator\": \"ana\", \"host\": \"bench-1\""));
+    EXPECT_THAT(first, HasSubstr("\"settings_sha256\": \"" + Sha256Hex(kFile) + "\""));
+    EXPECT_THAT(first, HasSubstr("{\"key\": \"time_zone\", \"old\": \"UTC+01:00\", \"new\": "
+                                 "\"UTC+02:00\"}"));
+    EXPECT_THAT(first,
+                HasSubstr("\"clock\": \"2025-06-01T14:00:00\", \"time_zone\": \"UTC+02:00\", "
+                          "\"clock_sync\": \"synchronised\""));
+    EXPECT_THAT(first, HasSubstr("\"stop_mode\": \"match\""));
+}
+
+// One logger of each fault beside one that works: the others finish, the
+// exit is 3, the failed ones are listed, the report and the history say which.
+TEST(Provision, TheFaultsOfSomeLoggersLeaveTheOthersAlone) {
+    std::atomic<sim::LoggerSimulator*> silent = nullptr;
+    std::atomic<sim::LoggerSimulator*> ignoring = nullptr;
+    std::atomic<sim::LoggerSimulator*> leaving = nullptr;
+
+    auto good = Logger(loggerOptions("GOOD00001", 0));
+    auto options = loggerOptions("NOACK0001", 0);
+    options.onSave = [&](const sim::Block&) { silent.load()->SetMode(sim::Mode::Silent); };
+    auto noAck = Logger(std::move(options));
+    silent = noAck.get();
+    const sim::Block before = loggerOptions("DIFFER001", 0).block;
+    options = loggerOptions("DIFFER001", 0);
+    options.onSave = [&](const sim::Block&) { ignoring.load()->SetBlock(before); };
+    auto differs = Logger(std::move(options));
+    ignoring = differs.get();
+    options = loggerOptions("GONE00001", 0);
+    options.onSave = [&](const sim::Block&) { leaving.load()->SetMode(sim::Mode::Silent); };
+    auto gone = Logger(std::move(options));
+    leaving = gone.get();
+    auto garbage = Logger(sim::Mode::Garbage);
+    const std::string gonePath = gone->PortPath();
+
+    Cli cli;
+    cli.systemPorts = {good->PortPath(), noAck->PortPath(), differs->PortPath(), gonePath,
+                       garbage->PortPath()};
+    FakeHistory history;
+    cli.history = &history;
+    const TempDir dir;
+    const std::string file = dir.Write("bench.json", kFile);
+    const std::string report = dir.Path("run.csv");
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", file, "--report", report});
+    });
+    // Unplugged while the program waits for its acknowledgement.
+    ASSERT_TRUE(gone->WaitForSaves(1, 10s));
+    gone.reset();
+    ASSERT_EQ(running.wait_for(20s), std::future_status::ready);
+    const auto run = running.get();
+
+    EXPECT_EQ(run.code, exit_code::kNotConfirmed) << run.out << run.err;
+    EXPECT_EQ(good->SaveCount(), 1u);
+    EXPECT_EQ(good->CurrentBlock()[offset::kTimeZoneHours], 2);
+    EXPECT_EQ(history.ResultOf("GOOD00001"), "confirmed");
+    EXPECT_EQ(history.ResultOf("NOACK0001"), "not acknowledged");
+    EXPECT_EQ(history.ResultOf("DIFFER001"), "read-back differs");
+    EXPECT_EQ(history.ResultOf("GONE00001"), "not acknowledged");
+    EXPECT_THAT(run.out,
+                HasSubstr("failed: " + noAck->PortPath() + " NOACK0001: not acknowledged"));
+    EXPECT_THAT(run.out, HasSubstr("failed: " + differs->PortPath() +
+                                   " DIFFER001: read-back differs (time_zone, stop_mode)"));
+    EXPECT_THAT(run.out, HasSubstr("failed: " + gonePath + " GONE00001: not acknowledged"));
+    EXPECT_THAT(run.out, HasSubstr(garbage->PortPath() + " - done: no logger: a reply of"));
+    EXPECT_THAT(run.out, HasSubstr(": 4 found, 1 confirmed, 3 not confirmed, 0 not saved"));
+
+    const std::string rows = readFile(report);
+    EXPECT_THAT(rows, ::testing::StartsWith(CsvHeader()));
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 5); // the header and four loggers
+    EXPECT_THAT(rows, HasSubstr(",DIFFER001,read-back differs,\"time_zone, stop_mode\","));
+    EXPECT_THAT(rows, HasSubstr("time_zone=differs; "));
+}
+
+TEST(Provision, ManifestChoosesTheLoggersAndGivesEachItsTrip) {
+    auto listed = Logger(loggerOptions("LISTED001", 0));
+    auto other = Logger(loggerOptions("OTHER0001", 0));
+    Cli cli;
+    cli.systemPorts = {listed->PortPath(), other->PortPath()};
+    const TempDir dir;
+    const std::string file = dir.Write("bench.json", kFile);
+    const std::string manifest = dir.Write("trips.csv", "serial_number,trip_information\n"
+                                                        "LISTED001,\"Vaccines, 2-8 °C\nto Lyon\"\n"
+                                                        "ABSENT001,Pallet 4\n");
+    const auto run = cli.Run({"provision", file, "--manifest", manifest});
+    EXPECT_EQ(run.code, exit_code::kNothingSaved) << run.out << run.err;
+    ASSERT_EQ(listed->SaveCount(), 1u);
+    EXPECT_EQ(DecodeSettings(listed->CurrentBlock()).tripInformation, "Vaccines, 2-8 \xB0"
+                                                                      "C\r\nto Lyon");
+    EXPECT_EQ(other->SaveCount(), 0u);
+    EXPECT_THAT(run.out, HasSubstr("OTHER0001 done: skipped (not in the manifest)"));
+    EXPECT_THAT(run.out, HasSubstr("failed: ABSENT001: not found (manifest line 4)"));
+}
+
+TEST(Provision, TwoLoggersWithOneSerialNumberAreNeitherWritten) {
+    auto first = Logger(loggerOptions("TWIN00001", 0));
+    auto second = Logger(loggerOptions("TWIN00001", 1));
+    Cli cli;
+    cli.systemPorts = {first->PortPath(), second->PortPath()};
+    const TempDir dir;
+    const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
+    EXPECT_EQ(run.code, exit_code::kNothingSaved);
+    EXPECT_EQ(first->SaveCount() + second->SaveCount(), 0u);
+    EXPECT_THAT(run.out, HasSubstr("another logger has the same serial number"));
+}
+
+TEST(Provision, TheExpectedCountAndNoLoggerAtAll) {
+    auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const TempDir dir;
+    const std::string file = dir.Write("bench.json", kFile);
+    const auto short_ = cli.Run({"provision", file, "--expect", "2"});
+    EXPECT_EQ(short_.code, exit_code::kNothingSaved);
+    EXPECT_THAT(short_.out, HasSubstr("expected 2 loggers, found 1"));
+    EXPECT_EQ(logger->SaveCount(), 1u); // the one found is still provisioned
+
+    cli.systemPorts = {};
+    const auto none = cli.Run({"provision", file});
+    EXPECT_EQ(none.code, exit_code::kNothingSaved);
+    EXPECT_THAT(none.out, HasSubstr("no logger found"));
+}
+
+// Refused before any port is opened: exit 2 and nothing read.
+TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
+    const TempDir dir;
+    const std::string good = dir.Write("good.json", kFile);
+    const std::string existing = dir.Write("old.csv", "kept\n");
+    const struct {
+        const char* name;
+        std::vector<std::string> arguments;
+        platform::ClockSync clock;
+        const char* error;
+    } cases[] = {
+        {"serial number",
+         {"provision", dir.Write("s.json", R"({"korvel": 1, "serial_number": "X"})")},
+         platform::ClockSync::Synchronised,
+         "serial_number: each logger keeps its own serial number"},
+        {"calibration",
+         {"provision", dir.Write("c.json", R"({"korvel": 1, "calibration": {"humidity": 1}})")},
+         platform::ClockSync::Synchronised,
+         "calibration: each logger keeps its own sensor offsets"},
+        {"report extension",
+         {"provision", good, "--report", dir.Path("run.txt")},
+         platform::ClockSync::Synchronised,
+         "name a .csv or a .jsonl file"},
+        {"report exists",
+         {"provision", good, "--report", existing},
+         platform::ClockSync::Synchronised,
+         "exists; a report is never overwritten"},
+        {"malformed manifest",
+         {"provision", good, "--manifest",
+          dir.Write("m.csv", "serial_number,trip_information\nA1,ok\nB2,\"open\n")},
+         platform::ClockSync::Synchronised,
+         "m.csv: line 3: a quote is not closed"},
+        {"unsynchronised clock",
+         {"provision", good},
+         platform::ClockSync::Unsynchronised,
+         "--allow-unsynced-clock"},
+    };
+    for (const auto& c : cases) {
+        auto logger = Logger();
+        Cli cli;
+        cli.systemPorts = {logger->PortPath()};
+        cli.clockSync = c.clock;
+        const auto run = cli.Run(c.arguments);
+        EXPECT_EQ(run.code, exit_code::kUsage) << c.name;
+        EXPECT_THAT(run.err, HasSubstr(c.error)) << c.name;
+        EXPECT_EQ(logger->ReadCount(), 0u) << c.name;
+    }
+    EXPECT_EQ(readFile(existing), "kept\n");
+
+    // Allowed, the unsynchronised clock is a warning and goes into the record.
+    auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.clockSync = platform::ClockSync::Unsynchronised;
+    FakeHistory history;
+    cli.history = &history;
+    const auto run = cli.Run({"provision", good, "--allow-unsynced-clock"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("warning: the computer's clock is not synchronised"));
+    ASSERT_EQ(history.Entries().size(), 1u);
+    EXPECT_EQ(history.Entries().front().attempt.clockSync, "unsynchronised");
+}
+
+TEST(Manifest, ReadsQuotedRowsAndNamesTheLineOfAFault) {
+    const auto good = ParseManifest("\xEF\xBB\xBFserial_number,trip_information\r\n"
+                                    "A1,plain\r\n"
+                                    "\r\n"
+                                    "B2,\"with \"\"quotes\"\", a comma\nand a line\"\r\n"
+                                    "C3,\n");
+    ASSERT_TRUE(good.entries) << good.error;
+    ASSERT_EQ(good.entries->size(), 3u);
+    EXPECT_EQ((*good.entries)[0].tripInformation, "plain");
+    EXPECT_EQ((*good.entries)[1].tripInformation, "with \"quotes\", a comma\nand a line");
+    EXPECT_EQ((*good.entries)[1].line, 4);
+    EXPECT_EQ((*good.entries)[2].serialNumber, "C3");
+    EXPECT_EQ((*good.entries)[2].tripInformation, "");
+
+    const std::string header = "serial_number,trip_information\n";
+    const struct {
+        std::string text;
+        const char* error;
+    } faults[] = {
+        {"serial,trip\nA1,x\n", "line 1: the first line must be the header"},
+        {header + "A1,x,y\n", "line 2: 3 fields"},
+        {header + "A1,x\nA1,y\n", "line 3: serial_number \"A1\" is listed twice"},
+        {header + "A123456789,x\n", "line 2: serial_number \"A123456789\" is not 1 to 9"},
+        {header + "A1,Vaccines \"cold\"\n", "line 2: a quote inside an unquoted field"},
+        {header + "A1," + std::string(101, 'x') + "\n", "line 2: trip_information"},
+        {header + "A1,\xE2\x82\xAC\n", "line 2: trip_information"}, // the euro sign
+    };
+    for (const auto& fault : faults) {
+        const auto parsed = ParseManifest(fault.text);
+        EXPECT_FALSE(parsed.entries) << fault.text;
+        EXPECT_THAT(parsed.error, ::testing::StartsWith(fault.error)) << fault.text;
+    }
+}
+
+TEST(Provision, ExitCodeByHowTheLoggersEnded) {
+    const struct {
+        const char* name;
+        Tally tally;
+        std::optional<int> expect;
+        int code;
+    } cases[] = {
+        {"all confirmed", {.found = 3, .confirmed = 3}, std::nullopt, 0},
+        {"skipped ones do not fail", {.found = 3, .confirmed = 1, .skipped = 2}, std::nullopt, 0},
+        {"none found", {}, std::nullopt, 1},
+        {"one unsaved", {.found = 2, .confirmed = 1, .unsaved = 1}, std::nullopt, 1},
+        {"manifest logger missing", {.found = 1, .confirmed = 1, .missing = 1}, std::nullopt, 1},
+        {"fewer than expected", {.found = 2, .confirmed = 2}, 3, 1},
+        {"more than expected", {.found = 2, .confirmed = 2}, 1, 1},
+        {"as expected", {.found = 2, .confirmed = 2}, 2, 0},
+        {"unconfirmed beats unsaved", {.found = 2, .unconfirmed = 1, .unsaved = 1}, 2, 3},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProvisionExitCode(c.tally, c.expect), c.code) << c.name;
+    }
+}
+
+TEST(Provision, TheLiveBoardRewritesItsLinesInPlace) {
+    const std::vector<LoggerLine> lines = {{"/dev/ttyUSB0", "T23110042", "saving", ""},
+                                           {"/dev/ttyUSB10", "", "probing", ""},
+                                           {"/dev/ttyUSB2", "A1", "done", "confirmed"}};
+    EXPECT_EQ(RedrawBoard(lines, 0), "\x1b[2K/dev/ttyUSB0   T23110042  saving\n"
+                                     "\x1b[2K/dev/ttyUSB10  -          probing\n"
+                                     "\x1b[2K/dev/ttyUSB2   A1         done     confirmed\n");
+    // Redrawn: up over the three lines drawn before, then the same three.
+    EXPECT_THAT(RedrawBoard(lines, 3), ::testing::StartsWith("\r\x1b[3A\x1b[2K/dev/ttyUSB0 "));
+    EXPECT_EQ(PlainLine(lines[1]), "/dev/ttyUSB10 - probing");
+    EXPECT_EQ(PlainLine(lines[2]), "/dev/ttyUSB2 A1 done: confirmed");
+}
+
+TEST(Sha256, KnownDigests) {
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    // Two blocks: the padding spills over.
+    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+} // namespace
+} // namespace korvel::cli
