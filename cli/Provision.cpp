@@ -80,7 +80,7 @@ public:
         const std::lock_guard lock(mutex_);
         if (json_) {
             out_ << settingsfile::CompactText(
-                        settingsfile::Node::Object({{"warning", settingsfile::Node::String(text)}}))
+                        settingsfile::Node::Object({{"message", settingsfile::Node::String(text)}}))
                  << '\n';
         } else if (live_) {
             if (drawn_ > 0) {
@@ -605,8 +605,11 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
         const std::set<std::string> now = presentNow();
         const PortChanges changes = ComparePorts(present, now);
         present = now;
-        // A port that went simply is no longer present: when it comes back,
-        // that is a new plug-in. One left in place appears once.
+        // A port that went is no longer present: when it comes back, that is
+        // a new plug-in. One left in place appears once.
+        for (const std::string& path : changes.disappeared) {
+            batch.board.Note(path + " unplugged");
+        }
         for (const std::string& path : changes.appeared) {
             auto station = std::make_unique<Station>(path);
             station->line = batch.board.Add({path, "", "probing", ""});

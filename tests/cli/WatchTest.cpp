@@ -1,0 +1,229 @@
+// provision --watch: loggers plugged in by linking a watched path to a
+// simulated logger's pseudo-terminal; once per plug-in; Ctrl-C once lets the
+// saves in flight finish, twice aborts them and says so.
+#include "CliFixture.h"
+#include "FakeHistory.h"
+
+#include "cli/Commands.h"
+#include "protocol/Frame.h"
+#include "tools/sim/SimBlock.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace korvel::cli {
+namespace {
+
+using namespace korvel::protocol;
+using namespace std::chrono_literals;
+using korvel::testing::Cli;
+using korvel::testing::FakeHistory;
+using korvel::testing::Logger;
+using ::testing::HasSubstr;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "korvel-watch-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        return Path(name);
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Polls `done` until it holds or `limit` passes; returns done().
+bool eventually(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    return done();
+}
+
+sim::LoggerSimulator::Options loggerOptions(const std::string& serial) {
+    sim::Block block = sim::DefaultBlock();
+    std::copy(serial.begin(), serial.end(), block.begin() + offset::kSerialNumber);
+    sim::LoggerSimulator::Options options;
+    options.block = sim::ReadReplyFrom(block);
+    return options;
+}
+
+// korvel-cli as a child process, standard output and error into one file.
+class Program {
+public:
+    Program(const std::vector<std::string>& arguments, const std::string& output) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, STDOUT_FILENO);
+            ::dup2(fd, STDERR_FILENO);
+            std::vector<char*> argv{const_cast<char*>(KORVEL_CLI_PROGRAM)};
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(KORVEL_CLI_PROGRAM, argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Program() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    void Signal(int signal) const { ::kill(pid_, signal); }
+    // The exit code, or -1 when it has not ended within `limit` (then killed).
+    int Wait(std::chrono::milliseconds limit = 15s) {
+        int status = 0;
+        bool ended = false;
+        eventually([&] { return ended = ended || ::waitpid(pid_, &status, WNOHANG) == pid_; },
+                   limit);
+        if (!ended) {
+            return -1;
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+std::size_t lines(const std::string& text) {
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+constexpr const char* kFile = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+
+TEST(Watch, EachPlugInIsProvisionedOnceAndCtrlCEndsWithASummary) {
+    const TempDir dir;
+    auto first = Logger(loggerOptions("WATCH0001"));
+    auto second = Logger(loggerOptions("WATCH0002"));
+    const std::string a = dir.Path("a");
+    const std::string b = dir.Path("b");
+    const std::string report = dir.Path("run.csv");
+    const std::string output = dir.Path("output.txt");
+    Program program({"provision", dir.Write("bench.json", kFile), "--watch", "--port", a, "--port",
+                     b, "--report", report, "--allow-unsynced-clock"},
+                    output);
+    const auto rows = [&] { return lines(readFile(report)) - 1; }; // without the header
+
+    std::filesystem::create_symlink(first->PortPath(), a);
+    ASSERT_TRUE(first->WaitForSaves(1, 10s)) << readFile(output);
+    std::filesystem::create_symlink(second->PortPath(), b);
+    ASSERT_TRUE(second->WaitForSaves(1, 10s)) << readFile(output);
+    ASSERT_TRUE(eventually([&] { return rows() == 2; })) << readFile(output);
+
+    // Unplugged and plugged in again: provisioned again.
+    std::filesystem::remove(a);
+    ASSERT_TRUE(eventually([&] {
+        return readFile(output).find(a + " unplugged") != std::string::npos;
+    })) << readFile(output);
+    std::filesystem::create_symlink(first->PortPath(), a);
+    ASSERT_TRUE(first->WaitForSaves(2, 10s)) << readFile(output);
+    ASSERT_TRUE(eventually([&] { return rows() == 3; })) << readFile(output);
+
+    program.Signal(SIGINT);
+    EXPECT_EQ(program.Wait(), exit_code::kDone) << readFile(output);
+    // The logger left in place was written once.
+    EXPECT_EQ(second->SaveCount(), 1u);
+    EXPECT_EQ(first->SaveCount(), 2u);
+    EXPECT_THAT(readFile(output), HasSubstr(": 3 found, 3 confirmed, 0 not confirmed"));
+    EXPECT_EQ(rows(), 3u);
+}
+
+// Ctrl-C once while a save is in flight: the save finishes and is confirmed.
+// Twice: the save is cut short and the report says its state is unknown.
+TEST(Watch, CtrlCOnceLetsTheSaveFinishTwiceAbortsIt) {
+    for (const int signals : {1, 2}) {
+        const TempDir dir;
+        std::atomic<sim::LoggerSimulator*> simulated = nullptr;
+        auto options = loggerOptions("WATCH0003");
+        // The acknowledgement comes late: within the program's limit, but
+        // long enough for the signals to arrive while it waits.
+        options.onSave = [&](const sim::Block&) { simulated.load()->SetReplyDelay(700ms); };
+        auto logger = Logger(std::move(options));
+        simulated = logger.get();
+        const std::string port = dir.Path("a");
+        const std::string report = dir.Path("run.jsonl");
+        const std::string output = dir.Path("output.txt");
+        std::filesystem::create_symlink(logger->PortPath(), port);
+        Program program({"provision", dir.Write("bench.json", kFile), "--watch", "--port", port,
+                         "--report", report, "--allow-unsynced-clock"},
+                        output);
+        ASSERT_TRUE(logger->WaitForSaves(1, 10s)) << readFile(output);
+        for (int i = 0; i < signals; ++i) {
+            program.Signal(i == 0 ? SIGINT : SIGTERM);
+            std::this_thread::sleep_for(100ms); // two presses, not one
+        }
+        const int code = program.Wait();
+        const std::string rows = readFile(report);
+        EXPECT_EQ(lines(rows), 1u) << signals;
+        if (signals == 1) {
+            EXPECT_EQ(code, exit_code::kDone) << readFile(output);
+            EXPECT_THAT(rows, HasSubstr("\"result\": \"confirmed\""));
+        } else {
+            EXPECT_EQ(code, exit_code::kNotConfirmed) << readFile(output);
+            EXPECT_THAT(rows, HasSubstr("\"result\": \"interrupted, state unknown\""));
+            EXPECT_THAT(readFile(output), HasSubstr("interrupted, state unknown"));
+        }
+    }
+}
+
+// In the program's own process, with a history: a logger saved less than a
+// day ago is warned of, and an aborted save is recorded as unknown.
+TEST(Watch, TheHistoryWarnsOfARecentSaveAndRecordsAnAbortedOne) {
+    const TempDir dir;
+    std::atomic<sim::LoggerSimulator*> simulated = nullptr;
+    auto options = loggerOptions("WATCH0004");
+    options.onSave = [&](const sim::Block&) { simulated.load()->SetReplyDelay(5s); };
+    auto logger = Logger(std::move(options));
+    simulated = logger.get();
+    const std::string port = dir.Path("a");
+    std::filesystem::create_symlink(logger->PortPath(), port);
+
+    Cli cli;
+    FakeHistory history;
+    history.lastConfirmed["WATCH0004"] = cli.now - std::chrono::hours(3);
+    cli.history = &history;
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", dir.Write("bench.json", kFile), "--watch", "--port", port});
+    });
+    ASSERT_TRUE(logger->WaitForSaves(1, 10s));
+    stops = 2;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    EXPECT_EQ(run.code, exit_code::kNotConfirmed) << run.out << run.err;
+    EXPECT_THAT(run.out, HasSubstr("logger WATCH0004 was provisioned 2025-06-01T09:00:00"));
+    EXPECT_THAT(run.out, HasSubstr("less than 24 hours ago"));
+    EXPECT_EQ(history.ResultOf("WATCH0004"), "interrupted, state unknown");
+}
+
+} // namespace
+} // namespace korvel::cli
