@@ -14,7 +14,7 @@ tools/deps.sh build
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target startup_korvel startup_floor startup_bench serial_bench \
-    roundtrip_bench discovery_bench >/dev/null
+    roundtrip_bench discovery_bench provision_bench >/dev/null
 
 # Without a display the windows paint on Qt's offscreen platform.
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -34,3 +34,5 @@ echo "== Read round trip against the simulated logger"
 "$bin/roundtrip/roundtrip_bench"
 echo "== korvel-cli finding the logger on the fifth of eight ports"
 "$bin/discovery/discovery_bench"
+echo "== korvel-cli provisioning 1, 8 and 32 loggers at once"
+"$bin/provision/provision_bench"
