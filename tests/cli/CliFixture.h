@@ -34,6 +34,7 @@ public:
     history::SaveHistory* history = nullptr;
     // Ctrl-C as the program counts it; null for none.
     const std::atomic<int>* stopRequests = nullptr;
+    bool requireHistory = false; // as --require-history would
 
     CliRun Run(const std::vector<std::string>& arguments) const {
         CliRun run;
@@ -65,7 +66,9 @@ public:
         env.history = history;
         env.catchStopRequests = [] {};
         env.stopRequests = [this] { return stopRequests ? stopRequests->load() : 0; };
-        run.code = cli::Run(*line.options, env);
+        cli::Options options = *line.options;
+        options.requireHistory = requireHistory;
+        run.code = cli::Run(options, env);
         run.out = out.str();
         run.err = err.str();
         return run;

@@ -18,8 +18,12 @@ public:
     };
 
     std::optional<std::int64_t> RecordAttempt(const history::SaveAttempt& attempt,
-                                              std::string&) override {
+                                              std::string& error) override {
         const std::lock_guard lock(mutex_);
+        if (locked) {
+            error = "database is locked";
+            return std::nullopt;
+        }
         entries_.push_back({attempt, std::nullopt});
         return static_cast<std::int64_t>(entries_.size() - 1);
     }
@@ -54,6 +58,8 @@ public:
         return {};
     }
 
+    // Set before the run: attempts cannot be written, as with a locked store.
+    bool locked = false;
     // Set before the run: the confirmed saves the history already holds.
     std::map<std::string, std::chrono::system_clock::time_point> lastConfirmed;
 

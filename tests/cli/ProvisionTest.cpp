@@ -303,6 +303,33 @@ TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
     EXPECT_EQ(history.Entries().front().attempt.clockSync, "unsynchronised");
 }
 
+// A store that cannot take the attempt costs a warning, unless the record is
+// required: then that logger is not saved.
+TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
+    for (const bool required : {false, true}) {
+        auto logger = Logger();
+        Cli cli;
+        cli.systemPorts = {logger->PortPath()};
+        FakeHistory history;
+        history.locked = true;
+        cli.history = &history;
+        cli.requireHistory = required;
+        const TempDir dir;
+        const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
+        EXPECT_THAT(run.out, HasSubstr("the history could not record this save (database is "
+                                       "locked)"))
+            << required;
+        if (required) {
+            EXPECT_EQ(run.code, exit_code::kNothingSaved);
+            EXPECT_EQ(logger->SaveCount(), 0u);
+            EXPECT_THAT(run.out, HasSubstr("done: not sent (the history could not record"));
+        } else {
+            EXPECT_EQ(run.code, exit_code::kDone) << run.out;
+            EXPECT_EQ(logger->SaveCount(), 1u);
+        }
+    }
+}
+
 TEST(Manifest, ReadsQuotedRowsAndNamesTheLineOfAFault) {
     const auto good = ParseManifest("\xEF\xBB\xBFserial_number,trip_information\r\n"
                                     "A1,plain\r\n"
