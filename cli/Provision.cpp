@@ -60,7 +60,8 @@ std::string newBatchId(std::chrono::system_clock::time_point now) {
 // otherwise, one JSON object per event with --json. Safe from every thread.
 class Board {
 public:
-    Board(std::ostream& out, bool live, bool json) : out_(out), live_(live && !json), json_(json) {}
+    Board(std::ostream& out, std::ostream& err, bool live, bool json, bool quiet)
+        : out_(out), err_(err), live_(live && !json), json_(json), quiet_(quiet) {}
 
     std::size_t Add(LoggerLine line) {
         const std::lock_guard lock(mutex_);
@@ -75,9 +76,20 @@ public:
         Show(index);
     }
 
-    // A message of its own (a warning), above the live lines.
+    // A message of its own, above the live lines. A warning (its text starts
+    // with "korvel-cli: ") goes to standard error unless the lines are live
+    // or JSON, where it would break them.
     void Note(const std::string& text) {
         const std::lock_guard lock(mutex_);
+        const bool warning = text.rfind("korvel-cli: ", 0) == 0;
+        if (warning && quiet_) {
+            return;
+        }
+        if (!json_ && !live_ && warning) {
+            err_ << text << '\n';
+            err_.flush();
+            return;
+        }
         if (json_) {
             out_ << settingsfile::CompactText(
                         settingsfile::Node::Object({{"message", settingsfile::Node::String(text)}}))
@@ -125,8 +137,10 @@ private:
 
     std::mutex mutex_;
     std::ostream& out_;
+    std::ostream& err_;
     bool live_;
     bool json_;
+    bool quiet_;
     std::vector<LoggerLine> lines_;
     std::size_t drawn_ = 0;
 };
@@ -498,7 +512,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
     if (!givenPorts) {
         std::string problem;
         monitor = platform::OpenTtyMonitor(problem);
-        if (!monitor && !batch.options.quiet) {
+        if (!monitor) {
             batch.board.Note("korvel-cli: " + problem + "; listing the ports once a second");
         }
     }
@@ -793,7 +807,7 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
     }
     env.catchStopRequests();
 
-    Board board(env.out, env.terminal, options.json);
+    Board board(env.out, env.err, env.terminal, options.json, options.quiet);
     Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);
@@ -802,15 +816,13 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
     if (clockSync == platform::ClockSync::Unsynchronised) {
         board.Note("korvel-cli: warning: the computer's clock is not synchronised; each logger "
                    "gets its time");
-    } else if (clockSync == platform::ClockSync::Unknown && !options.quiet) {
+    } else if (clockSync == platform::ClockSync::Unknown) {
         board.Note("korvel-cli: warning: whether the computer's clock is synchronised is not "
                    "known here; check it before trusting the loggers' clocks");
     }
     if (options.watch) {
-        if (!options.quiet) {
-            board.Note("korvel-cli: watching for loggers; Ctrl-C stops taking new ones, a second "
-                       "Ctrl-C aborts those in progress");
-        }
+        board.Note("korvel-cli: watching for loggers; Ctrl-C stops taking new ones, a second "
+                   "Ctrl-C aborts those in progress");
         return runWatch(batch, ports, !options.ports.empty() || options.demo);
     }
     const auto listed = ports();

@@ -298,7 +298,7 @@ TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
     cli.history = &history;
     const auto run = cli.Run({"provision", good, "--allow-unsynced-clock"});
     EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
-    EXPECT_THAT(run.out, HasSubstr("warning: the computer's clock is not synchronised"));
+    EXPECT_THAT(run.err, HasSubstr("warning: the computer's clock is not synchronised"));
     ASSERT_EQ(history.Entries().size(), 1u);
     EXPECT_EQ(history.Entries().front().attempt.clockSync, "unsynchronised");
 }
@@ -316,7 +316,7 @@ TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
         cli.requireHistory = required;
         const TempDir dir;
         const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
-        EXPECT_THAT(run.out, HasSubstr("the history could not record this save (database is "
+        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (database is "
                                        "locked)"))
             << required;
         if (required) {

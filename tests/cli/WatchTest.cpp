@@ -220,8 +220,8 @@ TEST(Watch, TheHistoryWarnsOfARecentSaveAndRecordsAnAbortedOne) {
     ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
     const auto run = running.get();
     EXPECT_EQ(run.code, exit_code::kNotConfirmed) << run.out << run.err;
-    EXPECT_THAT(run.out, HasSubstr("logger WATCH0004 was provisioned 2025-06-01T09:00:00"));
-    EXPECT_THAT(run.out, HasSubstr("less than 24 hours ago"));
+    EXPECT_THAT(run.err, HasSubstr("logger WATCH0004 was provisioned 2025-06-01T09:00:00"));
+    EXPECT_THAT(run.err, HasSubstr("less than 24 hours ago"));
     EXPECT_EQ(history.ResultOf("WATCH0004"), "interrupted, state unknown");
 }
 
