@@ -225,5 +225,33 @@ TEST(Watch, TheHistoryWarnsOfARecentSaveAndRecordsAnAbortedOne) {
     EXPECT_EQ(history.ResultOf("WATCH0004"), "interrupted, state unknown");
 }
 
+// A new port that another program holds for a while (ModemManager probing
+// it) is tried again until it is free, then provisioned.
+TEST(Watch, ABusyNewPortIsTriedAgain) {
+    const TempDir dir;
+    auto logger = Logger(loggerOptions("WATCH0005"));
+    const std::string port = dir.Path("a");
+    std::filesystem::create_symlink(logger->PortPath(), port);
+    Cli cli;
+    std::atomic<int> opens = 0;
+    cli.opener = [&opens](const std::string& name) {
+        if (++opens <= 3) {
+            return platform::OpenResult{nullptr, platform::SerialError::Busy, {16, "busy"}};
+        }
+        return platform::OpenSerialDevice(name);
+    };
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", dir.Write("bench.json", kFile), "--watch", "--port", port});
+    });
+    ASSERT_TRUE(logger->WaitForSaves(1, 10s));
+    stops = 1;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
+    EXPECT_GE(opens.load(), 4);
+}
+
 } // namespace
 } // namespace korvel::cli
