@@ -86,7 +86,8 @@ double median(std::vector<double> values) {
 int main() {
     char pattern[] = "/tmp/korvel-provision-bench-XXXXXX.json";
     const int fd = ::mkstemps(pattern, 5);
-    const std::string settings = R"({"korvel": 1, "time_zone": "UTC+02:00", "stop_mode": "software"})";
+    const std::string settings =
+        R"({"korvel": 1, "time_zone": "UTC+02:00", "stop_mode": "software"})";
     if (fd < 0 || ::write(fd, settings.data(), settings.size()) < 0) {
         std::perror("settings file");
         return 1;
@@ -96,7 +97,8 @@ int main() {
 
     double single = 0;
     int failures = 0;
-    std::printf("%8s %12s %14s %16s %12s\n", "loggers", "wall ms", "range", "x single", "CPU/logger");
+    std::printf("%8s %12s %14s %16s %12s\n", "loggers", "wall ms", "range", "x single",
+                "CPU/logger");
     for (const std::size_t count : {1u, 8u, 32u}) {
         std::vector<std::unique_ptr<LoggerSimulator>> loggers;
         for (std::size_t i = 0; i < count; ++i) {
@@ -128,7 +130,8 @@ int main() {
             single = wall;
         }
         char range[32];
-        std::snprintf(range, sizeof range, "%.0f-%.0f", *std::min_element(walls.begin(), walls.end()),
+        std::snprintf(range, sizeof range, "%.0f-%.0f",
+                      *std::min_element(walls.begin(), walls.end()),
                       *std::max_element(walls.begin(), walls.end()));
         std::printf("%8zu %12.1f %14s %16.2f %9.1f ms\n", count, wall, range, wall / single,
                     median(cpus));
