@@ -13,7 +13,7 @@
 namespace korvel::cli {
 
 struct ManifestEntry {
-    std::string serialNumber;    // as the logger reports it, without trailing NULs
+    std::string serialNumber;    // UTF-8, without the trailing NULs of a shorter number
     std::string tripInformation; // Latin-1 with "\n" line breaks, as a settings file gives it
     int line = 0;                // where the row starts, for messages
 };

@@ -470,7 +470,7 @@ int runOnce(Batch& batch, const std::vector<std::string>& ports) {
     for (const auto& station : stations) {
         if (station->probe.result == Probe::Result::Logger) {
             loggers.push_back(station.get());
-            serials.push_back(SerialNumberText(station->serial));
+            serials.push_back(utf8Of(SerialNumberText(station->serial)));
         }
     }
     const Selection selection = SelectLoggers(serials, batch.manifest);
@@ -492,7 +492,6 @@ int runOnce(Batch& batch, const std::vector<std::string>& ports) {
         } else if (stopping()) {
             finishStation(batch, station, End::Unsaved, "not saved", "stopped before the save");
         } else {
-            station.finished = false;
             startStation(station, [&batch, &station, trip = selection.trips[i]] {
                 saveStation(batch, station, trip);
             });
@@ -538,7 +537,8 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
         if (station.probe.result != Probe::Result::Logger) {
             return;
         }
-        const std::string serial = SerialNumberText(station.serial);
+        const std::string serial =
+            utf8Of(SerialNumberText(station.serial)); // as a manifest writes it
         std::optional<std::string> trip;
         {
             // Two loggers with one serial number on the bench at once: the
@@ -573,8 +573,8 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
         if (batch.env.history != nullptr) {
             if (const auto last = batch.env.history->LastConfirmedSave(station.serial);
                 last && batch.env.now() - *last < kRecentSave) {
-                batch.board.Note("korvel-cli: warning: logger " + utf8Of(serial) +
-                                 " was provisioned " + UtcText(*last) +
+                batch.board.Note("korvel-cli: warning: logger " + serial + " was provisioned " +
+                                 UtcText(*last) +
                                  ", less than 24 hours ago; provisioning it again");
             }
         }

@@ -21,7 +21,8 @@ namespace korvel::cli {
 // offsets from it: one message per key; empty when the file may be used.
 std::vector<std::string> ProvisionFileRefusals(const settingsfile::SettingsFile& file);
 
-// What becomes of each logger found, by its serial number as stored.
+// What becomes of each logger found, by its serial number (UTF-8, as a
+// manifest writes it).
 enum class Disposition { Write, Skipped, Duplicate };
 struct Selection {
     std::vector<Disposition> loggers;              // one per serial number given
