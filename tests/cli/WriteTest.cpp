@@ -232,6 +232,18 @@ TEST(Write, WarnsOfAnEarlyTimedStartAndAUnitChangeUnlessQuiet) {
     EXPECT_EQ(quiet.err, "");
 }
 
+TEST(Write, AnUnsynchronisedClockIsAWarningNotARefusal) {
+    const auto logger = Logger();
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.clockSync = platform::ClockSync::Unsynchronised;
+    cli.input = R"({"korvel": 1})";
+    const auto run = cli.Run({"write", "-"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("warning: the computer's clock is not synchronised"));
+    EXPECT_EQ(logger->SaveCount(), 1u);
+}
+
 // Each way a sent save stays unconfirmed: exit 3 and what to do next.
 TEST(Write, ASaveThatIsNotConfirmed) {
     const struct {
