@@ -2,6 +2,7 @@
 // and what the user can see and reach.
 #include "WindowFixture.h"
 
+#include "assets/Assets.h"
 #include "protocol/Frame.h"
 #include "translations/Language.h"
 #include "window/AboutUnt.h"
@@ -415,6 +416,22 @@ TEST_P(LanguageTest, EveryVisibleCaptionAndListItemFitsItsBox) {
             }
         }
     }
+}
+
+// Words painted into pictures follow the language, and English fills in where
+// a picture has no copy of its own.
+TEST_P(LanguageTest, ShowsThePicturesInItsLanguage) {
+    TParamter& w = showTranslated();
+    int translated = 0;
+    for (const TPicture* picture : w.findChildren<TPicture*>()) {
+        const QString path = assets::translatedPath(picture->resource(), GetParam().locale);
+        translated += path != picture->resource() ? 1 : 0;
+        EXPECT_EQ(picture->pixmap().toImage(),
+                  QImage(path).convertToFormat(picture->pixmap().toImage().format()))
+            << picture->objectName().toStdString();
+    }
+    // The background, Read, Save and Back in both looks, About and Help.
+    EXPECT_EQ(translated, GetParam().translated ? 9 : 0);
 }
 
 TEST_P(LanguageTest, TheAboutWindowsVersionFitsItsLabel) {
