@@ -4,6 +4,7 @@
 #include "window/Clock.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QThread>
@@ -13,11 +14,13 @@
 namespace korvel::app {
 namespace {
 
-const QString kCaption = QStringLiteral("Prompt");
+QString Caption() {
+    return QCoreApplication::translate("Prompt", "Prompt");
+}
 
 // Boxes belong to the active window so that they stay above the frameless main window.
 void ShowBox(QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, kCaption, text, QMessageBox::Ok, QApplication::activeWindow());
+    QMessageBox box(icon, Caption(), text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
 
@@ -48,7 +51,7 @@ void MessageBoxPrompt::plain(const QString& text) {
 }
 
 bool MessageBoxPrompt::confirm(const QString& text) {
-    QMessageBox box(QMessageBox::Question, kCaption, text, QMessageBox::Ok | QMessageBox::Cancel,
+    QMessageBox box(QMessageBox::Question, Caption(), text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
     return box.exec() == QMessageBox::Ok;
 }

@@ -5,6 +5,8 @@
 #include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
 #include "tools/sim/LoggerSimulator.h"
+#include "translations/Language.h"
+#include "window/ErrorText.h"
 #include "window/Fonts.h"
 #include "window/ParamterFrm.h"
 
@@ -38,11 +40,11 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& error) {
-            QMessageBox::warning(activeWindow(), QStringLiteral("Prompt"),
-                                 QString::fromUtf8(error.what()));
+            QMessageBox::warning(activeWindow(), QCoreApplication::translate("Prompt", "Prompt"),
+                                 korvel::window::ErrorText(error));
         } catch (...) {
-            QMessageBox::warning(activeWindow(), QStringLiteral("Prompt"),
-                                 QStringLiteral("Unknown error"));
+            QMessageBox::warning(activeWindow(), QCoreApplication::translate("Prompt", "Prompt"),
+                                 QCoreApplication::translate("Prompt", "Unknown error"));
         }
         return false;
     }
@@ -141,6 +143,8 @@ int main(int argc, char** argv) {
     }
     const korvel::app::Options& options = line.options;
 
+    // The system's language for every text the window shows; English without one.
+    const korvel::translations::Language language(QLocale::system());
     korvel::window::InstallFontSubstitutes();
     const QString icon = QStringLiteral(":/assets/korvel.png");
     if (QFile::exists(icon)) {

@@ -7,6 +7,7 @@
 // high-density screens, named by Qt's convention: img1@2x.png.
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringView>
 
@@ -18,5 +19,14 @@ QString picturePath(QStringView fileName);
 // The twice-the-pixels twin of a picture's file name or path:
 // "img1.png" -> "img1@2x.png", ":/assets/img1.png" -> ":/assets/img1@2x.png".
 QString doubledName(QStringView fileName);
+
+// A picture's copy with the words in `language` ("de", "zh_CN"):
+// "imgRead.png" -> "imgRead_de.png", "imgRead@2x.png" -> "imgRead_de@2x.png".
+QString translatedName(QStringView fileName, QStringView language);
+
+// The picture at `path` (e.g. ":/assets/imgRead.png") in the language of
+// `locale`: its copy for the language and territory ("zh_CN") or the language
+// alone ("de") where the resources hold one, the English `path` otherwise.
+QString translatedPath(const QString& path, const QLocale& locale = QLocale());
 
 } // namespace korvel::assets

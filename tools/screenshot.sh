@@ -8,6 +8,9 @@
 #   SCALE       the desktop's scaling in percent, 100 by default; 150 and 200
 #               set Xft.dpi as a desktop would, and the picture comes out at
 #               that many pixels.
+# The window speaks the language of LANG (or LC_ALL, LC_MESSAGES, LANGUAGE):
+#   LANG=de_DE.UTF-8 tools/screenshot.sh /tmp/de.png
+# Qt reads the variables itself, so the locale need not be generated.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh build screenshot

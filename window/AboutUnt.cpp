@@ -26,7 +26,8 @@ TAboutFrm::TAboutFrm() : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint) 
     // Creation order is stacking order: the pressed Back lies beneath the normal one.
     img1 = MakePicture(this, "img1", ":/assets/about_img1.png",
                        QRect(0, 0, kAboutWidth, kAboutHeight), false);
-    lblTemperatureH3 = new QLabel(QStringLiteral("Software Version: Korvel V3.0"), this);
+    lblTemperatureH3 =
+        new QLabel(tr("Software Version: %1").arg(QStringLiteral("Korvel V3.0")), this);
     lblTemperatureH3->setObjectName(QStringLiteral("lblTemperatureH3"));
     lblTemperatureH3->setGeometry(47, 81, 233, 21);
     lblTemperatureH3->setFont(MheiFont(16, true));

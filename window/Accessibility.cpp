@@ -7,6 +7,7 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHash>
 #include <QKeySequence>
@@ -117,14 +118,27 @@ struct PictureButton {
     Handler handler = nullptr;
 };
 
+// Words share the painted pictures' translations, so a name is the word seen.
 const PictureButton kPictureButtons[] = {
-    {"Read", {"imgRead", "imgRead0"}, Qt::CTRL | Qt::Key_R, &TParamter::imgReadClick},
-    {"Save", {"imgSave", "imgSave0"}, Qt::CTRL | Qt::Key_S, &TParamter::imgSaveClick},
-    {"Back", {"imgBack", "imgBack0"}},
-    {"About", {"imgAbout"}},
-    {"Help", {"imgHelp"}, QKeyCombination(Qt::Key_F1), &TParamter::imgHelpClick},
-    {"Minimise", {"imgMin"}},
-    {"Close", {"imgClose"}, Qt::CTRL | Qt::Key_Q, &TParamter::imgCloseClick},
+    {QT_TRANSLATE_NOOP("Pictures", "Read"),
+     {"imgRead", "imgRead0"},
+     Qt::CTRL | Qt::Key_R,
+     &TParamter::imgReadClick},
+    {QT_TRANSLATE_NOOP("Pictures", "Save"),
+     {"imgSave", "imgSave0"},
+     Qt::CTRL | Qt::Key_S,
+     &TParamter::imgSaveClick},
+    {QT_TRANSLATE_NOOP("Pictures", "Back"), {"imgBack", "imgBack0"}},
+    {QT_TRANSLATE_NOOP("Pictures", "About"), {"imgAbout"}},
+    {QT_TRANSLATE_NOOP("Pictures", "Help"),
+     {"imgHelp"},
+     QKeyCombination(Qt::Key_F1),
+     &TParamter::imgHelpClick},
+    {QT_TRANSLATE_NOOP("Pictures", "Minimise"), {"imgMin"}},
+    {QT_TRANSLATE_NOOP("Pictures", "Close"),
+     {"imgClose"},
+     Qt::CTRL | Qt::Key_Q,
+     &TParamter::imgCloseClick},
 };
 
 // Dynamic property of a picture button: the shortcut that runs its handler,
@@ -277,7 +291,7 @@ void NameControls(QWidget& window) {
     for (const PictureButton& button : kPictureButtons) {
         for (const char* name : button.pictures) {
             if (QWidget* picture = name != nullptr ? byName.value(QLatin1String(name)) : nullptr) {
-                picture->setAccessibleName(QString::fromLatin1(button.word));
+                picture->setAccessibleName(QCoreApplication::translate("Pictures", button.word));
             }
         }
     }

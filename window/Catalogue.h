@@ -2,9 +2,12 @@
 // What the window's lists offer and which setting each item stands for: the
 // item texts in their order, the first listed year and the number lists' steps.
 // The read and the save map between settings and list indices through these
-// tables only. No widget here, so the tables can be checked directly.
+// tables only. No widget here, so the tables can be checked directly. Item texts
+// are English; the lists show their translations (ItemTexts, FieldRules.h).
 
 #include "protocol/LoggerSettings.h"
+
+#include <QtGlobal>
 
 #include <array>
 #include <cstddef>
@@ -30,31 +33,32 @@ template <typename T> struct Item {
 };
 
 inline constexpr std::array<Item<protocol::StartMode>, 3> kStartModes = {{
-    {protocol::StartMode::RightNow, "Right Now"},
-    {protocol::StartMode::Delayed, "Delayed"},
-    {protocol::StartMode::Timing, "Timing"},
+    {protocol::StartMode::RightNow, QT_TRANSLATE_NOOP("Catalogue", "Right Now")},
+    {protocol::StartMode::Delayed, QT_TRANSLATE_NOOP("Catalogue", "Delayed")},
+    {protocol::StartMode::Timing, QT_TRANSLATE_NOOP("Catalogue", "Timing")},
 }};
 inline constexpr std::array<Item<protocol::StopMode>, 3> kStopModes = {{
-    {protocol::StopMode::Button, "Stop by Button"},
-    {protocol::StopMode::Software, "Stop by Software"},
-    {protocol::StopMode::ButtonOrSoftware, "Stop by Button or Software"},
+    {protocol::StopMode::Button, QT_TRANSLATE_NOOP("Catalogue", "Stop by Button")},
+    {protocol::StopMode::Software, QT_TRANSLATE_NOOP("Catalogue", "Stop by Software")},
+    {protocol::StopMode::ButtonOrSoftware,
+     QT_TRANSLATE_NOOP("Catalogue", "Stop by Button or Software")},
 }};
 inline constexpr std::array<Item<protocol::ProbeMode>, 2> kProbeModes = {{
-    {protocol::ProbeMode::Internal, "Internal"},
-    {protocol::ProbeMode::External, "External"},
+    {protocol::ProbeMode::Internal, QT_TRANSLATE_NOOP("Catalogue", "Internal")},
+    {protocol::ProbeMode::External, QT_TRANSLATE_NOOP("Catalogue", "External")},
 }};
 inline constexpr std::array<Item<protocol::CycleSwitch>, 2> kCycleSwitches = {{
-    {protocol::CycleSwitch::Opened, "Opened"},
-    {protocol::CycleSwitch::Closed, "Closed"},
+    {protocol::CycleSwitch::Opened, QT_TRANSLATE_NOOP("Catalogue", "Opened")},
+    {protocol::CycleSwitch::Closed, QT_TRANSLATE_NOOP("Catalogue", "Closed")},
 }};
 // Temporary PDF startup and password startup.
 inline constexpr std::array<Item<bool>, 2> kStartups = {{
-    {false, "Disable"},
-    {true, "Enable"},
+    {false, QT_TRANSLATE_NOOP("Catalogue", "Disable")},
+    {true, QT_TRANSLATE_NOOP("Catalogue", "Enable")},
 }};
 inline constexpr std::array<Item<protocol::AlarmMode>, 2> kAlarmModes = {{
-    {protocol::AlarmMode::Single, "Single"},
-    {protocol::AlarmMode::Cumulative, "Cumulative"},
+    {protocol::AlarmMode::Single, QT_TRANSLATE_NOOP("Catalogue", "Single")},
+    {protocol::AlarmMode::Cumulative, QT_TRANSLATE_NOOP("Catalogue", "Cumulative")},
 }};
 
 // The index of `value` in `items`.

@@ -6,10 +6,12 @@
 #include "window/Catalogue.h"
 
 #include <QChar>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <string>
 
 namespace korvel::window {
 
@@ -42,13 +44,12 @@ bool SerialNumberKeyAccepted(QChar key, const QString& text);
 // "first", "first+step", ... up to and including `last`, without leading zeros.
 QStringList NumberItems(int first, int last, int step = 1);
 
-// The texts of a catalogue list, in its order.
+// The texts of a catalogue list, in its order and the user's language.
 template <typename T, std::size_t N>
 QStringList ItemTexts(const std::array<catalogue::Item<T>, N>& items) {
     QStringList texts;
     for (const catalogue::Item<T>& item : items) {
-        texts.append(
-            QString::fromLatin1(item.text.data(), static_cast<qsizetype>(item.text.size())));
+        texts.append(QCoreApplication::translate("Catalogue", std::string(item.text).c_str()));
     }
     return texts;
 }

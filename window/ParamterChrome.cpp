@@ -15,7 +15,6 @@
 namespace korvel::window {
 namespace {
 
-const QString kQuitQuestion = QStringLiteral("Are you sure you want to quit the system?");
 constexpr int kQuitPauseMs = 100;
 
 void BringToFront(TPicture* pressed) {
@@ -106,7 +105,7 @@ void TParamter::imgCloseClick() {
     // about to leave; a reply that ends the scan meanwhile clears the pause.
     scanPaused_ = tmrRead->isActive();
     tmrRead->stop();
-    if (!services.prompt.confirm(kQuitQuestion)) {
+    if (!services.prompt.confirm(tr("Are you sure you want to quit the system?"))) {
         if (std::exchange(scanPaused_, false)) {
             tmrRead->start();
         }
@@ -119,7 +118,7 @@ void TParamter::imgCloseClick() {
         }
         services.sleeper.sleepMs(kQuitPauseMs);
     } catch (const std::exception& error) {
-        services.prompt.plain(QString::fromUtf8(error.what()));
+        services.prompt.plain(ErrorText(error));
     }
     close();
 }

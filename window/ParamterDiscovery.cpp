@@ -142,7 +142,7 @@ void TParamter::imgReadClick() {
     imgRead0->hide();
     EnumSerialPorts(portList);
     if (portList.empty()) {
-        services.prompt.warning(QStringLiteral("No device detected!"));
+        services.prompt.warning(tr("No device detected!"));
         return;
     }
     // The logger is known by its name: a list that moved since it was found has
@@ -174,7 +174,7 @@ void TParamter::imgBackClick() {
         }
         services.sleeper.sleepMs(kPortPauseMs);
     } catch (const std::exception& error) {
-        services.prompt.plain(QString::fromUtf8(error.what()));
+        services.prompt.plain(ErrorText(error));
     }
     close();
 }

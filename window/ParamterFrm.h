@@ -18,6 +18,7 @@
 #include "protocol/ParameterBlock.h"
 #include "serial/Comm.h"
 #include "window/ControlValues.h"
+#include "window/ErrorText.h"
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
 #include "window/SaveForm.h"
@@ -27,6 +28,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -311,9 +313,9 @@ public:
         try {
             body();
         } catch (const std::exception& error) {
-            services.prompt.warning(QString::fromUtf8(error.what()));
+            services.prompt.warning(ErrorText(error));
         } catch (...) {
-            services.prompt.warning(QStringLiteral("Unknown error"));
+            services.prompt.warning(QCoreApplication::translate("Prompt", "Unknown error"));
         }
     }
 

@@ -61,12 +61,25 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
     return label;
 }
 
+// A unit letter after a list. The same letter stands for the month and the
+// minutes in English, so each carries its meaning for the translator.
+struct Unit {
+    const char* letter;
+    const char* meaning;
+};
+constexpr Unit kYear = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "Y", "year");
+constexpr Unit kMonth = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "M", "month");
+constexpr Unit kDay = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "D", "day");
+constexpr Unit kHours = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "H", "hours");
+constexpr Unit kMinutes = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "M", "minutes");
+constexpr Unit kSeconds = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "S", "seconds");
+
 // Unit letters size themselves to their text: the stand-in font's bold "M" is
 // a pixel wider than the design's 13 px.
-QLabel* MakeUnitLabel(QWidget* parent, const char* name, const char* text, QPoint topLeft,
+QLabel* MakeUnitLabel(QWidget* parent, const char* name, Unit unit, QPoint topLeft,
                       std::optional<QFont> font = LabelFont()) {
-    return MakeLabel(parent, name, QString::fromLatin1(text), topLeft, QSize(0, kLabelHeight),
-                     font);
+    return MakeLabel(parent, name, TParamter::tr(unit.letter, unit.meaning), topLeft,
+                     QSize(0, kLabelHeight), font);
 }
 
 // The style every list of the window shares; owned by the window. Widgets hold
@@ -102,10 +115,10 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect place, int tab,
     return edit;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* caption, QRect place, int tab,
-                     const QFont& font) {
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& caption, QRect place,
+                     int tab, const QFont& font) {
     auto* group = Make<QGroupBox>(parent, name, place, tab);
-    group->setTitle(QString::fromLatin1(caption));
+    group->setTitle(caption);
     group->setFont(font);
     // Groups are filled so that the background picture never shows through them.
     group->setAutoFillBackground(true);
@@ -130,6 +143,7 @@ TPicture* MakePicture(QWidget* parent, const char* name, QRect place, bool stret
 
 constexpr std::array<int, 3> kDelayListLeft = {796, 887, 980};
 constexpr std::array<int, 3> kDelayUnitLeft = {864, 956, 1048};
+constexpr std::array<Unit, 3> kDelayUnits = {kHours, kMinutes, kSeconds};
 constexpr std::array<const char*, 3> kDelaySuffix = {"H", "M", "S"};
 
 // The six date-time lists of a row ("System Time" or "Start Time") and their unit labels.
@@ -145,7 +159,7 @@ struct DateTimeRowPlan {
     int firstTab;
 };
 
-constexpr std::array<const char*, 6> kDateTimeUnits = {"Y", "M", "D", "H", "M", "S"};
+constexpr std::array<Unit, 6> kDateTimeUnits = {kYear, kMonth, kDay, kHours, kMinutes, kSeconds};
 
 using T = TParamter;
 const DateTimeRowPlan kSystemTimeRow = {
@@ -219,7 +233,7 @@ TParamter::TParamter(Services services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services(services) {
     InstallFontSubstitutes();
     setObjectName(QStringLiteral("Paramter"));
-    setWindowTitle(QStringLiteral("Paramter"));
+    setWindowTitle(tr("Paramter"));
     setFixedSize(kClientWidth, kClientHeight);
     setFont(SansFont(16, false));
     QPalette background = palette();
@@ -265,15 +279,16 @@ void TParamter::createPictures() {
 }
 
 void TParamter::createDeviceInfo() {
-    grb1 = MakeGroup(this, "grb1", "Device Info", QRect(160, 104, 785, 159), 0, DeviceInfoFont());
+    grb1 =
+        MakeGroup(this, "grb1", tr("Device Info"), QRect(160, 104, 785, 159), 0, DeviceInfoFont());
 
-    lblSerialNumber = MakeLabel(grb1, "lblSerialNumber", QStringLiteral("Serial Number"),
-                                QPoint(46, 32), QSize(108, 19), LabelFont());
+    lblSerialNumber = MakeLabel(grb1, "lblSerialNumber", tr("Serial Number"), QPoint(46, 32),
+                                QSize(108, 19), LabelFont());
     edtSerialNumber = MakeEdit(grb1, "edtSerialNumber", QRect(160, 28, 121, 26), 0, EditFont(),
                                kSerialNumberMaxLength);
 
-    lblHumidityAlarmTime = MakeLabel(grb1, "lblHumidityAlarmTime", QStringLiteral("Temp. Unit"),
-                                     QPoint(69, 72), QSize(82, 19), LabelFont());
+    lblHumidityAlarmTime = MakeLabel(grb1, "lblHumidityAlarmTime", tr("Temp. Unit"), QPoint(69, 72),
+                                     QSize(82, 19), LabelFont());
     rbC = Make<QRadioButton>(grb1, "rbC", QRect(161, 72, 48, 23), 6);
     rbC->setText(QStringLiteral("°C"));
     rbC->setFont(LabelFont());
@@ -282,21 +297,20 @@ void TParamter::createDeviceInfo() {
     rbF->setText(QStringLiteral("°F"));
     rbF->setFont(LabelFont());
 
-    lblTimeZone = MakeLabel(grb1, "lblTimeZone", QStringLiteral("Time Zone"), QPoint(410, 72),
-                            QSize(79, 19), LabelFont());
+    lblTimeZone = MakeLabel(grb1, "lblTimeZone", tr("Time Zone"), QPoint(410, 72), QSize(79, 19),
+                            LabelFont());
     cbbTimeZone = MakeList(grb1, "cbbTimeZone", QRect(497, 68, 120, 27), 5);
     for (int i = 0; i < protocol::kTimeZoneCount; ++i) {
         cbbTimeZone->addItem(QString::fromStdString(protocol::TimeZoneItemText(i)));
     }
     cbbTimeZone->setCurrentIndex(protocol::kUtcIndex);
 
-    lbl57 = MakeLabel(grb1, "lbl57", QStringLiteral("System Time"), QPoint(51, 115), QSize(98, 19),
-                      LabelFont());
+    lbl57 =
+        MakeLabel(grb1, "lbl57", tr("System Time"), QPoint(51, 115), QSize(98, 19), LabelFont());
     MakeDateTimeRow(*this, grb1, kSystemTimeRow);
 
     // The start-time row shares the system-time area and is never shown.
-    lbl37 = MakeLabel(grb1, "lbl37", QStringLiteral("Start Time"), QPoint(74, 120), QSize(77, 19),
-                      LabelFont());
+    lbl37 = MakeLabel(grb1, "lbl37", tr("Start Time"), QPoint(74, 120), QSize(77, 19), LabelFont());
     lbl37->hide();
     MakeDateTimeRow(*this, grb1, kStartTimeRow);
     for (const auto list : kStartTimeRow.lists) {
@@ -310,9 +324,8 @@ void TParamter::createDeviceInfo() {
 void TParamter::createOutOfView() {
     // These lie right of the group's 785 px width: the group clips them, yet they
     // hold values that travel from a read to the next save. They take the group's font.
-    const auto label = [this](const char* name, const char* text, QRect place) {
-        return MakeLabel(grb1, name, QString::fromLatin1(text), place.topLeft(), place.size(),
-                         std::nullopt);
+    const auto label = [this](const char* name, const QString& text, QRect place) {
+        return MakeLabel(grb1, name, text, place.topLeft(), place.size(), std::nullopt);
     };
     const auto list = [this](const char* name, QRect place, int tab) {
         QComboBox* made = MakeList(grb1, name, place, tab, std::nullopt);
@@ -324,26 +337,26 @@ void TParamter::createOutOfView() {
         made->setEnabled(false);
         return made;
     };
-    lblProbeMode = label("lblProbeMode", "Probe Mode", QRect(915, 32, 92, 19));
+    lblProbeMode = label("lblProbeMode", tr("Probe Mode"), QRect(915, 32, 92, 19));
     cbbProbeMode = list("cbbProbeMode", QRect(1049, 28, 120, kOutOfViewListHeight), 1);
-    lblCycleSwitch = label("lblCycleSwitch", "Cycle Switch", QRect(917, 72, 99, 19));
+    lblCycleSwitch = label("lblCycleSwitch", tr("Cycle Switch"), QRect(917, 72, 99, 19));
     cbbCycleSwitch = list("cbbCycleSwitch", QRect(1049, 68, 120, kOutOfViewListHeight), 2);
-    lblStopMode = label("lblStopMode", "Stop Mode", QRect(840, 104, 82, 19));
+    lblStopMode = label("lblStopMode", tr("Stop Mode"), QRect(840, 104, 82, 19));
     cbbStopMode = list("cbbStopMode", QRect(932, 100, 245, kOutOfViewListHeight), 3);
     lblActualStopMode =
-        label("lblActualStopMode", "Calibration Temperature", QRect(866, 136, 184, 19));
+        label("lblActualStopMode", tr("Calibration Temperature"), QRect(866, 136, 184, 19));
     edtCalibrationTemp = edit("edtCalibrationTemp", QRect(1056, 132, 121, 32), 4);
     lblHighestTemperature =
-        label("lblHighestTemperature", "Calibration Humidity", QRect(866, 168, 155, 19));
+        label("lblHighestTemperature", tr("Calibration Humidity"), QRect(866, 168, 155, 19));
     edtCalibrationHumidity = edit("edtCalibrationHumidity", QRect(1029, 164, 153, 32), 8);
     lblHighestHumidity =
-        label("lblHighestHumidity", "Temporary PDF Startup", QRect(836, 200, 180, 19));
+        label("lblHighestHumidity", tr("Temporary PDF Startup"), QRect(836, 200, 180, 19));
     cbbTemporaryPDFStartup =
         list("cbbTemporaryPDFStartup", QRect(1023, 196, 153, kOutOfViewListHeight), 15);
-    lblMKT = label("lblMKT", "Password Startup", QRect(906, 240, 137, 19));
+    lblMKT = label("lblMKT", tr("Password Startup"), QRect(906, 240, 137, 19));
     cbbPasswordStartup =
         list("cbbPasswordStartup", QRect(1057, 236, 120, kOutOfViewListHeight), 22);
-    lblDataPoint = label("lblDataPoint", "Password", QRect(972, 272, 77, 19));
+    lblDataPoint = label("lblDataPoint", tr("Password"), QRect(972, 272, 77, 19));
     edtPassword = edit("edtPassword", QRect(1056, 268, 121, 32), 23, kPasswordMaxLength);
 }
 
@@ -354,10 +367,10 @@ void TParamter::createMultipleAlarmPanel() {
     pnlMultipleAlarm->hide();
     QWidget* panel = pnlMultipleAlarm;
 
-    lblAlarmZone = MakeLabel(panel, "lblAlarmZone", QStringLiteral("Alarm Zone"), QPoint(16, 13));
-    lbl36 = MakeLabel(panel, "lbl36", QStringLiteral("Temperature/Humidity"), QPoint(280, 13));
-    lbl2 = MakeLabel(panel, "lbl2", QStringLiteral("Alarm Mode"), QPoint(528, 13));
-    lbl12 = MakeLabel(panel, "lbl12", QStringLiteral("Alarm Delay"), QPoint(795, 13));
+    lblAlarmZone = MakeLabel(panel, "lblAlarmZone", tr("Alarm Zone"), QPoint(16, 13));
+    lbl36 = MakeLabel(panel, "lbl36", tr("Temperature/Humidity"), QPoint(280, 13));
+    lbl2 = MakeLabel(panel, "lbl2", tr("Alarm Mode"), QPoint(528, 13));
+    lbl12 = MakeLabel(panel, "lbl12", tr("Alarm Delay"), QPoint(795, 13));
 
     for (const ThresholdRowPlan& row : kThresholdRows) {
         const QString key = QString::fromLatin1(row.key);
@@ -368,8 +381,8 @@ void TParamter::createMultipleAlarmPanel() {
             this->*row.check = Make<QCheckBox>(panel, name("chk").constData(),
                                                QRect(18, row.checkTop, 19, 17), row.firstTab + 5);
         }
-        this->*row.label = MakeLabel(panel, row.labelName, QString::fromLatin1(row.caption),
-                                     QPoint(43, row.labelTop));
+        this->*row.label =
+            MakeLabel(panel, row.labelName, tr(row.caption), QPoint(43, row.labelTop));
         this->*row.edit = MakeEdit(panel, name("edt").constData(), QRect(280, row.top, 121, 30),
                                    row.firstTab, std::nullopt);
         QComboBox* mode = MakeList(panel, name("cbb").constData(), QRect(529, row.top, 120, 32),
@@ -382,73 +395,74 @@ void TParamter::createMultipleAlarmPanel() {
                                             QRect(kDelayListLeft[i], row.top, 61, 32),
                                             row.firstTab + 2 + int(i), std::nullopt);
             this->*row.units[i] =
-                MakeUnitLabel(panel, row.unitNames[i], kDelaySuffix[i],
+                MakeUnitLabel(panel, row.unitNames[i], kDelayUnits[i],
                               QPoint(kDelayUnitLeft[i], row.top + 4), std::nullopt);
         }
     }
 }
 
 void TParamter::createLogSetting() {
-    grp3 = MakeGroup(this, "grp3", "Log Setting", QRect(160, 263, 785, 135), 1, SansFont(21, true));
+    grp3 = MakeGroup(this, "grp3", tr("Log Setting"), QRect(160, 263, 785, 135), 1,
+                     SansFont(21, true));
 
-    lblStartMode = MakeLabel(grp3, "lblStartMode", QStringLiteral("Start Mode"), QPoint(67, 40),
-                             QSize(82, 19), LabelFont());
+    lblStartMode = MakeLabel(grp3, "lblStartMode", tr("Start Mode"), QPoint(67, 40), QSize(82, 19),
+                             LabelFont());
     cbbStartMode = MakeList(grp3, "cbbStartMode", QRect(160, 36, 120, kVisibleListHeight), 5);
 
-    lblStartupParameter = MakeLabel(grp3, "lblStartupParameter", QStringLiteral("Start Delay"),
-                                    QPoint(70, 80), QSize(83, 19), LabelFont());
+    lblStartupParameter = MakeLabel(grp3, "lblStartupParameter", tr("Start Delay"), QPoint(70, 80),
+                                    QSize(83, 19), LabelFont());
     cbbStartDelayH = MakeList(grp3, "cbbStartDelayH", QRect(160, 76, 61, kVisibleListHeight), 3);
-    lbl8 = MakeUnitLabel(grp3, "lbl8", "H", QPoint(228, 80));
+    lbl8 = MakeUnitLabel(grp3, "lbl8", kHours, QPoint(228, 80));
     cbbStartDelayM = MakeList(grp3, "cbbStartDelayM", QRect(251, 76, 61, kVisibleListHeight), 4);
-    lbl10 = MakeUnitLabel(grp3, "lbl10", "M", QPoint(320, 80));
+    lbl10 = MakeUnitLabel(grp3, "lbl10", kMinutes, QPoint(320, 80));
 
-    lblLogInterval = MakeLabel(grp3, "lblLogInterval", QStringLiteral("Log Interval"),
-                               QPoint(399, 80), QSize(90, 19), LabelFont());
+    lblLogInterval = MakeLabel(grp3, "lblLogInterval", tr("Log Interval"), QPoint(399, 80),
+                               QSize(90, 19), LabelFont());
     cbbLogIntervalH = MakeList(grp3, "cbbLogIntervalH", QRect(497, 76, 61, kVisibleListHeight), 0);
-    lbl3 = MakeUnitLabel(grp3, "lbl3", "H", QPoint(565, 80));
+    lbl3 = MakeUnitLabel(grp3, "lbl3", kHours, QPoint(565, 80));
     cbbLogIntervalM = MakeList(grp3, "cbbLogIntervalM", QRect(588, 76, 61, kVisibleListHeight), 1);
-    lbl4 = MakeUnitLabel(grp3, "lbl4", "M", QPoint(657, 80));
+    lbl4 = MakeUnitLabel(grp3, "lbl4", kMinutes, QPoint(657, 80));
     cbbLogIntervalS = MakeList(grp3, "cbbLogIntervalS", QRect(681, 76, 61, kOutOfViewListHeight), 2,
                                DeviceInfoFont());
-    lbl6 = MakeUnitLabel(grp3, "lbl6", "S", QPoint(747, 80));
+    lbl6 = MakeUnitLabel(grp3, "lbl6", kSeconds, QPoint(747, 80));
     cbbLogIntervalS->hide();
     lbl6->hide();
 }
 
 void TParamter::createAlarmSetting() {
-    grp2 =
-        MakeGroup(this, "grp2", "Alarm Setting", QRect(160, 398, 785, 179), 2, SansFont(21, true));
+    grp2 = MakeGroup(this, "grp2", tr("Alarm Setting"), QRect(160, 398, 785, 179), 2,
+                     SansFont(21, true));
 
-    const auto radio = [this](const char* name, const char* text, QRect place, int tab) {
+    const auto radio = [this](const char* name, const QString& text, QRect place, int tab) {
         auto* made = Make<QRadioButton>(grp2, name, place, tab);
-        made->setText(QString::fromLatin1(text));
+        made->setText(text);
         made->setFont(LabelFont());
         return made;
     };
-    rbNoAlarm = radio("rbNoAlarm", "No Alarm", QRect(38, 26, 113, 23), 0);
+    rbNoAlarm = radio("rbNoAlarm", tr("No Alarm"), QRect(38, 26, 113, 23), 0);
     rbNoAlarm->setChecked(true);
-    rbSingleAlarm = radio("rbSingleAlarm", "Single Alarm", QRect(184, 26, 129, 23), 1);
-    rbMultipleAlarm = radio("rbMultipleAlarm", "Multiple Alarm", QRect(368, 26, 155, 23), 2);
+    rbSingleAlarm = radio("rbSingleAlarm", tr("Single Alarm"), QRect(184, 26, 129, 23), 1);
+    rbMultipleAlarm = radio("rbMultipleAlarm", tr("Multiple Alarm"), QRect(368, 26, 155, 23), 2);
     rbMultipleAlarm->hide();
 
     pnlSingleAlarm = MakePanel(grp2, "pnlSingleAlarm", QRect(20, 54, 765, 123), 3);
     QWidget* panel = pnlSingleAlarm;
     bvl1 = Make<QFrame>(panel, "bvl1", QRect(-48, 5, 1129, 3));
     bvl1->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    lbl47 = MakeLabel(panel, "lbl47", QStringLiteral("Temperature H1:Over"), QPoint(19, 38),
-                      QSize(164, 19), LabelFont());
+    lbl47 = MakeLabel(panel, "lbl47", tr("Temperature H1:Over"), QPoint(19, 38), QSize(164, 19),
+                      LabelFont());
     edtSingleH1 = MakeEdit(panel, "edtSingleH1", QRect(280, 36, 121, 24), 0);
     lblH1 = MakeLabel(panel, "lblH1", QStringLiteral("°C"), QPoint(408, 39), QSize(18, 19),
                       LabelFont());
-    lbl48 = MakeLabel(panel, "lbl48", QStringLiteral("Temperature L1:Below"), QPoint(19, 71),
-                      QSize(174, 19), LabelFont());
+    lbl48 = MakeLabel(panel, "lbl48", tr("Temperature L1:Below"), QPoint(19, 71), QSize(174, 19),
+                      LabelFont());
     edtSingleL1 = MakeEdit(panel, "edtSingleL1", QRect(280, 68, 121, 24), 1);
     lbl7 =
         MakeLabel(panel, "lbl7", QStringLiteral("°C"), QPoint(408, 71), QSize(18, 19), LabelFont());
 }
 
 void TParamter::createTripInformation() {
-    grp1 = MakeGroup(this, "grp1", "Trip Information", QRect(160, 575, 785, 181), 3,
+    grp1 = MakeGroup(this, "grp1", tr("Trip Information"), QRect(160, 575, 785, 181), 3,
                      SansFont(21, true));
     mmoTripInfo = new TripMemo(grp1);
     mmoTripInfo->setObjectName(QStringLiteral("mmoTripInfo"));

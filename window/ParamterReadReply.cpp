@@ -64,7 +64,7 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     // A chunk longer than the buffer is no frame of this protocol; it is refused
     // whole rather than cut, and leaves the buffer as the last chunk left it.
     if (length > receiveBuffer.size()) {
-        services.prompt.warning(QStringLiteral("Data Check Error"));
+        services.prompt.warning(tr("Data Check Error"));
         return;
     }
     std::copy_n(buffer, length, receiveBuffer.begin());
@@ -72,10 +72,10 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     // here is taken from this chunk's bytes, before any prompt opens.
     switch (KindOf(receiveBuffer.data(), length)) {
     case ChunkKind::Malformed:
-        services.prompt.warning(QStringLiteral("Data Check Error"));
+        services.prompt.warning(tr("Data Check Error"));
         return;
     case ChunkKind::SaveAcknowledgement:
-        services.prompt.information(QStringLiteral("Save Success"));
+        services.prompt.information(tr("Save Success"));
         return;
     case ChunkKind::Other:
         return;
@@ -89,7 +89,7 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     setScanStatus({}); // the logger answered: nothing left to explain
     rememberAnsweringPort();
     showControlValues(values);
-    services.prompt.information(QStringLiteral("Read Success"));
+    services.prompt.information(tr("Read Success"));
 }
 
 void TParamter::rememberAnsweringPort() {

@@ -116,11 +116,13 @@ void TParamter::imgSaveClick() {
     }
 
     if (const std::optional<SaveProblem> problem = ValidateSave(form, separator)) {
+        // A text that is no number ends the save as any conversion error does.
         if (problem->kind == SaveProblem::Kind::NotANumber) {
-            throw std::runtime_error(problem->message);
+            services.prompt.warning(ProblemText(*problem));
+            return;
         }
         fieldEdit(problem->field)->setFocus();
-        services.prompt.information(QString::fromStdString(problem->message));
+        services.prompt.information(ProblemText(*problem));
         return;
     }
     if (const std::optional<protocol::Failure> failure =

@@ -27,8 +27,9 @@ TPicture::TPicture(QWidget* parent, const QString& resource, bool stretched)
 
 void TPicture::load(int scale) {
     loadedScale_ = scale;
+    const QString resource = korvel::assets::translatedPath(resource_);
     if (scale > 1) {
-        pixmap_ = QPixmap(korvel::assets::doubledName(resource_));
+        pixmap_ = QPixmap(korvel::assets::doubledName(resource));
         if (!pixmap_.isNull()) {
             // Qt's reader takes the ratio from the "@2x" name already, unless
             // QT_HIGHDPI_DISABLE_2X_IMAGE_LOADING is set; then this copies.
@@ -36,7 +37,7 @@ void TPicture::load(int scale) {
             return;
         }
     }
-    pixmap_ = QPixmap(resource_);
+    pixmap_ = QPixmap(resource);
 }
 
 void TPicture::paintEvent(QPaintEvent*) {

@@ -2,7 +2,8 @@
 // A picture control: shows a PNG (with its alpha) either at natural size from
 // the top-left corner or stretched over the control, and reports the mouse.
 // On a screen with more than one pixel to the unit it shows the picture's
-// "@2x" twin instead, at the same size, so that it stays sharp.
+// "@2x" twin instead, at the same size, so that it stays sharp. A picture
+// with words shows its copy in the default locale's language where there is one.
 
 #include <QPixmap>
 #include <QWidget>

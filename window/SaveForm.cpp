@@ -6,6 +6,8 @@
 #include "protocol/SettingsCodec.h"
 #include "protocol/TimeZone.h"
 
+#include <QCoreApplication>
+
 #include <string>
 #include <string_view>
 #include <utility>
@@ -22,7 +24,6 @@ using protocol::kPackedBcdMax;
 using protocol::kPlainByteMax;
 using protocol::Result;
 using protocol::Threshold;
-using protocol::ThresholdName;
 namespace width = protocol::width;
 
 namespace {
@@ -30,6 +31,56 @@ namespace {
 constexpr std::size_t kSerialNumberLength = width::kSerialNumber;
 constexpr std::size_t kPasswordLength = width::kPassword;
 constexpr int kPasswordEnabledIndex = catalogue::IndexOf(catalogue::kStartups, true);
+
+// The messages of a refused save; %1 is the field's name or the offending text.
+constexpr const char* kCannotBeEmpty = QT_TRANSLATE_NOOP("SaveForm", "The %1 can not be empty");
+constexpr const char* kOutOfRange = QT_TRANSLATE_NOOP("SaveForm", "The %1 is out of range");
+constexpr const char* kNotANumber = QT_TRANSLATE_NOOP("SaveForm", "'%1' is not a valid number");
+constexpr const char* kSerialNumberWrong = QT_TRANSLATE_NOOP(
+    "SaveForm", "The Serial Number can not be empty and the Serial Number length is 9");
+constexpr const char* kPasswordWrong =
+    QT_TRANSLATE_NOOP("SaveForm", "The Password can not be empty and the Password length is 6");
+
+// The name a message gives a value field.
+const char* fieldName(Field field) {
+    switch (field) {
+    case Field::SerialNumber:
+        return QT_TRANSLATE_NOOP("SaveForm", "Serial Number");
+    case Field::CalibrationTemperature:
+        return QT_TRANSLATE_NOOP("SaveForm", "Calibration Temperature");
+    case Field::CalibrationHumidity:
+        return QT_TRANSLATE_NOOP("SaveForm", "Calibration Humidity");
+    case Field::Password:
+        return QT_TRANSLATE_NOOP("SaveForm", "Password");
+    case Field::TemperatureH3:
+        return QT_TRANSLATE_NOOP("SaveForm", "Temperature H3");
+    case Field::TemperatureH2:
+        return QT_TRANSLATE_NOOP("SaveForm", "Temperature H2");
+    case Field::TemperatureH1:
+    case Field::SingleH1:
+        return QT_TRANSLATE_NOOP("SaveForm", "Temperature H1");
+    case Field::TemperatureL1:
+    case Field::SingleL1:
+        return QT_TRANSLATE_NOOP("SaveForm", "Temperature L1");
+    case Field::TemperatureL2:
+        return QT_TRANSLATE_NOOP("SaveForm", "Temperature L2");
+    case Field::HumidityH1:
+        return QT_TRANSLATE_NOOP("SaveForm", "Humidity H1");
+    case Field::HumidityL1:
+        break;
+    }
+    return QT_TRANSLATE_NOOP("SaveForm", "Humidity L1");
+}
+
+// The English message is the pattern with its %1 filled.
+SaveProblem problemOf(Field field, const char* pattern, std::string subject = {},
+                      SaveProblem::Kind kind = SaveProblem::Kind::Refused) {
+    std::string message = pattern;
+    if (const std::size_t at = message.find("%1"); at != std::string::npos) {
+        message.replace(at, 2, subject);
+    }
+    return {field, std::move(message), kind, pattern, std::move(subject)};
+}
 
 Field fieldOf(Threshold threshold) {
     switch (threshold) {
@@ -74,16 +125,8 @@ bool isEmptyOrLoneMinus(std::string_view text) {
     return trimmed(text).empty() || isLoneMinus(text);
 }
 
-// Built by appending: GCC 12 warns falsely (-Wrestrict) about "The " + std::string.
-SaveProblem fieldProblem(Field field, std::string_view name, std::string_view rest) {
-    std::string message = "The ";
-    message.append(name);
-    message.append(rest);
-    return {field, std::move(message)};
-}
-
-SaveProblem cannotBeEmpty(Field field, std::string_view name) {
-    return fieldProblem(field, name, " can not be empty");
+SaveProblem cannotBeEmpty(Field field) {
+    return problemOf(field, kCannotBeEmpty, fieldName(field));
 }
 
 // A value the user must give: a ticked row, or a row without a check box.
@@ -92,65 +135,73 @@ bool rowIsMissing(const ThresholdEntry& row) {
     return (row.ticked && trimmed(row.value).empty()) || isLoneMinus(row.value);
 }
 
-SaveProblem outOfRange(Field field, std::string_view name) {
-    return fieldProblem(field, name, " is out of range");
+SaveProblem outOfRange(Field field) {
+    return problemOf(field, kOutOfRange, fieldName(field));
 }
 
 // A value the save writes, after its emptiness rule: no number at all ends the
 // save as a conversion error; a number its bytes cannot carry is refused.
-std::optional<SaveProblem> checkNumber(Field field, std::string_view name, std::string_view text,
-                                       char separator, unsigned integerMax) {
+std::optional<SaveProblem> checkNumber(Field field, std::string_view text, char separator,
+                                       unsigned integerMax) {
     const Result<DecimalTriple> triple = DecimalTripleFromText(text, separator, integerMax);
     if (triple) {
         return std::nullopt;
     }
     if (triple.failure().kind == Failure::Kind::OutOfRange) {
-        return outOfRange(field, name);
+        return outOfRange(field);
     }
-    return SaveProblem{field, triple.failure().message, SaveProblem::Kind::NotANumber};
+    return problemOf(field, kNotANumber, std::string(text), SaveProblem::Kind::NotANumber);
 }
 
 // A calibration or a single-alarm limit, every check at its turn.
-std::optional<SaveProblem> checkValue(Field field, std::string_view name, std::string_view text,
-                                      char separator) {
+std::optional<SaveProblem> checkValue(Field field, std::string_view text, char separator) {
     if (isEmptyOrLoneMinus(text)) {
-        return cannotBeEmpty(field, name);
+        return cannotBeEmpty(field);
     }
-    return checkNumber(field, name, text, separator, kPlainByteMax);
+    return checkNumber(field, text, separator, kPlainByteMax);
 }
 
 std::optional<SaveProblem> checkRow(Threshold threshold, ThresholdEntry row, char separator) {
     row.ticked = row.ticked || !IsOptional(threshold);
     const Field field = fieldOf(threshold);
-    const std::string_view name = ThresholdName(threshold);
     if (rowIsMissing(row)) {
-        return cannotBeEmpty(field, name);
+        return cannotBeEmpty(field);
     }
     // An unticked row is sent as disabled, so its text is never read as a number.
     if (!row.ticked) {
         return std::nullopt;
     }
-    return checkNumber(field, name, row.value, separator, kPackedBcdMax);
+    return checkNumber(field, row.value, separator, kPackedBcdMax);
 }
 
 } // namespace
 
+QString ProblemText(const SaveProblem& problem) {
+    const QString text = QCoreApplication::translate("SaveForm", problem.pattern);
+    if (problem.subject.empty()) {
+        return text;
+    }
+    // A field's name is translated; a text the user typed is shown as typed.
+    const QString subject = problem.kind == SaveProblem::Kind::Refused
+                                ? QCoreApplication::translate("SaveForm", problem.subject.c_str())
+                                : QString::fromLatin1(problem.subject);
+    return text.arg(subject);
+}
+
 std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
     if (form.serialNumber.size() != kSerialNumberLength) {
-        return SaveProblem{Field::SerialNumber,
-                           "The Serial Number can not be empty and the Serial Number length is 9"};
+        return problemOf(Field::SerialNumber, kSerialNumberWrong);
     }
-    if (auto problem = checkValue(Field::CalibrationTemperature, "Calibration Temperature",
-                                  form.calibrationTemperature, separator)) {
+    if (auto problem =
+            checkValue(Field::CalibrationTemperature, form.calibrationTemperature, separator)) {
         return problem;
     }
-    if (auto problem = checkValue(Field::CalibrationHumidity, "Calibration Humidity",
-                                  form.calibrationHumidity, separator)) {
+    if (auto problem =
+            checkValue(Field::CalibrationHumidity, form.calibrationHumidity, separator)) {
         return problem;
     }
     if (form.passwordStartup == kPasswordEnabledIndex && form.password.size() != kPasswordLength) {
-        return SaveProblem{Field::Password,
-                           "The Password can not be empty and the Password length is 6"};
+        return problemOf(Field::Password, kPasswordWrong);
     }
     if (form.alarm == AlarmChoice::Multiple) {
         for (Threshold threshold : kPanelRowOrder) {
@@ -160,12 +211,10 @@ std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
         }
     }
     if (form.alarm == AlarmChoice::Single) {
-        if (auto problem = checkValue(Field::SingleH1, ThresholdName(Threshold::H1), form.singleH1,
-                                      separator)) {
+        if (auto problem = checkValue(Field::SingleH1, form.singleH1, separator)) {
             return problem;
         }
-        if (auto problem = checkValue(Field::SingleL1, ThresholdName(Threshold::L1), form.singleL1,
-                                      separator)) {
+        if (auto problem = checkValue(Field::SingleL1, form.singleL1, separator)) {
             return problem;
         }
     }

@@ -10,6 +10,8 @@
 #include "protocol/ParameterBlock.h"
 #include "protocol/Result.h"
 
+#include <QString>
+
 #include <array>
 #include <optional>
 #include <string>
@@ -88,7 +90,15 @@ struct SaveProblem {
     // e.g. "The Temperature H3 can not be empty", "'1-2' is not a valid number"
     std::string message;
     Kind kind = Kind::Refused;
+    // The message as its English pattern and what fills the pattern's %1: the
+    // field's English name when refused, the text itself when it is no number;
+    // empty for a pattern without %1.
+    const char* pattern = "";
+    std::string subject;
 };
+
+// The problem's message in the user's language; `message` where it is English.
+QString ProblemText(const SaveProblem& problem);
 
 // The first reason to refuse the save, or nothing. The fields are checked in the
 // window's order: serial number, calibrations, password, the multiple-alarm rows

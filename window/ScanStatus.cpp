@@ -1,12 +1,18 @@
 #include "window/ScanStatus.h"
 
+#include <QCoreApplication>
+#include <QStringList>
+
 #include <algorithm>
 
 namespace korvel::window {
 namespace {
 
-std::string Ports(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " port" : " ports");
+// German and Chinese split one port from many as English does.
+QString Ports(std::size_t count) {
+    return (count == 1 ? QCoreApplication::translate("ScanStatus", "%1 port")
+                       : QCoreApplication::translate("ScanStatus", "%1 ports"))
+        .arg(count);
 }
 
 std::size_t CountOf(const std::vector<PollOutcome>& polls, PollOutcome outcome) {
@@ -14,21 +20,25 @@ std::size_t CountOf(const std::vector<PollOutcome>& polls, PollOutcome outcome) 
 }
 
 // Why ports were passed over, the one the user can mend first.
-std::string Reasons(const std::vector<PollOutcome>& polls) {
-    std::string text;
-    const auto add = [&text](std::size_t count, const std::string& prefix,
-                             const std::string& suffix) {
-        if (count == 0) {
-            return;
-        }
-        text += (text.empty() ? "" : ", ") + prefix + std::to_string(count) + suffix;
+QString Reasons(const std::vector<PollOutcome>& polls) {
+    const struct {
+        PollOutcome outcome;
+        const char* text;
+    } reasons[] = {
+        {PollOutcome::AccessDenied,
+         QT_TRANSLATE_NOOP("ScanStatus",
+                           "no permission for %1 (join the dialout group, see Help)")},
+        {PollOutcome::Busy, QT_TRANSLATE_NOOP("ScanStatus", "%1 in use by another program")},
+        {PollOutcome::Gone, QT_TRANSLATE_NOOP("ScanStatus", "%1 gone")},
+        {PollOutcome::Failed, QT_TRANSLATE_NOOP("ScanStatus", "%1 would not open")},
     };
-    add(CountOf(polls, PollOutcome::AccessDenied), "no permission for ",
-        " (join the dialout group, see Help)");
-    add(CountOf(polls, PollOutcome::Busy), "", " in use by another program");
-    add(CountOf(polls, PollOutcome::Gone), "", " gone");
-    add(CountOf(polls, PollOutcome::Failed), "", " would not open");
-    return text;
+    QStringList parts;
+    for (const auto& reason : reasons) {
+        if (const std::size_t count = CountOf(polls, reason.outcome); count != 0) {
+            parts.append(QCoreApplication::translate("ScanStatus", reason.text).arg(count));
+        }
+    }
+    return parts.join(QCoreApplication::translate("ScanStatus", ", ", "between the reasons"));
 }
 
 } // namespace
@@ -51,18 +61,24 @@ std::string ScanStatusText(const ScanProgress& scan) {
     if (scan.portCount == 0) {
         return {};
     }
+    QString text;
     if (!scan.ended) {
         if (scan.polls.empty()) {
-            return "Looking for the logger on " + Ports(scan.portCount);
+            text = QCoreApplication::translate("ScanStatus", "Looking for the logger on %1")
+                       .arg(Ports(scan.portCount));
+        } else {
+            text = QCoreApplication::translate("ScanStatus", "Polling port %1 of %2: %3")
+                       .arg(QString::number(scan.polls.size()), QString::number(scan.portCount),
+                            QString::fromStdString(scan.lastPolled));
         }
-        return "Polling port " + std::to_string(scan.polls.size()) + " of " +
-               std::to_string(scan.portCount) + ": " + scan.lastPolled;
+    } else if (const QString reasons = Reasons(scan.polls); reasons.isEmpty()) {
+        text = QCoreApplication::translate("ScanStatus", "Polled %1; no logger answered.")
+                   .arg(Ports(scan.polls.size()));
+    } else {
+        text = QCoreApplication::translate("ScanStatus", "Polled %1, no logger: %2.")
+                   .arg(Ports(scan.polls.size()), reasons);
     }
-    const std::string reasons = Reasons(scan.polls);
-    if (reasons.empty()) {
-        return "Polled " + Ports(scan.polls.size()) + "; no logger answered.";
-    }
-    return "Polled " + Ports(scan.polls.size()) + ", no logger: " + reasons + ".";
+    return text.toStdString();
 }
 
 } // namespace korvel::window

@@ -31,9 +31,9 @@ struct ScanProgress {
     bool ended = false;             // the last port's poll got no valid reply within one interval
 };
 
-// UTF-8: before the first poll, the ports to come; while polling, which port of
-// how many; once ended, how many were polled and why those that could not be
-// opened were passed over. Empty for a scan over no ports.
+// UTF-8, in the user's language: before the first poll, the ports to come; while polling, which
+// port of how many; once ended, how many were polled and why those that could not be opened were
+// passed over. Empty for a scan over no ports.
 std::string ScanStatusText(const ScanProgress& scan);
 
 } // namespace korvel::window

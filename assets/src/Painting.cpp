@@ -1,5 +1,6 @@
 #include "Painting.h"
 
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPaintDevice>
 #include <QPainter>
@@ -109,6 +110,13 @@ void drawCentredText(QPainter& painter, qreal centreX, qreal baselineY, const QS
     painter.setBrush(colour);
     painter.drawPath(path.translated(left, baselineY));
     painter.restore();
+}
+
+QFont fittedFont(const QString& text, QFont font, qreal width) {
+    while (font.pixelSize() > 8 && QFontMetricsF(font).horizontalAdvance(text) > width) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    return font;
 }
 
 void paintOuterBorder(QPainter& painter, const QSize& size, const QColor& colour) {

@@ -52,6 +52,10 @@ void drawCentredText(QPainter& painter, qreal centreX, qreal baselineY, const QS
                      const QFont& font, const QColor& colour,
                      const QColor& shadow = Qt::transparent);
 
+// `font`, made smaller where `text` would be wider than `width` (a longer
+// translation of a word on a button), but never below 8 px.
+QFont fittedFont(const QString& text, QFont font, qreal width);
+
 // A one-unit frame just inside `size`, edge to edge at every scale.
 void paintOuterBorder(QPainter& painter, const QSize& size, const QColor& colour);
 

@@ -2,6 +2,7 @@
 
 #include "Painting.h"
 
+#include <QCoreApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -58,8 +59,9 @@ void paintTitleText(QPainter& p) {
     p.drawPath(title);
 
     QPainterPath subtitle;
-    subtitle.addText(71, 53, uiFont(13, QFont::DemiBold),
-                     QStringLiteral("Temperature & Humidity Logger Setup"));
+    subtitle.addText(
+        71, 53, uiFont(13, QFont::DemiBold),
+        QCoreApplication::translate("Pictures", "Temperature & Humidity Logger Setup"));
     p.setBrush(QColor(0xd9, 0xea, 0xfb));
     p.drawPath(subtitle);
 }
@@ -76,12 +78,14 @@ void paintButtonColumn(QPainter& p, int height) {
 
     // Small heading over the picture buttons, which sit at x 54..130 from y 168.
     const qreal centre = 92;
-    drawCentredText(p, centre, 140, QStringLiteral("LOGGER"), uiFont(12, QFont::Bold),
-                    palette::heading);
+    drawCentredText(p, centre, 140, QCoreApplication::translate("Pictures", "LOGGER"),
+                    uiFont(12, QFont::Bold), palette::heading);
     p.fillRect(QRectF(centre - 30, 148, 60, 2), QColor(0x2f, 0x6f, 0xb8, 120));
 
-    drawCentredText(p, kColumnRight / 2.0, height - 14, QStringLiteral("Version 3.0"), uiFont(11),
-                    palette::quietText);
+    drawCentredText(
+        p, kColumnRight / 2.0, height - 14,
+        QCoreApplication::translate("Pictures", "Version %1").arg(QStringLiteral("3.0")),
+        uiFont(11), palette::quietText);
 }
 
 void paintWorkArea(QPainter& p, const QSize& size) {
@@ -105,12 +109,13 @@ void paintWorkArea(QPainter& p, const QSize& size) {
 
     QPainterPath heading;
     heading.addText(kWorkArea.left() + 3, 89, uiFont(16, QFont::Bold),
-                    QStringLiteral("Logger Parameters"));
+                    QCoreApplication::translate("Pictures", "Logger Parameters"));
     p.setPen(Qt::NoPen);
     p.setBrush(palette::heading);
     p.drawPath(heading);
 
-    const QString hint = QStringLiteral("Read the logger, change its settings, then save.");
+    const QString hint =
+        QCoreApplication::translate("Pictures", "Read the logger, change its settings, then save.");
     const QFont hintFont = uiFont(12);
     p.setFont(hintFont);
     p.setPen(palette::quietText);
@@ -118,7 +123,8 @@ void paintWorkArea(QPainter& p, const QSize& size) {
                Qt::AlignRight | Qt::AlignBottom, hint);
     p.drawText(QRect(kWorkArea.left() + 3, kWorkArea.bottom() + 6, kWorkArea.width(), 22),
                Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("Connect the logger to a USB port before pressing Read."));
+               QCoreApplication::translate(
+                   "Pictures", "Connect the logger to a USB port before pressing Read."));
 }
 
 QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph, int scale) {
@@ -187,7 +193,9 @@ QImage paintRoundButton(const QString& word, bool pressed, const Glyph& glyph, i
     }
 
     glyph(p, QRectF(centre.x() - 12, centre.y() - 25, 24, 29));
-    drawCentredText(p, centre.x(), centre.y() + 20, word, uiFont(13, QFont::Bold), Qt::white,
+    // The chord of the disc at the word's baseline.
+    drawCentredText(p, centre.x(), centre.y() + 20, word,
+                    fittedFont(word, uiFont(13, QFont::Bold), 48), Qt::white,
                     QColor(0x06, 0x22, 0x48, 150));
     return image;
 }
@@ -204,7 +212,7 @@ QImage paintCaptionBadge(const QString& word, const std::function<void(QPainter&
     p.setBrush(backdrop);
     p.drawEllipse(QPointF(18, 12.5), 11, 11);
     mark(p);
-    drawCentredText(p, 18, 34, word, uiFont(10, QFont::Bold), Qt::white,
+    drawCentredText(p, 18, 34, word, fittedFont(word, uiFont(10, QFont::Bold), 35), Qt::white,
                     QColor(0x06, 0x22, 0x48, 170));
     return image;
 }
@@ -243,7 +251,7 @@ QImage windowBackground(int scale) {
 
 QImage readButton(bool pressed, int scale) {
     return paintRoundButton(
-        QStringLiteral("Read"), pressed,
+        QCoreApplication::translate("Pictures", "Read"), pressed,
         [](QPainter& p, const QRectF& box) {
             paintThermometer(p, QRectF(box.center().x() - 6.5, box.top(), 13, box.height()),
                              Qt::white, true);
@@ -253,7 +261,7 @@ QImage readButton(bool pressed, int scale) {
 
 QImage saveButton(bool pressed, int scale) {
     return paintRoundButton(
-        QStringLiteral("Save"), pressed,
+        QCoreApplication::translate("Pictures", "Save"), pressed,
         [](QPainter& p, const QRectF& box) {
             const qreal side = 23;
             paintFloppy(p, QRectF(box.center().x() - side / 2, box.bottom() - side - 1, side, side),
@@ -264,7 +272,7 @@ QImage saveButton(bool pressed, int scale) {
 
 QImage backButton(bool pressed, int scale) {
     return paintRoundButton(
-        QStringLiteral("Back"), pressed,
+        QCoreApplication::translate("Pictures", "Back"), pressed,
         [](QPainter& p, const QRectF& box) {
             const qreal side = 25;
             paintReturnArrow(
@@ -281,7 +289,7 @@ QImage veil() {
 
 QImage aboutBadge(int scale) {
     return paintCaptionBadge(
-        QStringLiteral("About"),
+        QCoreApplication::translate("Pictures", "About"),
         [](QPainter& p) {
             p.setPen(Qt::NoPen);
             p.setBrush(palette::alarmRed);
@@ -293,7 +301,7 @@ QImage aboutBadge(int scale) {
 
 QImage helpBadge(int scale) {
     return paintCaptionBadge(
-        QStringLiteral("Help"),
+        QCoreApplication::translate("Pictures", "Help"),
         [](QPainter& p) {
             drawCentredText(p, 18, 19, QStringLiteral("?"), uiFont(17, QFont::Black),
                             palette::alarmRed);
@@ -332,7 +340,8 @@ QImage aboutBackground(int scale) {
 
     paintAppBadge(p, QRectF(8, 5, 20, 20));
     QPainterPath caption;
-    caption.addText(34, 20, uiFont(14, QFont::Bold), QStringLiteral("About Korvel"));
+    caption.addText(34, 20, uiFont(14, QFont::Bold),
+                    QCoreApplication::translate("Pictures", "About Korvel"));
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
     p.drawPath(caption);
@@ -351,11 +360,14 @@ QImage aboutBackground(int scale) {
 
     p.setFont(uiFont(12));
     p.setPen(palette::quietText);
-    p.drawText(QPointF(47, 128), QStringLiteral("Temperature & Humidity Logger Setup"));
+    p.drawText(QPointF(47, 128),
+               QCoreApplication::translate("Pictures", "Temperature & Humidity Logger Setup"));
     p.drawText(QPointF(47, 146),
-               QStringLiteral("Reads and writes the logger's settings over USB."));
+               QCoreApplication::translate("Pictures",
+                                           "Reads and writes the logger's settings over USB."));
     p.fillRect(QRect(47, 160, 300, 1), QColor(0x2f, 0x6f, 0xb8, 70));
-    p.drawText(QPointF(47, 180), QStringLiteral("Press Back to return to the parameters."));
+    p.drawText(QPointF(47, 180),
+               QCoreApplication::translate("Pictures", "Press Back to return to the parameters."));
     paintOuterBorder(p, size, palette::outerBorder);
     return image;
 }

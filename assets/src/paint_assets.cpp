@@ -7,6 +7,7 @@
 #include "Pictures.h"
 
 #include "assets/Assets.h"
+#include "translations/Language.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -102,18 +103,42 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: korvel_paint_assets <output dir> [--sheet <file.png>]\n");
         return 2;
     }
-    const QDir out(args[1]);
+    QDir out(args[1]);
     if (!out.exists()) {
         std::fprintf(stderr, "no such directory: %s\n", qPrintable(args[1]));
         return 2;
     }
     bool ok = true;
-    for (const Picture& picture : allPictures()) {
-        ok = save(picture.paint(1), out.filePath(picture.fileName)) && ok;
+    const std::vector<Picture> pictures = allPictures();
+    std::vector<QImage> english;
+    for (const Picture& picture : pictures) {
+        english.push_back(picture.paint(1));
+        ok = save(english.back(), out.filePath(picture.fileName)) && ok;
         if (picture.density == Picture::Doubled) {
             ok = save(picture.paint(2),
                       out.filePath(korvel::assets::doubledName(picture.fileName))) &&
                  ok;
+        }
+    }
+    // A copy per language of each picture whose words the language changes;
+    // copies a language no longer needs go, so the English picture serves.
+    for (const QString& name : korvel::translations::Languages()) {
+        for (const QString& stale : out.entryList(
+                 {QStringLiteral("*_%1.png").arg(name), QStringLiteral("*_%1@2x.png").arg(name)})) {
+            out.remove(stale);
+        }
+        const korvel::translations::Language language{QLocale(name)};
+        for (std::size_t i = 0; i < pictures.size(); ++i) {
+            const Picture& picture = pictures[i];
+            const QImage translated = picture.paint(1);
+            if (translated == english[i]) {
+                continue;
+            }
+            const QString file = korvel::assets::translatedName(picture.fileName, name);
+            ok = save(translated, out.filePath(file)) && ok;
+            if (picture.density == Picture::Doubled) {
+                ok = save(picture.paint(2), out.filePath(korvel::assets::doubledName(file))) && ok;
+            }
         }
     }
     if (args.size() == 4) {

@@ -24,6 +24,9 @@ fi
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$here/../lsan.supp}"
 # A desktop's own settings must not reach the test.
 unset DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS DISPLAY WAYLAND_DISPLAY
+# The client looks for the English words; the user's language must not change them.
+unset LANGUAGE LC_MESSAGES
+export LC_ALL=C.UTF-8
 # The client bounds each step; this bounds the whole, buses and display included.
 exec timeout --kill-after=10 150 \
     dbus-run-session -- \

@@ -5,6 +5,7 @@
 #include "assets/Assets.h"
 
 #include <QImage>
+#include <QLocale>
 
 #include <gtest/gtest.h>
 
@@ -15,23 +16,33 @@
 namespace {
 
 enum class Corners { Opaque, Clear };
+// Whether the picture shows words, which each language paints in its own.
+enum class Words { Some, None };
 
 struct PictureCase {
     const char* file;
     int width;
     int height;
     Corners corners;
+    Words words;
 };
 
 const PictureCase kPictures[] = {
-    {"img1.png", 978, 789, Corners::Opaque},       {"imgRead.png", 76, 76, Corners::Clear},
-    {"imgRead0.png", 76, 76, Corners::Clear},      {"imgSave.png", 76, 76, Corners::Clear},
-    {"imgSave0.png", 76, 76, Corners::Clear},      {"imgBack.png", 76, 76, Corners::Clear},
-    {"imgBack0.png", 76, 76, Corners::Clear},      {"imgAbout.png", 36, 36, Corners::Clear},
-    {"imgHelp.png", 36, 36, Corners::Clear},       {"imgMin.png", 24, 24, Corners::Clear},
-    {"imgClose.png", 23, 24, Corners::Clear},      {"about_img1.png", 502, 208, Corners::Opaque},
-    {"about_imgBack.png", 76, 76, Corners::Clear}, {"about_imgBack0.png", 76, 76, Corners::Clear},
-    {"korvel.png", 256, 256, Corners::Clear},
+    {"img1.png", 978, 789, Corners::Opaque, Words::Some},
+    {"imgRead.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgRead0.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgSave.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgSave0.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgBack.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgBack0.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgAbout.png", 36, 36, Corners::Clear, Words::Some},
+    {"imgHelp.png", 36, 36, Corners::Clear, Words::Some},
+    {"imgMin.png", 24, 24, Corners::Clear, Words::None},
+    {"imgClose.png", 23, 24, Corners::Clear, Words::None},
+    {"about_img1.png", 502, 208, Corners::Opaque, Words::Some},
+    {"about_imgBack.png", 76, 76, Corners::Clear, Words::Some},
+    {"about_imgBack0.png", 76, 76, Corners::Clear, Words::Some},
+    {"korvel.png", 256, 256, Corners::Clear, Words::None},
 };
 
 void PrintTo(const PictureCase& c, std::ostream* os) {
@@ -89,6 +100,33 @@ TEST_P(PictureTest, HasATwinOfTwiceTheSizeThatShowsTheSame) {
     const QImage shrunk =
         twin.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     EXPECT_LT(MeanDifference(shrunk, image), 5.0);
+}
+
+// A picture with words has a copy in each language, at its sizes; one
+// without is the English picture in every language.
+TEST_P(PictureTest, ComesInEveryLanguageAtItsSizes) {
+    const PictureCase& c = GetParam();
+    const QString english = korvel::assets::picturePath(QString::fromLatin1(c.file));
+    for (const QLocale& locale :
+         {QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::German, QLocale::Austria),
+          QLocale(QLocale::Chinese, QLocale::China)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        const QString path = korvel::assets::translatedPath(english, locale);
+        if (c.words == Words::None) {
+            EXPECT_EQ(path, english);
+            continue;
+        }
+        ASSERT_NE(path, english);
+        const QImage image(path);
+        const QImage twin(korvel::assets::doubledName(path));
+        ExpectSizeAlphaAndCorners(image, QSize(c.width, c.height), c.corners);
+        ExpectSizeAlphaAndCorners(twin, QSize(c.width, c.height) * 2, c.corners);
+        EXPECT_NE(image, QImage(english));
+    }
+    // Where Korvel has no translation, the English picture shows.
+    EXPECT_EQ(korvel::assets::translatedPath(english, QLocale(QLocale::French)), english);
+    EXPECT_EQ(korvel::assets::translatedPath(english, QLocale(QLocale::Chinese, QLocale::Taiwan)),
+              english);
 }
 
 INSTANTIATE_TEST_SUITE_P(Assets, PictureTest, testing::ValuesIn(kPictures),

@@ -2,13 +2,19 @@
 // and what the user can see and reach.
 #include "WindowFixture.h"
 
+#include "assets/Assets.h"
 #include "protocol/Frame.h"
+#include "translations/Language.h"
+#include "window/AboutUnt.h"
 
 #include <QApplication>
 #include <QFontInfo>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyleOptionComboBox>
 
+#include <map>
+#include <memory>
 #include <set>
 
 namespace korvel::window {
@@ -348,8 +354,43 @@ TEST_P(FontTest, UsesTheStandInFamilyAtTheDesignSize) {
 INSTANTIATE_TEST_SUITE_P(Controls, FontTest, ::testing::ValuesIn(kFonts),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(WindowTest, EveryVisibleCaptionAndListItemFitsItsBox) {
-    TParamter& w = show();
+// The window in each language it speaks: English needs no translation, the
+// others must find theirs among the program's resources.
+struct LanguageCase {
+    const char* name;
+    QLocale locale;
+    bool translated;
+};
+
+const LanguageCase kLanguages[] = {
+    {"English", QLocale::c(), false},
+    {"German", QLocale(QLocale::German, QLocale::Germany), true},
+    {"Chinese", QLocale(QLocale::Chinese, QLocale::China), true},
+};
+
+void PrintTo(const LanguageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class LanguageTest : public WindowTest, public ::testing::WithParamInterface<LanguageCase> {
+protected:
+    // Shows the window in the case's language; the translation lasts as long as the test.
+    TParamter& showTranslated() {
+        QLocale::setDefault(GetParam().locale);
+        language = std::make_unique<translations::Language>(GetParam().locale);
+        EXPECT_EQ(language->translated(), GetParam().translated);
+        return show();
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        language.reset();
+    }
+    std::unique_ptr<translations::Language> language;
+};
+
+// Longer words must be shortened in the translation: the layout is the same in every language.
+TEST_P(LanguageTest, EveryVisibleCaptionAndListItemFitsItsBox) {
+    TParamter& w = showTranslated();
     w.rbSingleAlarm->setChecked(true); // brings the single-alarm panel into view
     for (QWidget* control : w.findChildren<QWidget*>()) {
         if (!SeenByUser(*control)) {
@@ -357,9 +398,11 @@ TEST_F(WindowTest, EveryVisibleCaptionAndListItemFitsItsBox) {
         }
         const QString name = control->objectName();
         if (auto* label = qobject_cast<QLabel*>(control)) {
-            EXPECT_LE(label->sizeHint().width(), label->width()) << name.toStdString();
+            EXPECT_LE(label->sizeHint().width(), label->width())
+                << name.toStdString() << " " << label->text().toStdString();
         } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            EXPECT_LE(button->sizeHint().width(), button->width()) << name.toStdString();
+            EXPECT_LE(button->sizeHint().width(), button->width())
+                << name.toStdString() << " " << button->text().toStdString();
         } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
             EXPECT_LT(group->fontMetrics().horizontalAdvance(group->title()), group->width());
         } else if (auto* list = qobject_cast<QComboBox*>(control)) {
@@ -374,6 +417,81 @@ TEST_F(WindowTest, EveryVisibleCaptionAndListItemFitsItsBox) {
         }
     }
 }
+
+// Words painted into pictures follow the language, and English fills in where
+// a picture has no copy of its own.
+TEST_P(LanguageTest, ShowsThePicturesInItsLanguage) {
+    TParamter& w = showTranslated();
+    int translated = 0;
+    for (const TPicture* picture : w.findChildren<TPicture*>()) {
+        const QString path = assets::translatedPath(picture->resource(), GetParam().locale);
+        translated += path != picture->resource() ? 1 : 0;
+        EXPECT_EQ(picture->pixmap().toImage(),
+                  QImage(path).convertToFormat(picture->pixmap().toImage().format()))
+            << picture->objectName().toStdString();
+    }
+    // The background, Read, Save and Back in both looks, About and Help.
+    EXPECT_EQ(translated, GetParam().translated ? 9 : 0);
+}
+
+TEST_P(LanguageTest, TheAboutWindowsVersionFitsItsLabel) {
+    showTranslated();
+    const TAboutFrm about;
+    EXPECT_LE(about.lblTemperatureH3->sizeHint().width(), about.lblTemperatureH3->width())
+        << about.lblTemperatureH3->text().toStdString();
+}
+
+// Every text of every control, seen or not, by the control's name.
+std::map<QString, QStringList> ControlTexts(const QWidget& window) {
+    std::map<QString, QStringList> texts;
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        QStringList& own = texts[control->objectName()];
+        if (const auto* label = qobject_cast<const QLabel*>(control)) {
+            own.append(label->text());
+        } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+            own.append(button->text());
+        } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
+            own.append(group->title());
+        } else if (const auto* list = qobject_cast<const QComboBox*>(control)) {
+            for (int i = 0; i < list->count(); ++i) {
+                own.append(list->itemText(i));
+            }
+        }
+        if (!control->accessibleName().isEmpty()) {
+            own.append(control->accessibleName());
+        }
+    }
+    return texts;
+}
+
+// A text left in English is one that no translator was asked for.
+class TranslationTest : public LanguageTest {};
+
+TEST_P(TranslationTest, TranslatesEveryWordButNumbersAndUnits) {
+    const std::map<QString, QStringList> english = ControlTexts(show());
+    window.reset();
+    const std::map<QString, QStringList> translated = ControlTexts(showTranslated());
+    ASSERT_EQ(translated.size(), english.size());
+    // Numbers, time zones and degrees read the same everywhere, and so does
+    // the German month's letter.
+    static const QRegularExpression same(QStringLiteral("^(|[-+0-9: .]*|UTC[-+0-9:]*|°[CF]|M)$"));
+    for (const auto& [name, texts] : translated) {
+        const QStringList& before = english.at(name);
+        ASSERT_EQ(texts.size(), before.size()) << name.toStdString();
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            if (texts[i] == before[i]) {
+                EXPECT_TRUE(same.match(texts[i]).hasMatch())
+                    << name.toStdString() << " still says " << texts[i].toStdString();
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageTest, ::testing::ValuesIn(kLanguages),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Languages, TranslationTest,
+                         ::testing::Values(kLanguages[1], kLanguages[2]),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowTest, GuardedShowsAnEscapingErrorAsAWarning) {
     TParamter& w = show();

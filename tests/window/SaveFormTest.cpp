@@ -1,5 +1,7 @@
 
 #include "window/SaveForm.h"
+
+#include "translations/Language.h"
 #include "window/ThresholdRows.h"
 
 #include "protocol/SettingsCodec.h"
@@ -246,6 +248,7 @@ TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
     ASSERT_TRUE(problem);
     EXPECT_EQ(problem->field, *c.field);
     EXPECT_EQ(problem->message, c.message);
+    EXPECT_EQ(ProblemText(*problem).toStdString(), c.message);
     EXPECT_EQ(problem->kind, SaveProblem::Kind::Refused);
 }
 
@@ -258,6 +261,38 @@ INSTANTIATE_TEST_SUITE_P(Rules, ValidateSaveTest, testing::ValuesIn(kProblemCase
 TEST(ValidateSave, ChecksTheRowsInThePanelsOrder) {
     for (std::size_t i = 0; i < kPanelRowOrder.size(); ++i) {
         EXPECT_EQ(kThresholdRows[i].threshold, kPanelRowOrder[i]) << "row " << i;
+    }
+}
+
+// The user reads the message in their language: the field's name translated
+// with it, a text that is no number as typed.
+TEST(ValidateSave, ProblemTextSpeaksTheUsersLanguage) {
+    const SaveForm empty =
+        with(multipleForm, [](SaveForm& f) { row(f, Threshold::H3).value = ""; })();
+    const SaveForm noNumber = with(singleForm, [](SaveForm& f) { f.singleL1 = "1-2"; })();
+    const SaveForm shortSerial = with(freshForm, [](SaveForm& f) { f.serialNumber = "A1"; })();
+    const struct {
+        const char* name;
+        QLocale locale;
+        SaveForm form;
+        const char* text;
+    } cases[] = {
+        {"German field name", QLocale(QLocale::German), empty,
+         "Temperatur H3 darf nicht leer sein"},
+        {"German typed text", QLocale(QLocale::German), noNumber, "„1-2“ ist keine gültige Zahl"},
+        {"German whole message", QLocale(QLocale::German), shortSerial,
+         "Die Seriennummer darf nicht leer sein und muss 9 Zeichen lang sein"},
+        {"Chinese field name", QLocale(QLocale::Chinese, QLocale::China), empty,
+         "温度 H3 不能为空"},
+        {"Chinese typed text", QLocale(QLocale::Chinese, QLocale::China), noNumber,
+         "“1-2”不是有效的数字"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const translations::Language language(c.locale);
+        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.');
+        ASSERT_TRUE(problem);
+        EXPECT_EQ(ProblemText(*problem), QString::fromUtf8(c.text));
     }
 }
 
@@ -323,6 +358,7 @@ TEST(ValidateSave, ChecksEachFieldWhollyAtItsTurn) {
         EXPECT_EQ(problem->field, c.field);
         EXPECT_EQ(problem->kind, c.kind);
         EXPECT_EQ(problem->message, c.message);
+        EXPECT_EQ(ProblemText(*problem).toStdString(), c.message);
     }
 
     // A row that is not written is not read as a number.
