@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# The Windows test stage: cross-builds protocol/, platform/, serial/ and their
-# tests with mingw-w64 (preset windows) and runs them under Wine in a private
-# prefix (build/windows/wineprefix), headless. The line tests open COM33,
-# which the prefix's dosdevices link points at a pseudo-terminal whose far
-# end, korvel-pty-peer, echoes every byte. Prints the skipped tests with their
-# reasons and the time the stage took. Every step is bounded.
+# The Windows test stage: cross-builds protocol/, platform/, serial/, the
+# settings files and korvel-cli.exe with their tests with mingw-w64 (preset
+# windows) and runs them under Wine in a private prefix
+# (build/windows/wineprefix), headless. The line tests open COM33, which the
+# prefix's dosdevices link points at a pseudo-terminal whose far end,
+# korvel-pty-peer, echoes every byte; korvel-cli.exe then reads and writes a
+# simulated logger behind COM34 (cli_stage.sh). Prints the skipped tests with
+# their reasons and the time the stage took. Every step is bounded.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$SECONDS
@@ -13,6 +15,10 @@ tools/deps.sh windows
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# The Linux side of the command-line checks: the simulated logger and the
+# witness that reads it, from the test build that ./test.sh has just made.
+cmake --preset asan >/dev/null
+cmake --build --preset asan --target korvel-sim korvel-cli
 
 build=build/windows
 mkdir -p "$build/host"
@@ -59,10 +65,10 @@ done
 status=0
 KORVEL_TEST_COM=$com_port timeout 900 ctest --preset windows || status=$?
 
-# korvel-cli.exe joins here once it exists: korvel-sim (from a Linux build)
-# behind a second link, COM34, then under "$wine":
-#   korvel-cli.exe --port COM34 read --json   (the block as JSON)
-#   korvel-cli.exe --port COM34 write ...     (korvel-sim --save-to shows what arrived)
+# korvel-cli.exe against the simulated logger: korvel-sim of the Linux build
+# behind COM34, with the Linux korvel-cli as the other side's witness.
+tests/windows/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
+    build/asan/cli/korvel-cli "$build/cli/korvel-cli.exe" || status=$?
 
 echo "Skipped under Wine:"
 awk '/: Skipped$/ { getline reason; getline name; sub(/^\[  SKIPPED \] /, "", name);
