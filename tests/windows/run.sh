@@ -11,7 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$SECONDS
 
-tools/deps.sh windows
+# build and test: the Linux build that serves the simulated logger.
+tools/deps.sh build test windows
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
