@@ -21,6 +21,7 @@ cmake --build --preset windows
 cmake --preset asan >/dev/null
 cmake --build --preset asan --target korvel-sim korvel-cli
 
+built=$SECONDS
 build=build/windows
 mkdir -p "$build/host"
 c++ -std=c++20 -O1 -Wall -Wextra -o "$build/host/korvel-pty-peer" tests/windows/pty_peer.cpp -lutil
@@ -64,7 +65,9 @@ done
 [ -L "$com_link" ] || { echo "korvel-pty-peer did not link $com_link" >&2; exit 1; }
 
 status=0
+tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 900 ctest --preset windows || status=$?
+cli_started=$SECONDS
 
 # korvel-cli.exe against the simulated logger: korvel-sim of the Linux build
 # behind COM34, with the Linux korvel-cli as the other side's witness.
@@ -75,5 +78,7 @@ echo "Skipped under Wine:"
 awk '/: Skipped$/ { getline reason; getline name; sub(/^\[  SKIPPED \] /, "", name);
                     print "  " name ": " reason }' "$build/Testing/Temporary/LastTest.log" |
     sort -u
-echo "Windows stage: $((SECONDS - started)) s"
+echo "Windows stage: $((SECONDS - started)) s (build $((built - started)) s, Wine set-up" \
+    "$((tests_started - built)) s, tests $((cli_started - tests_started)) s," \
+    "korvel-cli.exe $((SECONDS - cli_started)) s)"
 exit "$status"
