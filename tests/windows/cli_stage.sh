@@ -31,7 +31,7 @@ trap cleanup EXIT
 
 "$sim" --pace --save-to "$work/saved.hex" >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
-for _ in $(seq 50); do
+for _ in $(seq 100); do
     [ -s "$work/sim.out" ] && break
     sleep 0.1
 done
