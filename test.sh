@@ -15,8 +15,9 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
 
-# protocol/, platform/ and serial/ cross-built with mingw-w64 and run under
-# Wine, the line tests on a COM port mapped to a pseudo-terminal.
+# protocol/, platform/, serial/, the settings files and korvel-cli.exe
+# cross-built with mingw-w64 and run under Wine: the line tests on a COM port
+# mapped to a pseudo-terminal, korvel-cli.exe against the simulated logger.
 tests/windows/run.sh
 
 tools/deps.sh fuzz

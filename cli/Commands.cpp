@@ -522,6 +522,11 @@ Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream
 
 int Run(const Options& options, Environment& env) {
     const Reporter report(env.err, options.quiet);
+    if (options.demo && !sim::LoggerSimulator::Available()) {
+        report.Error("--demo needs the Linux build: its simulated logger sits behind a "
+                     "pseudo-terminal; name the logger's port with --port");
+        return exit_code::kUsage;
+    }
     if (options.command == Command::Check) {
         return runCheck(options, env, report);
     }

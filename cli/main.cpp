@@ -1,12 +1,14 @@
 // korvel-cli: every setting of the logger from a terminal. See korvel-cli(1).
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "platform/Console.h"
 
 #include <iostream>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
+    const korvel::platform::Utf8Console console;
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const korvel::cli::ParsedCommandLine line = korvel::cli::ParseCommandLine(arguments);
     std::cout << line.out;

@@ -9,12 +9,14 @@
 namespace korvel::platform {
 
 struct PortInfo {
-    std::string path;         // as listed, e.g. /dev/ttyUSB0
-    std::string byIdName;     // e.g. /dev/serial/by-id/usb-FTDI_FT232R-if00-port0; empty if none
-    std::string driver;       // e.g. ftdi_sio, cdc_acm; empty if unknown
-    bool usb = false;         // the port belongs to a USB device
-    std::string usbId;        // vendor:product in hex, e.g. 0403:6001; empty unless usb
-    std::string manufacturer; // the USB device's own texts; empty when it gives none
+    std::string path;     // as listed, e.g. /dev/ttyUSB0
+    std::string byIdName; // e.g. /dev/serial/by-id/usb-FTDI_FT232R-if00-port0; empty if none
+    std::string driver;   // e.g. ftdi_sio, cdc_acm; empty if unknown
+    bool usb = false;     // the port belongs to a USB device
+    std::string usbId;    // vendor:product in hex, e.g. 0403:6001; empty unless usb
+    // The USB device's own texts; empty when it gives none. On Windows the
+    // driver's manufacturer and the name Device Manager shows.
+    std::string manufacturer;
     std::string product;
 };
 

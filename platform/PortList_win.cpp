@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/PortList.h"
 #include "platform/WideText_win.h"
@@ -68,19 +69,51 @@ std::optional<std::string> PortNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device)
     return Utf8FromWide(RegistryText(data, bytes));
 }
 
-std::string FriendlyNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device) {
+// A text property; of a list (the hardware ids) its first entry. Empty when
+// the driver gives none.
+std::string TextPropertyOf(HDEVINFO devices, SP_DEVINFO_DATA& device, DWORD property) {
     wchar_t data[kDataCapacity] = {};
     DWORD type = 0;
-    DWORD bytes = 0;
-    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, SPDRP_FRIENDLYNAME, &type,
-                                             reinterpret_cast<BYTE*>(data), sizeof data, &bytes) ||
-        type != REG_SZ) {
+    if (!::SetupDiGetDeviceRegistryPropertyW(devices, &device, property, &type,
+                                             reinterpret_cast<BYTE*>(data),
+                                             sizeof data - sizeof(wchar_t), nullptr) ||
+        (type != REG_SZ && type != REG_MULTI_SZ)) {
         return {};
     }
-    return Utf8FromWide(RegistryText(data, bytes));
+    // The buffer keeps a null behind whatever came, so a list stops at its first entry.
+    return Utf8FromWide(data);
+}
+
+// The hex digits after `key` in `id` (upper-case), if four follow it.
+std::string HexAfter(const std::string& id, const std::string& key) {
+    const std::size_t at = id.find(key);
+    if (at == std::string::npos || id.size() < at + key.size() + 4) {
+        return {};
+    }
+    std::string digits = id.substr(at + key.size(), 4);
+    for (char& c : digits) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return {};
+        }
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return digits;
 }
 
 } // namespace
+
+std::string UsbIdFromHardwareId(const std::string& hardwareId) {
+    std::string id = hardwareId;
+    for (char& c : id) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    const std::string vendor = HexAfter(id, "VID_");
+    const std::string product = HexAfter(id, "PID_");
+    if (vendor.empty() || product.empty()) {
+        return {};
+    }
+    return vendor + ":" + product;
+}
 
 std::optional<std::vector<std::string>> ListSerialPortsUnder(HKEY root, const wchar_t* subkey) {
     RegistryKey key(root, subkey);
@@ -124,7 +157,10 @@ std::vector<PortDescription> DescribeSerialPorts() {
     // against ListSerialPorts.
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
         if (auto name = PortNameOf(devices, device)) {
-            ports.push_back({std::move(*name), FriendlyNameOf(devices, device)});
+            ports.push_back({std::move(*name), TextPropertyOf(devices, device, SPDRP_FRIENDLYNAME),
+                             TextPropertyOf(devices, device, SPDRP_HARDWAREID),
+                             TextPropertyOf(devices, device, SPDRP_MFG),
+                             TextPropertyOf(devices, device, SPDRP_SERVICE)});
         }
     }
     ::SetupDiDestroyDeviceInfoList(devices);

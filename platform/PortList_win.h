@@ -23,8 +23,16 @@ std::optional<std::vector<std::string>> ListSerialPortsUnder(HKEY root, const wc
 struct PortDescription {
     std::string name;         // COM3
     std::string friendlyName; // "USB Serial Port (COM3)"; empty when the driver gives none
+    std::string hardwareId;   // the first hardware id, e.g. USB\VID_0403&PID_6001&REV_0600
+    std::string manufacturer; // as the driver's INF names it, e.g. FTDI
+    std::string service;      // the driver's service, e.g. FTDIBUS, usbser
     bool operator==(const PortDescription&) const = default;
 };
+
+// "0403:6001" (lower-case hex, as Linux shows USB ids) from a hardware id that
+// names a USB vendor and product (USB\VID_0403&PID_6001, FTDIBUS\VID_0403+PID_6001+...);
+// empty for any other.
+std::string UsbIdFromHardwareId(const std::string& hardwareId);
 
 // Every present device of the Ports class that has a port name, from SetupAPI,
 // sorted by name as SortPortNames sorts; empty when SetupAPI has none.

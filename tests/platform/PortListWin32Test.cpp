@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/PortInfo.h"
 #include "platform/PortList.h"
 #include "platform/WideText_win.h"
 
@@ -80,6 +81,34 @@ TEST(DescribeSerialPorts, NamedAndSortedLikeThePortList) {
     Names sorted = names;
     SortPortNames(sorted);
     EXPECT_EQ(names, sorted);
+}
+
+TEST(UsbIdFromHardwareId, ReadsVendorAndProductWhereverTheBusPutsThem) {
+    const struct {
+        const char* id;
+        const char* expected;
+    } cases[] = {
+        {"USB\\VID_0403&PID_6001&REV_0600", "0403:6001"},
+        {"FTDIBUS\\VID_0403+PID_6015+DK0AB1CDA\\0000", "0403:6015"},
+        {"usb\\vid_1a86&pid_7523", "1a86:7523"},
+        {"USB\\VID_10C4&PID_EA60", "10c4:ea60"},
+        {"ACPI\\PNP0501", ""},
+        {"BTHENUM\\{00001101-0000-1000-8000-00805f9b34fb}_VID&0001005d_PID&223b", ""},
+        {"USB\\VID_04&PID_6001", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UsbIdFromHardwareId(c.id), c.expected) << c.id;
+    }
+}
+
+// A port SetupAPI does not know keeps its name and nothing else.
+TEST(DescribeSerialPorts, AnUnknownPortIsNamedOnly) {
+    const std::vector<PortInfo> ports = DescribeSerialPorts({"COM250"});
+    ASSERT_EQ(ports.size(), 1u);
+    EXPECT_EQ(ports[0].path, "COM250");
+    EXPECT_FALSE(ports[0].usb);
+    EXPECT_EQ(ports[0].product, "");
 }
 
 } // namespace

@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# The Windows test stage: cross-builds protocol/, platform/, serial/ and their
-# tests with mingw-w64 (preset windows) and runs them under Wine in a private
-# prefix (build/windows/wineprefix), headless. The line tests open COM33,
-# which the prefix's dosdevices link points at a pseudo-terminal whose far
-# end, korvel-pty-peer, echoes every byte. Prints the skipped tests with their
-# reasons and the time the stage took. Every step is bounded.
+# The Windows test stage: cross-builds protocol/, platform/, serial/, the
+# settings files and korvel-cli.exe with their tests with mingw-w64 (preset
+# windows) and runs them under Wine in a private prefix
+# (build/windows/wineprefix), headless. The line tests open COM33, which the
+# prefix's dosdevices link points at a pseudo-terminal whose far end,
+# korvel-pty-peer, echoes every byte; korvel-cli.exe then reads and writes a
+# simulated logger behind COM34 (cli_stage.sh). Prints the skipped tests with
+# their reasons and the time the stage took. Every step is bounded.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$SECONDS
 
-tools/deps.sh windows
+# build and test: the Linux build that serves the simulated logger.
+tools/deps.sh build test windows
 
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+# The Linux side of the command-line checks: the simulated logger and the
+# witness that reads it, from the test build that ./test.sh has just made.
+cmake --preset asan >/dev/null
+cmake --build --preset asan --target korvel-sim korvel-cli
 
+built=$SECONDS
 build=build/windows
 mkdir -p "$build/host"
 c++ -std=c++20 -O1 -Wall -Wextra -o "$build/host/korvel-pty-peer" tests/windows/pty_peer.cpp -lutil
@@ -57,16 +65,20 @@ done
 [ -L "$com_link" ] || { echo "korvel-pty-peer did not link $com_link" >&2; exit 1; }
 
 status=0
+tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 900 ctest --preset windows || status=$?
+cli_started=$SECONDS
 
-# korvel-cli.exe joins here once it exists: korvel-sim (from a Linux build)
-# behind a second link, COM34, then under "$wine":
-#   korvel-cli.exe --port COM34 read --json   (the block as JSON)
-#   korvel-cli.exe --port COM34 write ...     (korvel-sim --save-to shows what arrived)
+# korvel-cli.exe against the simulated logger: korvel-sim of the Linux build
+# behind COM34, with the Linux korvel-cli as the other side's witness.
+tests/windows/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
+    build/asan/cli/korvel-cli "$build/cli/korvel-cli.exe" || status=$?
 
 echo "Skipped under Wine:"
 awk '/: Skipped$/ { getline reason; getline name; sub(/^\[  SKIPPED \] /, "", name);
                     print "  " name ": " reason }' "$build/Testing/Temporary/LastTest.log" |
     sort -u
-echo "Windows stage: $((SECONDS - started)) s"
+echo "Windows stage: $((SECONDS - started)) s (build $((built - started)) s, Wine set-up" \
+    "$((tests_started - built)) s, tests $((cli_started - tests_started)) s," \
+    "korvel-cli.exe $((SECONDS - cli_started)) s)"
 exit "$status"

@@ -7,6 +7,9 @@
 // The simulator keeps its own descriptor of the terminal's slave side open for its
 // whole life, so the master never sees a hang-up between the tool's opens and the
 // raw line settings persist. All public members are safe to call from any thread.
+//
+// Windows has no pseudo-terminal: there Available() is false and the constructor
+// throws; the mode names and reply shapes are the Linux build's only.
 
 #include "platform/SerialEvent.h"
 #include "tools/sim/SimBlock.h"
@@ -65,6 +68,9 @@ public:
         // Called on the worker thread with every block taken from a save command.
         std::function<void(const Block&)> onSave;
     };
+
+    // Whether this build can host a simulated logger at all.
+    static bool Available();
 
     // Opens the pseudo-terminal and starts the worker. Throws std::system_error
     // when the terminal or the thread cannot be created.

@@ -116,6 +116,10 @@ std::vector<ReplyPart> ShapeReply(Mode mode, const std::vector<std::uint8_t>& re
     return {};
 }
 
+bool LoggerSimulator::Available() {
+    return true;
+}
+
 LoggerSimulator::LoggerSimulator(Options options)
     : onSave_(std::move(options.onSave)), frameSilence_(options.frameSilence), mode_(options.mode),
       pace_(options.pace), replyDelayMs_(options.replyDelay.count()), block_(options.block) {
