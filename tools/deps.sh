@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages_for() {
     case "$1" in
-    build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev" ;;
+    build) echo "cmake make g++ qt6-base-dev fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libsqlite3-dev" ;;
     test) echo "libgtest-dev libgmock-dev" ;;
     screenshot) echo "xvfb xauth x11-utils" ;;
     a11y) echo "xvfb xauth dbus-daemon dbus-bin at-spi2-core python3-pyatspi" ;;
