@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Discovery.h"
+#include "cli/HistoryCommands.h"
 #include "cli/Trace.h"
 #include "cli/Version.h"
 #include "cli/WritePlan.h"
@@ -296,8 +297,24 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
     // The clock is taken again just before the frame is built.
     outcome.clock = clockNow();
     const Block frame = EncodeSaveFrame(plan.target, found.reply, outcome.clock);
+    const history::AttemptRecord record =
+        history::BeginSave(env.history, CliSaveAttempt(env, found.port->Path(), found.reply, frame),
+                           options.requireHistory);
+    if (!record.maySave) {
+        report.Error(record.warning);
+        outcome.exitCode = exit_code::kNothingSaved;
+        if (options.json) {
+            printWriteJson(env.out, found.port->Path(), plan, options, outcome);
+        }
+        return outcome.exitCode;
+    }
+    if (!record.warning.empty()) {
+        report.Warning(record.warning);
+    }
+    history::SaveOutcome recorded;
     const SaveResult save = SendSave(*found.port, queue, frame, env.timing);
     if (save.answer == SaveAnswer::NotSent) {
+        recorded = {env.now(), "not sent", false, std::nullopt, save.problem};
         report.Error(save.problem + "; nothing was saved");
         outcome.exitCode = exit_code::kNothingSaved;
     } else {
@@ -315,7 +332,9 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
             if (!back.block) {
                 outcome.verified = false;
                 report.Error("the read-back failed: " + back.problem);
+                recorded.detail = back.problem;
             } else {
+                recorded.readBack.emplace(back.block->begin(), back.block->end());
                 outcome.verification = VerifyReadBack(frame, *back.block);
                 outcome.verified = outcome.verification.Matches();
                 for (const settingsfile::Change& difference : outcome.verification.differences) {
@@ -341,6 +360,24 @@ int runWrite(const Options& options, Environment& env, const Reporter& report, E
             report.Error("run korvel-cli read to see what the logger holds now, then write the "
                          "file again");
         }
+        recorded.time = env.now();
+        recorded.acknowledged = outcome.acknowledged;
+        recorded.result =
+            SaveResultText(outcome.acknowledged, !outcome.verified    ? ReadBack::NotRead
+                                                 : !recorded.readBack ? ReadBack::Failed
+                                                 : *outcome.verified  ? ReadBack::Matches
+                                                                      : ReadBack::Differs);
+        if (!outcome.acknowledged) {
+            recorded.detail = save.problem;
+        }
+        for (const settingsfile::Change& difference : outcome.verification.differences) {
+            recorded.detail += (recorded.detail.empty() ? "" : "; ") + difference.key + ": saved " +
+                               difference.before + ", reported " + difference.after;
+        }
+    }
+    if (const std::string warning = history::FinishSave(env.history, record, recorded);
+        !warning.empty()) {
+        report.Warning(warning);
     }
     if (options.json) {
         printWriteJson(env.out, found.port->Path(), plan, options, outcome);
@@ -489,6 +526,9 @@ int Run(const Options& options, Environment& env) {
     const Reporter report(env.err, options.quiet);
     if (options.command == Command::Check) {
         return runCheck(options, env, report);
+    }
+    if (options.command == Command::History) {
+        return RunWithHistory(options, env);
     }
     // A settings file is read whole before any port is opened.
     std::optional<settingsfile::SettingsFile> file;

@@ -109,4 +109,21 @@ Verification VerifyReadBack(const Block& saved, const Block& readBack) {
     return verification;
 }
 
+std::string SaveResultText(bool acknowledged, ReadBack readBack) {
+    if (!acknowledged) {
+        return "not acknowledged";
+    }
+    switch (readBack) {
+    case ReadBack::NotRead:
+        return "not verified";
+    case ReadBack::Failed:
+        return "read-back failed";
+    case ReadBack::Differs:
+        return "read-back differs";
+    case ReadBack::Matches:
+        break;
+    }
+    return "confirmed";
+}
+
 } // namespace korvel::cli

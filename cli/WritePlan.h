@@ -58,4 +58,10 @@ struct Verification {
 // logger reports them either as the BCD written or as plain bytes.
 Verification VerifyReadBack(const protocol::Block& saved, const protocol::Block& readBack);
 
+enum class ReadBack { NotRead, Failed, Differs, Matches };
+
+// The result a save's outcome row in the history records: "confirmed" only for
+// an acknowledged save whose read-back matches.
+std::string SaveResultText(bool acknowledged, ReadBack readBack);
+
 } // namespace korvel::cli

@@ -1,0 +1,26 @@
+#pragma once
+// The history of saves on the command line: which file the options choose,
+// the `history` commands that read it, and the rows a save writes into it.
+
+#include "cli/CommandLine.h"
+#include "cli/Commands.h"
+#include "history/HistoryStore.h"
+#include "protocol/ParameterBlock.h"
+
+#include <memory>
+#include <string>
+
+namespace korvel::cli {
+
+// Runs one command with the history its options choose: opened for the
+// commands that save (a file that cannot be opened warns, or, with
+// --require-history, stops the command with exit 1) and for `history`.
+// `env.history` points to it while the command runs. The program's main.
+int RunWithHistory(const Options& options, Environment& env);
+
+// The attempt row of a save by korvel-cli: who, where, which logger, the
+// block read before and the frame about to go out.
+history::SaveAttempt CliSaveAttempt(const Environment& env, const std::string& port,
+                                    const protocol::Block& before, const protocol::Block& frame);
+
+} // namespace korvel::cli
