@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/HistoryCommands.h"
 #include "tools/sim/LoggerSimulator.h"
 
 #include <chrono>
@@ -29,6 +30,11 @@ public:
         std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + std::chrono::hours(12);
     std::string input; // standard input
     serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
+    // Where saves are recorded, as the program's main would hand it over.
+    history::SaveHistory* history = nullptr;
+    // Opens the history the command line names (give --history PATH), as the
+    // program does; otherwise none is kept but `history`.
+    bool openHistory = false;
 
     CliRun Run(const std::vector<std::string>& arguments) const {
         CliRun run;
@@ -53,7 +59,9 @@ public:
         };
         env.now = [this] { return now; };
         env.opener = opener;
-        run.code = cli::Run(*line.options, env);
+        env.history = history;
+        run.code =
+            openHistory ? cli::RunWithHistory(*line.options, env) : cli::Run(*line.options, env);
         run.out = out.str();
         run.err = err.str();
         return run;
