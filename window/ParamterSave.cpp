@@ -132,6 +132,7 @@ void TParamter::imgSaveClick() {
     services.sleeper.sleepMs(kPortPauseMs);
     // The acknowledgement must arrive as a chunk of its own.
     Comm->PurgeInput();
+    saveRecord.Sending(portName, sendBuffer);
     Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()));
 }
 
