@@ -152,6 +152,11 @@ int runHistory(const Options& options, Environment& env, history::HistoryStore& 
             return exit_code::kNothingSaved;
         }
         printList(options, *entries, env.out);
+        if (entries->empty() && !options.quiet) {
+            errorLine(env, options.historySerial.empty()
+                               ? "no saves recorded in " + store.Path()
+                               : "no saves of " + options.historySerial + " recorded");
+        }
         return exit_code::kDone;
     }
     case HistoryAction::Show:

@@ -133,7 +133,9 @@ void TParamter::imgSaveClick() {
     // The acknowledgement must arrive as a chunk of its own.
     Comm->PurgeInput();
     saveRecord.Sending(portName, sendBuffer);
-    Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()));
+    if (!Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()))) {
+        saveRecord.NotSent();
+    }
 }
 
 } // namespace korvel::window

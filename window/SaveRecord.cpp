@@ -42,13 +42,21 @@ void SaveRecord::Sending(const std::string& port, const protocol::Block& frame) 
 }
 
 void SaveRecord::Answered(bool acknowledged, const std::string& detail) {
+    finish(acknowledged ? "not verified" : "not acknowledged", acknowledged, detail);
+}
+
+void SaveRecord::NotSent() {
+    finish("not sent", false, "the port took no bytes");
+}
+
+void SaveRecord::finish(const char* result, bool acknowledged, const std::string& detail) {
     if (!waiting_) {
         return;
     }
     history::SaveOutcome outcome;
     outcome.time = std::chrono::system_clock::now();
     outcome.acknowledged = acknowledged;
-    outcome.result = acknowledged ? "not verified" : "not acknowledged";
+    outcome.result = result;
     outcome.detail = detail;
     const std::string warning = history::FinishSave(history_, *waiting_, outcome);
     waiting_.reset();

@@ -37,8 +37,11 @@ public:
     // The chunk that came after a save: its acknowledgement, or anything else.
     // Nothing happens when no save is waiting.
     void Answered(bool acknowledged, const std::string& detail);
+    // The port did not take the frame.
+    void NotSent();
 
 private:
+    void finish(const char* result, bool acknowledged, const std::string& detail);
     void warn(const std::string& message);
 
     std::ostream& warnings_;
