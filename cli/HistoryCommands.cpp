@@ -211,7 +211,14 @@ int RunWithHistory(const Options& options, Environment& env) {
         return runHistory(options, env, *store);
     }
     std::unique_ptr<history::HistoryStore> store;
-    if (recordsSaves(options) && !options.noHistory) {
+    // The simulated logger's saves stay out of the real record unless a file is named.
+    const bool demoOnly = options.demo && options.historyPath.empty();
+    if (recordsSaves(options) && demoOnly && options.requireHistory) {
+        errorLine(env, "--demo records in no history unless --history PATH names one; nothing "
+                       "was saved");
+        return exit_code::kNothingSaved;
+    }
+    if (recordsSaves(options) && !options.noHistory && !demoOnly) {
         // A build without a history says so only when one was asked for.
         const bool asked = options.requireHistory || !options.historyPath.empty();
         std::string error;

@@ -15,7 +15,8 @@ namespace korvel::cli {
 // Runs one command with the history its options choose: opened for the
 // commands that save (a file that cannot be opened warns, or, with
 // --require-history, stops the command with exit 1) and for `history`.
-// `env.history` points to it while the command runs. The program's main.
+// `env.history` points to it while the command runs. --demo records only in
+// a history named with --history. The program's main.
 int RunWithHistory(const Options& options, Environment& env);
 
 // The attempt row of a save by korvel-cli: who, where, which logger, the

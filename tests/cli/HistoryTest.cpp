@@ -164,8 +164,13 @@ TEST_F(HistoryFile, VerifyNamesAnEditedRowWithItsOwnExitCode) {
     EXPECT_EQ(edited.out, path + ": row 3 was edited: its content does not match its hash\n");
 }
 
-TEST(HistoryCli, UsageErrors) {
+TEST(HistoryCli, UsageErrorsAndTheDemo) {
     Cli cli;
+    cli.openHistory = true;
+    // The simulated logger's saves never reach the default history.
+    const auto demo = cli.Run({"--demo", "--require-history", "write", "f.json"});
+    EXPECT_EQ(demo.code, exit_code::kNothingSaved);
+    EXPECT_THAT(demo.err, HasSubstr("--demo records in no history unless --history PATH"));
     EXPECT_EQ(cli.Run({"--no-history", "history", "list"}).code, exit_code::kUsage);
     EXPECT_EQ(cli.Run({"--no-history", "--require-history", "write", "f.json"}).code,
               exit_code::kUsage);
