@@ -11,6 +11,9 @@
 #include <QTimeZone>
 #include <QUrl>
 
+#include <cstdlib>
+#include <ostream>
+
 namespace korvel::app {
 namespace {
 
@@ -70,6 +73,22 @@ void ThreadSleeper::sleepMs(int milliseconds) {
 
 void DesktopOpener::open(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
+    if (!history::HistoryAvailable()) {
+        return nullptr;
+    }
+    history::StoreOptions options;
+    options.createFolder = true;
+    std::string error;
+    auto store = history::OpenHistoryStore(
+        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options,
+        error);
+    if (!store) {
+        warnings << "korvel: warning: " << error << "; saves are not recorded\n";
+    }
+    return store;
 }
 
 } // namespace korvel::app

@@ -3,7 +3,11 @@
 // Qt message boxes, the system clock and zone, a blocking sleep and the
 // desktop's opener.
 
+#include "history/HistoryStore.h"
 #include "window/Services.h"
+
+#include <iosfwd>
+#include <memory>
 
 class QWidget;
 
@@ -49,5 +53,9 @@ class DesktopOpener final : public window::IDocumentOpener {
 public:
     void open(const QString& path) override;
 };
+
+// The history of saves at its default place; nothing, after a warning on
+// `warnings`, when it cannot be opened (the window saves all the same).
+std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings);
 
 } // namespace korvel::app

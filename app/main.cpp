@@ -175,7 +175,11 @@ int main(int argc, char** argv) {
     korvel::app::SystemClock clock;
     korvel::app::ThreadSleeper sleeper;
     korvel::app::DesktopOpener opener;
+    // Outlives the window, which records the outcome of a save still waiting.
+    // The simulated logger's saves stay out of the record.
+    const auto history = options.demo ? nullptr : korvel::app::OpenSaveHistory(std::cerr);
     korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener});
+    window.saveRecord.SetHistory(history.get(), "korvel " KORVEL_VERSION);
     window.show();
 
     if (!options.screenshot.empty()) {

@@ -21,7 +21,8 @@ constexpr const char* kDescription =
     "Reads and writes settings files, checks every save by reading the logger again.\n"
     "Exit codes: 0 done; 1 nothing saved (no logger, no reply, a bad frame, a value\n"
     "the logger does not take); 2 usage or settings-file error; 3 a save was sent but\n"
-    "is not confirmed; 4 more than one logger answered and no --port chose one.";
+    "is not confirmed; 4 more than one logger answered and no --port chose one;\n"
+    "5 history verify found an edited or deleted row.";
 
 } // namespace
 
@@ -70,6 +71,17 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_option("--trace", options.trace, "write every byte sent and received to FILE")
         ->type_name("FILE");
     app.add_flag("--quiet", options.quiet, "no progress messages and no warnings");
+    CLI::Option* historyPath =
+        app.add_option("--history", options.historyPath,
+                       "the history of saves to record in and read (default: "
+                       "$XDG_DATA_HOME/korvel/history.sqlite3)")
+            ->type_name("PATH");
+    CLI::Option* requireHistory =
+        app.add_flag("--require-history", options.requireHistory,
+                     "save nothing unless the save's attempt is recorded in the history first");
+    app.add_flag("--no-history", options.noHistory, "record no history of this save")
+        ->excludes(historyPath)
+        ->excludes(requireHistory);
 
     CLI::App* list = app.add_subcommand("list", "list the serial ports");
     list->add_flag("--probe", options.probe,
@@ -125,6 +137,21 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CLI::App* check = app.add_subcommand("check", "validate a settings file without a logger");
     check->add_option("FILE", options.file, "the settings file; - for standard input")->required();
 
+    CLI::App* history = app.add_subcommand("history", "the history of saves");
+    history->require_subcommand(1, 1);
+    history->fallthrough();
+    CLI::App* verify = history->add_subcommand(
+        "verify", "check that no row of the history was edited or deleted (exit 5 if one was)");
+    CLI::App* historyList = history->add_subcommand("list", "list the saves, newest first");
+    historyList->add_option("SERIAL", options.historySerial, "only this logger's saves");
+    CLI::Option* historyJson = historyList->add_flag("--json", options.json, "print JSON");
+    historyList->add_flag("--csv", options.csv, "print CSV")->excludes(historyJson);
+    CLI::App* show = history->add_subcommand(
+        "show", "print the settings one save wrote, as a settings file for write");
+    show->add_option("ID", options.historyId, "the save's number, as history list shows it")
+        ->required()
+        ->check(CLI::PositiveNumber);
+
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
         return "korvel-cli: " + std::string(error.what()) +
                "\nkorvel-cli: run korvel-cli --help for the commands and their options\n";
@@ -153,7 +180,14 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                       : read->parsed()      ? Command::Read
                       : write->parsed()     ? Command::Write
                       : provision->parsed() ? Command::Provision
+                      : history->parsed()   ? Command::History
                                             : Command::Check;
+    options.historyAction = verify->parsed()        ? HistoryAction::Verify
+                            : historyList->parsed() ? HistoryAction::List
+                                                    : HistoryAction::Show;
+    if (options.command == Command::History && options.noHistory) {
+        return fail("--no-history: the history commands read the history; leave it out");
+    }
     if (options.demo && !options.ports.empty()) {
         return fail("--demo brings its own logger; leave out --port");
     }

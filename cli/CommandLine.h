@@ -4,13 +4,16 @@
 
 #include "protocol/LoggerSettings.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace korvel::cli {
 
-enum class Command { List, Read, Write, Check, Provision };
+enum class Command { List, Read, Write, Check, Provision, History };
+
+enum class HistoryAction { Verify, List, Show };
 
 struct Options {
     Command command = Command::Read;
@@ -20,6 +23,11 @@ struct Options {
     bool allPorts = false;
     std::string trace; // --trace FILE; empty for none
     bool quiet = false;
+    // The history of saves: --history PATH (empty: the default place),
+    // --no-history, --require-history.
+    std::string historyPath;
+    bool noHistory = false;
+    bool requireHistory = false;
     // list
     bool probe = false;
     // read, write, list
@@ -32,8 +40,6 @@ struct Options {
     bool noVerify = false;
     bool setSerial = false;
     std::optional<protocol::DateTime> clock; // --clock T, the logger's local time
-    // write, provision: no save without its attempt in the history.
-    bool requireHistory = false;
     // provision (file, ports, json too)
     std::optional<int> expect; // --expect N
     std::string manifest;      // --manifest CSV; empty for none
@@ -41,6 +47,11 @@ struct Options {
     std::string operatorName;  // --operator NAME; empty: the login name
     bool watch = false;
     bool allowUnsyncedClock = false;
+    // history
+    HistoryAction historyAction = HistoryAction::List;
+    std::string historySerial;  // history list [SERIAL]
+    std::int64_t historyId = 0; // history show ID
+    bool csv = false;           // history list --csv
 };
 
 struct ParsedCommandLine {

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "cli/Discovery.h"
+#include "cli/HistoryCommands.h"
 #include "cli/Provision.h"
 #include "cli/SaveLogger.h"
 #include "cli/StopRequests.h"
@@ -529,6 +530,9 @@ int Run(const Options& options, Environment& env) {
     }
     if (options.command == Command::Check) {
         return runCheck(options, env, report);
+    }
+    if (options.command == Command::History) {
+        return RunWithHistory(options, env);
     }
     // A settings file is read whole before any port is opened.
     std::optional<settingsfile::SettingsFile> file;

@@ -30,6 +30,7 @@ inline constexpr int kNothingSaved = 1;
 inline constexpr int kUsage = 2;
 inline constexpr int kNotConfirmed = 3; // a save was sent but is not confirmed
 inline constexpr int kSeveralLoggers = 4;
+inline constexpr int kHistoryBroken = 5; // history verify found an edited or deleted row
 } // namespace exit_code
 
 struct Environment {

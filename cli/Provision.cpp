@@ -3,9 +3,9 @@
 #include "cli/Discovery.h"
 #include "cli/ProvisionReport.h"
 #include "cli/SaveLogger.h"
-#include "cli/Sha256.h"
 #include "cli/Version.h"
 #include "cli/WritePlan.h"
+#include "history/Sha256.h"
 #include "platform/TtyMonitor.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/JsonTree.h"
@@ -812,7 +812,7 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);
     batch.identity.batch = newBatchId(env.now());
-    batch.settingsSha256 = Sha256Hex(fileText);
+    batch.settingsSha256 = history::Sha256Hex(fileText);
     if (clockSync == platform::ClockSync::Unsynchronised) {
         board.Note("korvel-cli: warning: the computer's clock is not synchronised; each logger "
                    "gets its time");

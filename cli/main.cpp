@@ -1,6 +1,7 @@
 // korvel-cli: every setting of the logger from a terminal. See korvel-cli(1).
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/HistoryCommands.h"
 #include "platform/Console.h"
 
 #include <iostream>
@@ -18,5 +19,5 @@ int main(int argc, char** argv) {
     }
     korvel::cli::Environment env =
         korvel::cli::SystemEnvironment(std::cout, std::cerr, std::cin, arguments);
-    return korvel::cli::Run(*line.options, env);
+    return korvel::cli::RunWithHistory(*line.options, env);
 }

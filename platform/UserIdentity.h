@@ -1,13 +1,12 @@
 #pragma once
-// Who runs the program and on which computer, for the records of saves.
+// Who saves and where: the login name and the computer's name, as the history
+// of saves records them. Empty when the system does not say.
 
 #include <string>
 
 namespace korvel::platform {
 
-// The login name; empty when it cannot be told.
 std::string LoginName();
-// The computer's host name; empty when it cannot be told.
 std::string HostName();
 
 } // namespace korvel::platform

@@ -1,27 +1,32 @@
 #include "platform/UserIdentity.h"
 
-#include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+
+#include <array>
+#include <cstdlib>
 
 namespace korvel::platform {
 
 std::string LoginName() {
-    // The account of the process first: getlogin() fails without a
-    // controlling terminal (services, CI), and $USER can be set to anything.
+    // The session's login name first: under sudo it is still the person's.
+    std::array<char, 256> name{};
+    if (::getlogin_r(name.data(), name.size()) == 0 && name[0] != '\0') {
+        return name.data();
+    }
     if (const passwd* entry = ::getpwuid(::geteuid()); entry != nullptr && entry->pw_name) {
         return entry->pw_name;
     }
     const char* user = std::getenv("USER");
-    return user != nullptr ? user : "";
+    return user ? user : "";
 }
 
 std::string HostName() {
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0) {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0) {
         return {};
     }
-    return name;
+    return name.data();
 }
 
 } // namespace korvel::platform

@@ -1,19 +1,26 @@
 #include "platform/UserIdentity.h"
+#include "platform/WideText_win.h"
 
 #include <windows.h>
 
 namespace korvel::platform {
 
 std::string LoginName() {
-    char name[257] = {};
-    DWORD size = sizeof name;
-    return ::GetUserNameA(name, &size) ? std::string(name) : std::string();
+    wchar_t name[257];
+    DWORD size = sizeof name / sizeof name[0];
+    if (!::GetUserNameW(name, &size) || size == 0) {
+        return {};
+    }
+    return Utf8FromWide(std::wstring_view(name, size - 1));
 }
 
 std::string HostName() {
-    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = sizeof name;
-    return ::GetComputerNameA(name, &size) ? std::string(name) : std::string();
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof name / sizeof name[0];
+    if (!::GetComputerNameW(name, &size)) {
+        return {};
+    }
+    return Utf8FromWide(std::wstring_view(name, size));
 }
 
 } // namespace korvel::platform

@@ -919,6 +919,10 @@ std::vector<Change> Changes(const LoggerSettings& before, const LoggerSettings& 
     return changes;
 }
 
+std::string Utf8Text(std::string_view stored) {
+    return utf8Of(stored);
+}
+
 std::string QuotedText(std::string_view stored) {
     return JsonString(utf8Of(stored));
 }

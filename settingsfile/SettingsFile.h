@@ -103,6 +103,9 @@ struct Change {
 std::vector<Change> Changes(const protocol::LoggerSettings& before,
                             const protocol::LoggerSettings& after);
 
+// A stored (Latin-1) text as UTF-8, without quotes or escapes.
+std::string Utf8Text(std::string_view stored);
+
 // A stored (Latin-1) text as the file writes it, quotes included: "T2311\u0000".
 std::string QuotedText(std::string_view stored);
 

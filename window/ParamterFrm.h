@@ -22,6 +22,7 @@
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
 #include "window/SaveForm.h"
+#include "window/SaveRecord.h"
 #include "window/ScanStatus.h"
 #include "window/Services.h"
 #include "window/TripMemo.h"
@@ -218,6 +219,8 @@ public:
     QChar decimalSeparator = QLatin1Char('.');
     std::array<std::uint8_t, protocol::kFrameSize> receiveBuffer{};
     std::array<std::uint8_t, protocol::kFrameSize> sendBuffer{};
+    // The history of saves; app/ hands it the store (SetHistory).
+    SaveRecord saveRecord;
     std::array<std::uint8_t, protocol::kReadCommand.size()> readCommand{};
     std::vector<std::string> portList;
     int portIndex = 0;

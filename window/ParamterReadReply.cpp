@@ -31,6 +31,21 @@ ChunkKind KindOf(const std::uint8_t* bytes, std::size_t length) {
     }
 }
 
+// What a save's outcome row says of the chunk that answered it.
+const char* AnswerDetail(ChunkKind kind) {
+    switch (kind) {
+    case ChunkKind::Malformed:
+        return "Data Check Error";
+    case ChunkKind::ReadReply:
+        return "a read reply instead of the acknowledgement";
+    case ChunkKind::Other:
+        return "another answer than the acknowledgement";
+    case ChunkKind::SaveAcknowledgement:
+        break;
+    }
+    return "";
+}
+
 QString TripText(const std::string& bytes) {
     QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -64,13 +79,17 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     // A chunk longer than the buffer is no frame of this protocol; it is refused
     // whole rather than cut, and leaves the buffer as the last chunk left it.
     if (length > receiveBuffer.size()) {
+        saveRecord.Answered(false, "Data Check Error");
         services.prompt.warning(tr("Data Check Error"));
         return;
     }
     std::copy_n(buffer, length, receiveBuffer.begin());
     // The prompts below may run further chunks before they return; each decision
     // here is taken from this chunk's bytes, before any prompt opens.
-    switch (KindOf(receiveBuffer.data(), length)) {
+    const ChunkKind kind = KindOf(receiveBuffer.data(), length);
+    // A waiting save's outcome is written before any prompt holds the window up.
+    saveRecord.Answered(kind == ChunkKind::SaveAcknowledgement, AnswerDetail(kind));
+    switch (kind) {
     case ChunkKind::Malformed:
         services.prompt.warning(tr("Data Check Error"));
         return;
@@ -82,6 +101,7 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     case ChunkKind::ReadReply:
         break;
     }
+    saveRecord.ReadReply(receiveBuffer);
     const ControlValues values = ControlValuesOf(protocol::DecodeSettings(receiveBuffer));
     edtSerialNumber->setText(QString::fromLatin1(
         values.serialNumber.data(), static_cast<qsizetype>(values.serialNumber.size())));

@@ -134,7 +134,10 @@ void TParamter::imgSaveClick() {
     services.sleeper.sleepMs(kPortPauseMs);
     // The acknowledgement must arrive as a chunk of its own.
     Comm->PurgeInput();
-    Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()));
+    saveRecord.Sending(portName, sendBuffer);
+    if (!Comm->SendData(sendBuffer.data(), static_cast<std::uint16_t>(sendBuffer.size()))) {
+        saveRecord.NotSent();
+    }
 }
 
 } // namespace korvel::window

@@ -4,6 +4,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "cli/HistoryCommands.h"
 #include "tools/sim/LoggerSimulator.h"
 
 #include <atomic>
@@ -31,7 +32,11 @@ public:
     std::string input; // standard input
     serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
     platform::ClockSync clockSync = platform::ClockSync::Synchronised;
+    // Where saves are recorded, as the program's main would hand it over.
     history::SaveHistory* history = nullptr;
+    // Opens the history the command line names (give --history PATH), as the
+    // program does; otherwise none is kept but `history`.
+    bool openHistory = false;
     // Ctrl-C as the program counts it; null for none.
     const std::atomic<int>* stopRequests = nullptr;
     bool requireHistory = false; // as --require-history would
@@ -67,8 +72,8 @@ public:
         env.catchStopRequests = [] {};
         env.stopRequests = [this] { return stopRequests ? stopRequests->load() : 0; };
         cli::Options options = *line.options;
-        options.requireHistory = requireHistory;
-        run.code = cli::Run(options, env);
+        options.requireHistory = options.requireHistory || requireHistory;
+        run.code = openHistory ? cli::RunWithHistory(options, env) : cli::Run(options, env);
         run.out = out.str();
         run.err = err.str();
         return run;

@@ -1,13 +1,13 @@
 // provision: many loggers at once, each keeping its identity; the faults of
 // some leave the others alone; manifests, refusals, reports and the exit code.
 #include "CliFixture.h"
-#include "FakeHistory.h"
+#include "tests/history/FakeHistory.h"
 
 #include "cli/Commands.h"
 #include "cli/Manifest.h"
 #include "cli/Provision.h"
 #include "cli/ProvisionReport.h"
-#include "cli/Sha256.h"
+#include "history/Sha256.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsCodec.h"
 #include "tools/sim/SimBlock.h"
@@ -26,6 +26,7 @@ namespace {
 
 using namespace korvel::protocol;
 using namespace std::chrono_literals;
+using korvel::history::Sha256Hex;
 using korvel::testing::Cli;
 using korvel::testing::FakeHistory;
 using korvel::testing::Logger;
@@ -101,7 +102,7 @@ TEST(Provision, EveryLoggerGetsTheFileAndKeepsItsSerialNumberAndCalibration) {
     EXPECT_THAT(run.out, HasSubstr(": 4 found, 4 confirmed, 0 not confirmed, 0 not saved"));
 
     // The history holds an attempt and its outcome per logger, of one batch.
-    const auto entries = history.Entries();
+    const auto entries = history.Saves();
     ASSERT_EQ(entries.size(), 4u);
     for (const auto& entry : entries) {
         EXPECT_EQ(entry.attempt.batch, entries.front().attempt.batch);
@@ -299,8 +300,8 @@ TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
     const auto run = cli.Run({"provision", good, "--allow-unsynced-clock"});
     EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
     EXPECT_THAT(run.err, HasSubstr("warning: the computer's clock is not synchronised"));
-    ASSERT_EQ(history.Entries().size(), 1u);
-    EXPECT_EQ(history.Entries().front().attempt.clockSync, "unsynchronised");
+    ASSERT_EQ(history.Saves().size(), 1u);
+    EXPECT_EQ(history.Saves().front().attempt.clockSync, "unsynchronised");
 }
 
 // A store that cannot take the attempt costs a warning, unless the record is
@@ -311,13 +312,13 @@ TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
         Cli cli;
         cli.systemPorts = {logger->PortPath()};
         FakeHistory history;
-        history.locked = true;
+        history.refuse = true;
         cli.history = &history;
         cli.requireHistory = required;
         const TempDir dir;
         const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
-        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (database is "
-                                       "locked)"))
+        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (history.sqlite3 "
+                                       "is locked by another program)"))
             << required;
         if (required) {
             EXPECT_EQ(run.code, exit_code::kNothingSaved);
@@ -397,14 +398,6 @@ TEST(Provision, TheLiveBoardRewritesItsLinesInPlace) {
     EXPECT_THAT(RedrawBoard(lines, 3), ::testing::StartsWith("\r\x1b[3A\x1b[2K/dev/ttyUSB0 "));
     EXPECT_EQ(PlainLine(lines[1]), "/dev/ttyUSB10 - probing");
     EXPECT_EQ(PlainLine(lines[2]), "/dev/ttyUSB2 A1 done: confirmed");
-}
-
-TEST(Sha256, KnownDigests) {
-    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    // Two blocks: the padding spills over.
-    EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
-              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
 }
 
 } // namespace

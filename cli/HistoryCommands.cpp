@@ -1,0 +1,229 @@
+#include "cli/HistoryCommands.h"
+
+#include "cli/Discovery.h"
+#include "cli/Version.h"
+#include "platform/UserIdentity.h"
+#include "protocol/SettingsCodec.h"
+#include "settingsfile/JsonTree.h"
+#include "settingsfile/SettingsFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <ostream>
+
+namespace korvel::cli {
+
+namespace {
+
+using settingsfile::Member;
+using settingsfile::Node;
+
+void errorLine(Environment& env, const std::string& message) {
+    env.err << "korvel-cli: " << message << '\n';
+}
+
+bool recordsSaves(const Options& options) {
+    return (options.command == Command::Write && !options.dryRun) ||
+           options.command == Command::Provision;
+}
+
+std::string pathFor(const Options& options) {
+    if (!options.historyPath.empty()) {
+        return options.historyPath;
+    }
+    return history::DefaultHistoryPath([](const char* name) { return std::getenv(name); });
+}
+
+std::unique_ptr<history::HistoryStore> openStore(const Options& options, std::string& error) {
+    history::StoreOptions store;
+    // The default place is ours to create; a path the user gave is taken as given.
+    store.createFolder = options.historyPath.empty();
+    return history::OpenHistoryStore(pathFor(options), store, error);
+}
+
+std::string resultOf(const history::SaveEntry& entry) {
+    return entry.outcome ? entry.outcome->result : "no outcome recorded";
+}
+
+// RFC 4180: quoted when it holds a separator, a quote or a line break.
+std::string csvField(const std::string& value) {
+    if (value.find_first_of(",\"\r\n") == std::string::npos) {
+        return value;
+    }
+    std::string quoted = "\"";
+    for (const char c : value) {
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    }
+    return quoted + '"';
+}
+
+// The columns of `history list`, one meaning each for text, CSV and JSON.
+struct ListColumn {
+    const char* name;
+    std::string (*value)(const history::SaveEntry&);
+};
+
+const ListColumn kListColumns[] = {
+    {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }},
+    {"time", [](const history::SaveEntry& e) { return history::UtcText(e.attempt.time); }},
+    {"serial_number", [](const history::SaveEntry& e) { return e.attempt.serialNumber; }},
+    {"result", resultOf},
+    {"port", [](const history::SaveEntry& e) { return e.attempt.port; }},
+    {"operator", [](const history::SaveEntry& e) { return e.attempt.operatorName; }},
+    {"host", [](const history::SaveEntry& e) { return e.attempt.host; }},
+    {"program", [](const history::SaveEntry& e) { return e.attempt.program; }},
+    {"clock_sync", [](const history::SaveEntry& e) { return e.attempt.clockSync; }},
+    {"batch", [](const history::SaveEntry& e) { return e.attempt.batch; }},
+    {"detail",
+     [](const history::SaveEntry& e) { return e.outcome ? e.outcome->detail : std::string(); }},
+};
+
+void printList(const Options& options, const std::vector<history::SaveEntry>& entries,
+               std::ostream& out) {
+    if (options.json) {
+        std::vector<Node> items;
+        for (const history::SaveEntry& entry : entries) {
+            std::vector<Member> members;
+            for (const ListColumn& column : kListColumns) {
+                members.push_back({column.name, Node::String(column.value(entry))});
+            }
+            members.front().value = Node::Number(std::to_string(entry.id));
+            members.push_back({"acknowledged", entry.outcome
+                                                   ? Node::Bool(entry.outcome->acknowledged)
+                                                   : Node::Null()});
+            items.push_back(Node::Object(std::move(members)));
+        }
+        out << settingsfile::PrettyText(Node::Array(std::move(items)));
+        return;
+    }
+    if (options.csv) {
+        std::string header;
+        for (const ListColumn& column : kListColumns) {
+            header += (header.empty() ? "" : ",") + std::string(column.name);
+        }
+        out << header << "\r\n";
+        for (const history::SaveEntry& entry : entries) {
+            std::string line;
+            for (const ListColumn& column : kListColumns) {
+                line += (line.empty() ? "" : ",") + csvField(column.value(entry));
+            }
+            out << line << "\r\n";
+        }
+        return;
+    }
+    // Text: the first columns, aligned; the rest are in --json and --csv.
+    constexpr std::size_t kShown = 5;
+    std::vector<std::size_t> widths(kShown, 0);
+    for (const history::SaveEntry& entry : entries) {
+        for (std::size_t i = 0; i < kShown; ++i) {
+            widths[i] = std::max(widths[i], kListColumns[i].value(entry).size());
+        }
+    }
+    for (const history::SaveEntry& entry : entries) {
+        std::string line;
+        for (std::size_t i = 0; i < kShown; ++i) {
+            const std::string value = kListColumns[i].value(entry);
+            line += value + (i + 1 < kShown ? std::string(widths[i] - value.size() + 2, ' ') : "");
+        }
+        out << line << '\n';
+    }
+}
+
+int runHistory(const Options& options, Environment& env, history::HistoryStore& store) {
+    std::string error;
+    switch (options.historyAction) {
+    case HistoryAction::Verify: {
+        const auto check = store.Verify(error);
+        if (!check) {
+            errorLine(env, error);
+            return exit_code::kNothingSaved;
+        }
+        if (!check->Intact()) {
+            env.out << store.Path() << ": " << check->problem << '\n';
+            return exit_code::kHistoryBroken;
+        }
+        env.out << store.Path() << ": intact, " << check->rows
+                << (check->rows == 1 ? " row\n" : " rows\n");
+        return exit_code::kDone;
+    }
+    case HistoryAction::List: {
+        const auto entries = store.List(options.historySerial, error);
+        if (!entries) {
+            errorLine(env, error);
+            return exit_code::kNothingSaved;
+        }
+        printList(options, *entries, env.out);
+        if (entries->empty() && !options.quiet) {
+            errorLine(env, options.historySerial.empty()
+                               ? "no saves recorded in " + store.Path()
+                               : "no saves of " + options.historySerial + " recorded");
+        }
+        return exit_code::kDone;
+    }
+    case HistoryAction::Show:
+        break;
+    }
+    const auto entry = store.Find(options.historyId, error);
+    if (!entry) {
+        errorLine(env, error);
+        return exit_code::kNothingSaved;
+    }
+    protocol::Block frame{};
+    if (entry->attempt.frame.size() != frame.size()) {
+        errorLine(env, "save " + std::to_string(entry->id) + " holds no whole save frame");
+        return exit_code::kNothingSaved;
+    }
+    std::copy(entry->attempt.frame.begin(), entry->attempt.frame.end(), frame.begin());
+    if (!options.quiet) {
+        errorLine(env, "save " + std::to_string(entry->id) + ": logger \"" +
+                           entry->attempt.serialNumber + "\" on " + entry->attempt.port + ", " +
+                           history::UtcText(entry->attempt.time) + ", " + resultOf(*entry));
+    }
+    // The levels as the save frame wrote them, not as a reply would be read.
+    env.out << settingsfile::WriteSettingsFile(
+        protocol::DecodeSettings(frame, protocol::LevelCoding::PackedBcd));
+    return exit_code::kDone;
+}
+
+} // namespace
+
+int RunWithHistory(const Options& options, Environment& env) {
+    if (options.command == Command::History) {
+        std::string error;
+        const auto store = openStore(options, error);
+        if (!store) {
+            errorLine(env, error);
+            return exit_code::kNothingSaved;
+        }
+        return runHistory(options, env, *store);
+    }
+    std::unique_ptr<history::HistoryStore> store;
+    // The simulated logger's saves stay out of the real record unless a file is named.
+    const bool demoOnly = options.demo && options.historyPath.empty();
+    if (recordsSaves(options) && demoOnly && options.requireHistory) {
+        errorLine(env, "--demo records in no history unless --history PATH names one; nothing "
+                       "was saved");
+        return exit_code::kNothingSaved;
+    }
+    if (recordsSaves(options) && !options.noHistory && !demoOnly) {
+        // A build without a history says so only when one was asked for.
+        const bool asked = options.requireHistory || !options.historyPath.empty();
+        std::string error;
+        if (history::HistoryAvailable() || asked) {
+            store = openStore(options, error);
+        }
+        if (!store && options.requireHistory) {
+            errorLine(env, error + "; nothing was saved because --require-history was given");
+            return exit_code::kNothingSaved;
+        }
+        if (!store && !error.empty() && !options.quiet) {
+            errorLine(env, "warning: " + error + "; saving without a record in the history");
+        }
+    }
+    env.history = store.get();
+    const int code = Run(options, env);
+    env.history = nullptr;
+    return code;
+}
+
+} // namespace korvel::cli

@@ -1,0 +1,575 @@
+// The history in one SQLite file. One connection behind one mutex: saves from
+// several threads take turns, and other programs are kept in step by SQLite's
+// own file lock (every append runs in an immediate transaction, so two
+// programs never chain onto the same last row).
+#include "history/HistoryStore.h"
+#include "history/Sha256.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <variant>
+
+namespace korvel::history {
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+
+// migrations[v] brings version v up to v + 1.
+constexpr std::array<const char*, kSchemaVersion> kMigrations = {
+    "CREATE TABLE saves("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " kind TEXT NOT NULL CHECK (kind IN ('attempt', 'outcome')),"
+    " attempt INTEGER,"
+    " time TEXT NOT NULL,"
+    " operator TEXT, host TEXT, program TEXT, port TEXT, serial_number TEXT,"
+    " block_before BLOB, frame BLOB, clock_sync TEXT, batch TEXT,"
+    " result TEXT, acknowledged INTEGER, read_back BLOB, detail TEXT,"
+    " previous_hash TEXT NOT NULL, hash TEXT NOT NULL);"
+    "CREATE INDEX saves_serial_number ON saves(serial_number);"
+    "CREATE INDEX saves_attempt ON saves(attempt);"
+    // A guard against mistakes, not against intent: the chain is what shows a
+    // row changed by someone who dropped these.
+    "CREATE TRIGGER saves_no_update BEFORE UPDATE ON saves"
+    " BEGIN SELECT RAISE(ABORT, 'the history is append-only'); END;"
+    "CREATE TRIGGER saves_no_delete BEFORE DELETE ON saves"
+    " BEGIN SELECT RAISE(ABORT, 'the history is append-only'); END;",
+};
+
+// The columns a row's hash covers, in the order it covers them.
+constexpr std::array<const char*, 17> kColumns = {
+    "id",      "kind",   "attempt",       "time",         "operator", "host",
+    "program", "port",   "serial_number", "block_before", "frame",    "clock_sync",
+    "batch",   "result", "acknowledged",  "read_back",    "detail"};
+constexpr int kPreviousHash = static_cast<int>(kColumns.size());
+constexpr int kHash = kPreviousHash + 1;
+
+const std::string kFirstPrevious(64, '0');
+
+struct Blob {
+    std::vector<std::uint8_t> bytes;
+};
+using Value = std::variant<std::monostate, std::int64_t, std::string, Blob>;
+using Row = std::array<Value, kColumns.size()>;
+
+// The one serialisation a row's hash is taken over: every column by name, its
+// type and its length, so that no two different rows read the same.
+std::string Canonical(const Row& row) {
+    std::string text = "korvel-history-row/1\n";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        text += kColumns[i];
+        text += '=';
+        const Value& value = row[i];
+        if (std::holds_alternative<std::monostate>(value)) {
+            text += "null";
+        } else if (const auto* number = std::get_if<std::int64_t>(&value)) {
+            text += "int:" + std::to_string(*number);
+        } else if (const auto* string = std::get_if<std::string>(&value)) {
+            text += "text:" + std::to_string(string->size()) + ':' + *string;
+        } else {
+            const auto& bytes = std::get<Blob>(value).bytes;
+            text += "blob:" + std::to_string(bytes.size()) + ':';
+            text.append(bytes.begin(), bytes.end());
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string RowHash(const std::string& previous, const Row& row) {
+    Sha256 hash;
+    hash.Add(previous);
+    hash.Add(Canonical(row));
+    return HexOf(hash.Finish());
+}
+
+Value Text(const std::string& text) {
+    return text;
+}
+
+Value Bytes(const std::vector<std::uint8_t>& bytes) {
+    return Blob{bytes};
+}
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        code_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool Ok() const { return code_ == SQLITE_OK; }
+    int Code() const { return code_; }
+
+    void Bind(int index, const Value& value) {
+        if (stmt_ == nullptr) {
+            return;
+        }
+        if (const auto* number = std::get_if<std::int64_t>(&value)) {
+            sqlite3_bind_int64(stmt_, index, *number);
+        } else if (const auto* text = std::get_if<std::string>(&value)) {
+            sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()),
+                              SQLITE_TRANSIENT);
+        } else if (const auto* blob = std::get_if<Blob>(&value)) {
+            // A zero-length blob, not NULL, for an empty block.
+            static const std::uint8_t kNone = 0;
+            sqlite3_bind_blob(stmt_, index, blob->bytes.empty() ? &kNone : blob->bytes.data(),
+                              static_cast<int>(blob->bytes.size()), SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_null(stmt_, index);
+        }
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int Step() { return sqlite3_step(stmt_); }
+
+    Value Column(int index) const {
+        switch (sqlite3_column_type(stmt_, index)) {
+        case SQLITE_INTEGER:
+            return sqlite3_column_int64(stmt_, index);
+        case SQLITE_FLOAT:
+        case SQLITE_TEXT: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, index));
+            return std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, index)));
+        }
+        case SQLITE_BLOB: {
+            const auto* bytes = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, index));
+            const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, index));
+            return Blob{std::vector<std::uint8_t>(bytes, bytes + size)};
+        }
+        default:
+            return std::monostate{};
+        }
+    }
+    std::int64_t Integer(int index) const { return sqlite3_column_int64(stmt_, index); }
+    std::string String(int index) const {
+        const Value value = Column(index);
+        const auto* text = std::get_if<std::string>(&value);
+        return text ? *text : std::string();
+    }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int code_ = SQLITE_OK;
+};
+
+std::string SelectColumns() {
+    std::string list;
+    for (const char* column : kColumns) {
+        list += list.empty() ? "" : ", ";
+        list += column;
+    }
+    return list + ", previous_hash, hash";
+}
+
+std::string TextOf(const Value& value) {
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? *text : std::string();
+}
+
+std::vector<std::uint8_t> BytesOf(const Value& value) {
+    const auto* blob = std::get_if<Blob>(&value);
+    return blob ? blob->bytes : std::vector<std::uint8_t>();
+}
+
+std::chrono::system_clock::time_point TimeOf(const Value& value) {
+    return ParseUtcText(TextOf(value)).value_or(std::chrono::system_clock::time_point{});
+}
+
+class SqliteHistory final : public HistoryStore {
+public:
+    SqliteHistory(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+    ~SqliteHistory() override { sqlite3_close(db_); }
+
+    const std::string& Path() const override { return path_; }
+
+    std::optional<std::int64_t> RecordAttempt(const SaveAttempt& attempt,
+                                              std::string& error) override {
+        Row row;
+        row[1] = Text("attempt");
+        row[3] = Text(UtcText(attempt.time));
+        row[4] = Text(attempt.operatorName);
+        row[5] = Text(attempt.host);
+        row[6] = Text(attempt.program);
+        row[7] = Text(attempt.port);
+        row[8] = Text(attempt.serialNumber);
+        row[9] = Bytes(attempt.before);
+        row[10] = Bytes(attempt.frame);
+        row[11] = Text(attempt.clockSync);
+        row[12] = Text(attempt.batch);
+        return append(row, error);
+    }
+
+    bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
+                       std::string& error) override {
+        Row row;
+        row[1] = Text("outcome");
+        row[2] = attempt;
+        row[3] = Text(UtcText(outcome.time));
+        row[13] = Text(outcome.result);
+        row[14] = std::int64_t{outcome.acknowledged ? 1 : 0};
+        if (outcome.readBack) {
+            row[15] = Bytes(*outcome.readBack);
+        }
+        row[16] = Text(outcome.detail);
+        return append(row, error).has_value();
+    }
+
+    std::optional<std::chrono::system_clock::time_point>
+    LastConfirmedSave(const std::string& serialNumber) override {
+        const std::lock_guard lock(mutex_);
+        Statement select(db_, "SELECT o.time FROM saves o JOIN saves a ON o.attempt = a.id"
+                              " WHERE o.kind = 'outcome' AND o.result = 'confirmed'"
+                              " AND a.kind = 'attempt' AND a.serial_number = ?"
+                              " ORDER BY o.id DESC LIMIT 1");
+        select.Bind(1, Text(serialNumber));
+        if (!select.Ok() || select.Step() != SQLITE_ROW) {
+            return std::nullopt;
+        }
+        return ParseUtcText(select.String(0));
+    }
+
+    std::optional<std::vector<SaveEntry>> List(const std::string& serialNumber,
+                                               std::string& error) override {
+        const std::lock_guard lock(mutex_);
+        std::vector<SaveEntry> entries;
+        if (!readEntries(serialNumber, std::nullopt, entries, error)) {
+            return std::nullopt;
+        }
+        return entries;
+    }
+
+    std::optional<SaveEntry> Find(std::int64_t id, std::string& error) override {
+        const std::lock_guard lock(mutex_);
+        std::vector<SaveEntry> entries;
+        if (!readEntries({}, id, entries, error)) {
+            return std::nullopt;
+        }
+        if (entries.empty()) {
+            error = "the history has no save " + std::to_string(id);
+            return std::nullopt;
+        }
+        return entries.front();
+    }
+
+    std::optional<ChainCheck> Verify(std::string& error) override {
+        const std::lock_guard lock(mutex_);
+        // One read transaction, so that a save from another program cannot
+        // land between the rows and the sequence read below.
+        if (!exec("BEGIN", error)) {
+            return std::nullopt;
+        }
+        const auto check = walkChain(error);
+        std::string ignored;
+        exec("COMMIT", ignored);
+        return check;
+    }
+
+    // Brings the file to the current layout; false with `error` otherwise.
+    bool Migrate(std::string& error) {
+        if (!exec("BEGIN IMMEDIATE", error)) {
+            return false;
+        }
+        const auto rollback = [this] {
+            std::string ignored;
+            exec("ROLLBACK", ignored);
+        };
+        int version = 0;
+        {
+            Statement table(db_, "SELECT count(*) FROM sqlite_master"
+                                 " WHERE type = 'table' AND name = 'korvel_schema'");
+            if (!table.Ok() || table.Step() != SQLITE_ROW) {
+                error = message();
+                rollback();
+                return false;
+            }
+            if (table.Integer(0) > 0) {
+                Statement select(db_, "SELECT max(version) FROM korvel_schema");
+                if (!select.Ok() || select.Step() != SQLITE_ROW) {
+                    error = message();
+                    rollback();
+                    return false;
+                }
+                version = static_cast<int>(select.Integer(0));
+            } else if (!exec("CREATE TABLE korvel_schema(version INTEGER NOT NULL)", error)) {
+                rollback();
+                return false;
+            }
+        }
+        if (version > kSchemaVersion) {
+            error = path_ + " holds history version " + std::to_string(version) +
+                    ", written by a newer Korvel; this one reads up to version " +
+                    std::to_string(kSchemaVersion) + " and leaves the file as it is";
+            rollback();
+            return false;
+        }
+        for (int step = version; step < kSchemaVersion; ++step) {
+            if (!exec(kMigrations[static_cast<std::size_t>(step)], error)) {
+                error = "cannot bring " + path_ + " up to history version " +
+                        std::to_string(step + 1) + ": " + error;
+                rollback();
+                return false;
+            }
+        }
+        if (version < kSchemaVersion &&
+            (!exec("DELETE FROM korvel_schema", error) ||
+             !exec(("INSERT INTO korvel_schema VALUES (" + std::to_string(kSchemaVersion) + ")")
+                       .c_str(),
+                   error))) {
+            rollback();
+            return false;
+        }
+        return exec("COMMIT", error);
+    }
+
+private:
+    std::string message() const {
+        const int code = sqlite3_extended_errcode(db_);
+        if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
+            return path_ + " is locked by another program";
+        }
+        return path_ + ": " + sqlite3_errmsg(db_);
+    }
+
+    bool exec(const char* sql, std::string& error) {
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
+            error = message();
+            return false;
+        }
+        return true;
+    }
+
+    std::optional<std::int64_t> append(Row& row, std::string& error) {
+        const std::lock_guard lock(mutex_);
+        if (!exec("BEGIN IMMEDIATE", error)) {
+            return std::nullopt;
+        }
+        const auto fail = [&] {
+            error = message();
+            std::string ignored;
+            exec("ROLLBACK", ignored);
+            return std::nullopt;
+        };
+        std::string previous = kFirstPrevious;
+        {
+            Statement last(db_, "SELECT hash FROM saves ORDER BY id DESC LIMIT 1");
+            const int step = last.Ok() ? last.Step() : last.Code();
+            if (step == SQLITE_ROW) {
+                previous = last.String(0);
+            } else if (step != SQLITE_DONE) {
+                return fail();
+            }
+        }
+        // The id is part of what the hash covers, so it is taken before the
+        // insert: AUTOINCREMENT never hands out an id twice, not even after a
+        // deletion of the last row.
+        std::int64_t id = 1;
+        {
+            Statement next(db_, "SELECT max(coalesce((SELECT seq FROM sqlite_sequence"
+                                " WHERE name = 'saves'), 0), coalesce(max(id), 0)) + 1"
+                                " FROM saves");
+            if (!next.Ok() || next.Step() != SQLITE_ROW) {
+                return fail();
+            }
+            id = next.Integer(0);
+        }
+        row[0] = id;
+        const std::string hash = RowHash(previous, row);
+        static const std::string insert = [] {
+            std::string places;
+            for (std::size_t i = 0; i < kColumns.size() + 2; ++i) {
+                places += i == 0 ? "?" : ", ?";
+            }
+            return "INSERT INTO saves (" + SelectColumns() + ") VALUES (" + places + ")";
+        }();
+        Statement add(db_, insert.c_str());
+        if (!add.Ok()) {
+            return fail();
+        }
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            add.Bind(static_cast<int>(i) + 1, row[i]);
+        }
+        add.Bind(kPreviousHash + 1, Text(previous));
+        add.Bind(kHash + 1, Text(hash));
+        if (add.Step() != SQLITE_DONE) {
+            return fail();
+        }
+        if (!exec("COMMIT", error)) {
+            std::string ignored;
+            exec("ROLLBACK", ignored);
+            return std::nullopt;
+        }
+        return id;
+    }
+
+    std::optional<ChainCheck> walkChain(std::string& error) {
+        ChainCheck check;
+        Statement rows(db_, ("SELECT " + SelectColumns() + " FROM saves ORDER BY id").c_str());
+        if (!rows.Ok()) {
+            error = message();
+            return std::nullopt;
+        }
+        std::string previous = kFirstPrevious;
+        std::int64_t expected = 1;
+        const auto found = [&check](std::int64_t row, std::string problem) {
+            check.row = row;
+            check.problem = std::move(problem);
+            return check;
+        };
+        int step = SQLITE_OK;
+        while ((step = rows.Step()) == SQLITE_ROW) {
+            Row row;
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                row[i] = rows.Column(static_cast<int>(i));
+            }
+            const std::int64_t id = rows.Integer(0);
+            ++check.rows;
+            if (id != expected) {
+                return found(expected, id == expected + 1
+                                           ? "row " + std::to_string(expected) + " was deleted"
+                                           : "rows " + std::to_string(expected) + " to " +
+                                                 std::to_string(id - 1) + " were deleted");
+            }
+            const std::string rowPrevious = rows.String(kPreviousHash);
+            if (RowHash(rowPrevious, row) != rows.String(kHash)) {
+                return found(id, "row " + std::to_string(id) +
+                                     " was edited: its content does not match its hash");
+            }
+            if (rowPrevious != previous) {
+                return found(id - 1, "row " + std::to_string(id - 1) +
+                                         " was edited or replaced: row " + std::to_string(id) +
+                                         " no longer follows it");
+            }
+            previous = rows.String(kHash);
+            ++expected;
+        }
+        if (step != SQLITE_DONE) {
+            error = message();
+            return std::nullopt;
+        }
+        // The newest rows leave no gap behind them; the id counter remembers them.
+        Statement sequence(db_, "SELECT seq FROM sqlite_sequence WHERE name = 'saves'");
+        if (sequence.Ok() && sequence.Step() == SQLITE_ROW && sequence.Integer(0) >= expected) {
+            const std::int64_t last = sequence.Integer(0);
+            return found(expected, last == expected
+                                       ? "row " + std::to_string(expected) + " was deleted"
+                                       : "rows " + std::to_string(expected) + " to " +
+                                             std::to_string(last) + " were deleted");
+        }
+        return check;
+    }
+
+    // The saves whose attempt row matches, newest first, with their outcomes.
+    bool readEntries(const std::string& serialNumber, std::optional<std::int64_t> id,
+                     std::vector<SaveEntry>& entries, std::string& error) {
+        std::string sql = "SELECT " + SelectColumns() + " FROM saves WHERE kind = 'attempt'";
+        if (!serialNumber.empty()) {
+            sql += " AND serial_number = ?1";
+        }
+        if (id) {
+            sql += " AND id = ?2";
+        }
+        sql += " ORDER BY id DESC";
+        Statement attempts(db_, sql.c_str());
+        if (!serialNumber.empty()) {
+            attempts.Bind(1, Text(serialNumber));
+        }
+        if (id) {
+            attempts.Bind(2, *id);
+        }
+        int step = attempts.Ok() ? SQLITE_OK : attempts.Code();
+        std::map<std::int64_t, std::size_t> byId;
+        while (attempts.Ok() && (step = attempts.Step()) == SQLITE_ROW) {
+            SaveEntry entry;
+            entry.id = attempts.Integer(0);
+            SaveAttempt& attempt = entry.attempt;
+            attempt.time = TimeOf(attempts.Column(3));
+            attempt.operatorName = attempts.String(4);
+            attempt.host = attempts.String(5);
+            attempt.program = attempts.String(6);
+            attempt.port = attempts.String(7);
+            attempt.serialNumber = attempts.String(8);
+            attempt.before = BytesOf(attempts.Column(9));
+            attempt.frame = BytesOf(attempts.Column(10));
+            attempt.clockSync = attempts.String(11);
+            attempt.batch = attempts.String(12);
+            byId[entry.id] = entries.size();
+            entries.push_back(std::move(entry));
+        }
+        if (step != SQLITE_DONE) {
+            error = message();
+            return false;
+        }
+        if (entries.empty()) {
+            return true;
+        }
+        Statement outcomes(db_, "SELECT attempt, time, result, acknowledged, read_back, detail"
+                                " FROM saves WHERE kind = 'outcome' AND attempt >= ?"
+                                " ORDER BY id");
+        outcomes.Bind(1, byId.begin()->first);
+        while (outcomes.Ok() && (step = outcomes.Step()) == SQLITE_ROW) {
+            const auto match = byId.find(outcomes.Integer(0));
+            if (match == byId.end()) {
+                continue;
+            }
+            SaveOutcome outcome;
+            outcome.time = TimeOf(outcomes.Column(1));
+            outcome.result = outcomes.String(2);
+            outcome.acknowledged = outcomes.Integer(3) != 0;
+            const Value readBack = outcomes.Column(4);
+            if (std::holds_alternative<Blob>(readBack)) {
+                outcome.readBack = BytesOf(readBack);
+            }
+            outcome.detail = outcomes.String(5);
+            entries[match->second].outcome = std::move(outcome);
+        }
+        if (!outcomes.Ok() || step != SQLITE_DONE) {
+            error = message();
+            return false;
+        }
+        return true;
+    }
+
+    std::mutex mutex_;
+    sqlite3* db_;
+    std::string path_;
+};
+
+} // namespace
+
+std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& path, const StoreOptions& options,
+                                               std::string& error) {
+    if (path.empty()) {
+        error = "no place for the history: set HOME or XDG_DATA_HOME, or give --history PATH";
+        return nullptr;
+    }
+    if (options.createFolder) {
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    sqlite3* db = nullptr;
+    const int code =
+        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (code != SQLITE_OK) {
+        error = "cannot open " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, static_cast<int>(options.busyTimeout.count()));
+    auto store = std::make_unique<SqliteHistory>(db, path);
+    if (!store->Migrate(error)) {
+        return nullptr;
+    }
+    return store;
+}
+
+bool HistoryAvailable() {
+    return true;
+}
+
+} // namespace korvel::history

@@ -1,0 +1,182 @@
+// The history of saves from the command line: what a write records, a locked
+// history file, restoring a save with `history show`, and `history verify`.
+#include "CliFixture.h"
+
+#include "cli/Commands.h"
+#include "tests/history/FakeHistory.h"
+#include "tests/history/HistoryFixture.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+
+namespace korvel::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using korvel::testing::Cli;
+using korvel::testing::Logger;
+using korvel::testing::RawDatabase;
+using korvel::testing::TempFolder;
+using ::testing::HasSubstr;
+
+TEST(HistoryCli, EachWriteRecordsItsAttemptAndOutcome) {
+    const struct {
+        const char* name;
+        std::function<void(sim::LoggerSimulator&)> onSave;
+        std::vector<std::string> extra;
+        const char* result;
+        bool acknowledged;
+        bool readBack;
+    } cases[] = {
+        {"confirmed", nullptr, {}, "confirmed", true, true},
+        {"never acknowledged",
+         [](sim::LoggerSimulator& l) { l.SetMode(sim::Mode::Silent); },
+         {},
+         "not acknowledged",
+         false,
+         false},
+        {"read-back differs",
+         [](sim::LoggerSimulator& l) { l.SetBlock(sim::DefaultBlock()); },
+         {},
+         "read-back differs",
+         true,
+         true},
+        {"not read back", nullptr, {"--no-verify"}, "not verified", true, false},
+    };
+    for (const auto& c : cases) {
+        std::atomic<sim::LoggerSimulator*> logger = nullptr;
+        sim::LoggerSimulator::Options options;
+        if (c.onSave) {
+            options.onSave = [&](const protocol::Block&) { c.onSave(*logger.load()); };
+        }
+        const auto simulated = Logger(std::move(options));
+        logger = simulated.get();
+        testing::FakeHistory history;
+        Cli cli;
+        cli.systemPorts = {simulated->PortPath()};
+        cli.history = &history;
+        cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+        std::vector<std::string> arguments = {"write", "-"};
+        arguments.insert(arguments.end(), c.extra.begin(), c.extra.end());
+        const auto run = cli.Run(arguments);
+
+        const auto saves = history.Saves();
+        ASSERT_EQ(saves.size(), 1u) << c.name << run.err;
+        const history::SaveAttempt& attempt = saves[0].attempt;
+        EXPECT_EQ(attempt.time, cli.now) << c.name;
+        EXPECT_EQ(attempt.serialNumber, "T23110042") << c.name;
+        EXPECT_EQ(attempt.port, simulated->PortPath()) << c.name;
+        EXPECT_EQ(attempt.program, "korvel-cli 3.0.0") << c.name;
+        EXPECT_EQ(attempt.before.size(), protocol::kFrameSize) << c.name;
+        EXPECT_EQ(attempt.frame.size(), protocol::kFrameSize) << c.name;
+        EXPECT_EQ(attempt.frame[protocol::offset::kTimeZoneHours], 2) << c.name;
+        ASSERT_TRUE(saves[0].outcome) << c.name;
+        EXPECT_EQ(saves[0].outcome->result, c.result) << c.name;
+        EXPECT_EQ(saves[0].outcome->acknowledged, c.acknowledged) << c.name;
+        EXPECT_EQ(saves[0].outcome->readBack.has_value(), c.readBack) << c.name;
+    }
+}
+
+class HistoryFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        cli.systemPorts = {logger->PortPath()};
+        cli.openHistory = true;
+    }
+    testing::CliRun Run(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--history", path});
+        return cli.Run(arguments);
+    }
+
+    TempFolder folder;
+    std::string path = folder / "history.sqlite3";
+    std::unique_ptr<sim::LoggerSimulator> logger = Logger();
+    Cli cli;
+};
+
+TEST_F(HistoryFile, ALockedHistoryWarnsUnlessItIsRequired) {
+    ASSERT_EQ(Run({"history", "list"}).code, exit_code::kDone); // creates the file
+    RawDatabase other(path);
+    other.Exec("BEGIN EXCLUSIVE");
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+
+    const auto required = Run({"--require-history", "write", "-"});
+    EXPECT_EQ(required.code, exit_code::kNothingSaved) << required.err;
+    EXPECT_THAT(required.err, HasSubstr("locked by another program; nothing was saved"));
+    EXPECT_EQ(logger->SaveCount(), 0u);
+
+    const auto warned = Run({"write", "-"});
+    EXPECT_EQ(warned.code, exit_code::kDone) << warned.err;
+    EXPECT_THAT(warned.err, HasSubstr("warning: " + path + " is locked by another program"));
+    EXPECT_EQ(logger->SaveCount(), 1u);
+
+    other.Exec("COMMIT");
+    EXPECT_EQ(RawDatabase(path).Scalar("SELECT count(*) FROM saves"), "0");
+}
+
+TEST_F(HistoryFile, ShowGivesTheFileThatRestoresASave) {
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+05:30", "alarm": {"type": "multiple",
+        "levels": {"temperature_low_1": {"limit": 2, "mode": "single", "delay": "00:10:00"},
+                   "temperature_high_1": {"limit": 25.5, "mode": "cumulative",
+                                          "delay": "00:10:05"},
+                   "temperature_high_2": {"limit": 30, "mode": "single",
+                                          "delay": "00:00:00"}}}})";
+    const std::vector<std::string> clock = {"--clock", "2025-06-01T08:30:15"};
+    ASSERT_EQ(Run({"write", "-", clock[0], clock[1]}).code, exit_code::kDone);
+    const protocol::Block known = logger->CurrentBlock();
+
+    cli.input = R"({"korvel": 1, "time_zone": "UTC-03:00", "alarm": {"type": "none"},
+        "trip_information": "elsewhere"})";
+    ASSERT_EQ(Run({"write", "-"}).code, exit_code::kDone);
+    ASSERT_NE(logger->CurrentBlock(), known);
+
+    const auto show = Run({"history", "show", "1"});
+    ASSERT_EQ(show.code, exit_code::kDone) << show.err;
+    EXPECT_THAT(show.out, HasSubstr(R"("limit": 25.5)"));
+    EXPECT_THAT(show.err, HasSubstr("save 1: logger \"T23110042\""));
+    cli.input = show.out;
+    const auto restore = Run({"write", "-", clock[0], clock[1]});
+    ASSERT_EQ(restore.code, exit_code::kDone) << restore.err;
+    EXPECT_EQ(logger->CurrentBlock(), known);
+
+    const auto list = Run({"history", "list", "T23110042", "--csv"});
+    EXPECT_THAT(list.out, HasSubstr("id,time,serial_number,result,"));
+    EXPECT_THAT(list.out, HasSubstr("\r\n3,2025-06-01T12:00:00.000Z,T23110042,confirmed,"));
+    EXPECT_EQ(Run({"history", "list", "X00000000"}).out, "");
+}
+
+TEST_F(HistoryFile, VerifyNamesAnEditedRowWithItsOwnExitCode) {
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+    ASSERT_EQ(Run({"write", "-"}).code, exit_code::kDone);
+    ASSERT_EQ(Run({"write", "-"}).code, exit_code::kDone);
+    const auto intact = Run({"history", "verify"});
+    EXPECT_EQ(intact.code, exit_code::kDone);
+    EXPECT_EQ(intact.out, path + ": intact, 4 rows\n");
+
+    RawDatabase raw(path);
+    raw.Exec(testing::kDropGuards);
+    raw.Exec("UPDATE saves SET operator = 'someone else' WHERE id = 3");
+    const auto edited = Run({"history", "verify"});
+    EXPECT_EQ(edited.code, exit_code::kHistoryBroken);
+    EXPECT_EQ(edited.out, path + ": row 3 was edited: its content does not match its hash\n");
+}
+
+TEST(HistoryCli, UsageErrorsAndTheDemo) {
+    Cli cli;
+    cli.openHistory = true;
+    // The simulated logger's saves never reach the default history.
+    const auto demo = cli.Run({"--demo", "--require-history", "write", "f.json"});
+    EXPECT_EQ(demo.code, exit_code::kNothingSaved);
+    EXPECT_THAT(demo.err, HasSubstr("--demo records in no history unless --history PATH"));
+    EXPECT_EQ(cli.Run({"--no-history", "history", "list"}).code, exit_code::kUsage);
+    EXPECT_EQ(cli.Run({"--no-history", "--require-history", "write", "f.json"}).code,
+              exit_code::kUsage);
+    EXPECT_EQ(cli.Run({"history", "show", "0"}).code, exit_code::kUsage);
+    EXPECT_EQ(cli.Run({"history", "list", "--json", "--csv"}).code, exit_code::kUsage);
+}
+
+} // namespace
+} // namespace korvel::cli
