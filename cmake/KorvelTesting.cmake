@@ -21,6 +21,10 @@ function(korvel_add_test name)
         set_tests_properties(${name} PROPERTIES TIMEOUT 180)
         return()
     endif()
+    # The programs the tests start record their saves in a history of the
+    # build's own, never in the user's.
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT ${ARG_TIMEOUT})
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                   ENVIRONMENT_MODIFICATION "XDG_DATA_HOME=set:${CMAKE_BINARY_DIR}/test-data"
+                   TIMEOUT ${ARG_TIMEOUT})
 endfunction()

@@ -42,7 +42,8 @@ ln -sfn "$pty" "$com_link"
 # Wine maps the Linux root to drive Z:; its programs print CR LF line ends.
 windows_path() { echo "Z:$1"; }
 on_windows() { timeout 60 "$wine" "$exe" "$@"; }
-on_linux() { timeout 30 "$cli" "$@"; }
+# The witness's saves go into the stage's own history, never the user's.
+on_linux() { timeout 30 "$cli" --history "$work/history.sqlite3" "$@"; }
 crlf_to_lf() { tr -d '\r' <"$1" >"$1.lf" && mv "$1.lf" "$1"; }
 
 failures=0
