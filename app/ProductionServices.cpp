@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimeZone>
@@ -67,6 +68,32 @@ void ThreadSleeper::sleepMs(int milliseconds) {
 
 void DesktopOpener::open(const QString& path) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+namespace {
+
+QString SettingsFilter() {
+    return QCoreApplication::translate("FileDialogs", "Settings files (*.json);;All files (*)");
+}
+
+} // namespace
+
+QString FileDialogs::fileToOpen() {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                        QCoreApplication::translate("FileDialogs", "Open Settings"),
+                                        QString(), SettingsFilter());
+}
+
+QString FileDialogs::fileToSave() {
+    QFileDialog dialog(QApplication::activeWindow(),
+                       QCoreApplication::translate("FileDialogs", "Export Settings"), QString(),
+                       SettingsFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
 }
 
 } // namespace korvel::app

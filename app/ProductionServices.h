@@ -50,4 +50,11 @@ public:
     void open(const QString& path) override;
 };
 
+// Qt's file dialogs over the active window, for settings files.
+class FileDialogs final : public window::IFileChooser {
+public:
+    QString fileToOpen() override;
+    QString fileToSave() override;
+};
+
 } // namespace korvel::app

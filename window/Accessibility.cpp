@@ -121,6 +121,8 @@ const PictureButton kPictureButtons[] = {
     {"Read", {"imgRead", "imgRead0"}, Qt::CTRL | Qt::Key_R, &TParamter::imgReadClick},
     {"Save", {"imgSave", "imgSave0"}, Qt::CTRL | Qt::Key_S, &TParamter::imgSaveClick},
     {"Back", {"imgBack", "imgBack0"}},
+    {"Open", {"imgOpen", "imgOpen0"}, Qt::CTRL | Qt::Key_O, &TParamter::imgOpenClick},
+    {"Export", {"imgExport", "imgExport0"}, Qt::CTRL | Qt::Key_E, &TParamter::imgExportClick},
     {"About", {"imgAbout"}},
     {"Help", {"imgHelp"}, QKeyCombination(Qt::Key_F1), &TParamter::imgHelpClick},
     {"Minimise", {"imgMin"}},
