@@ -40,6 +40,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -362,6 +363,10 @@ private:
 
     // ParamterShow.cpp
     void centreOnScreen();
+    // Gives `list` the items and selects the first.
+    void fillList(QComboBox* list, const QStringList& items);
+    void fillDateTimeLists(const std::array<QComboBox*, 6>& lists);
+    std::map<QStringList, QAbstractItemModel*> sharedListItems_; // models owned by the window
 
     // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
     // Every exchange drives the line as protocol/LoggerLink.h says.

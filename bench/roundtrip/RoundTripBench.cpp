@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     korvel::app::SystemClock clock;
     korvel::app::ThreadSleeper sleeper;
     NoOpener opener;
-    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener});
+    korvel::app::FileDialogs files; // never asked: the benchmark neither opens nor exports
+    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener, files});
     window.show();
 
     // Discovery first, its 3 s timer ticked by hand: later Reads go straight to the port.
