@@ -84,14 +84,6 @@ QStyle* ListStyle(QWidget* list) {
     return style;
 }
 
-// Fills the control's corners with the colour its group fills them with, so
-// that it counts as opaque: when it repaints (the clock's seconds, a blinking
-// caret) it repaints alone, and not the group, its frame and caption beneath.
-void PaintOverGroupColour(QWidget* control) {
-    control->setBackgroundRole(QPalette::Window);
-    control->setAutoFillBackground(true);
-}
-
 // Keeps a style change from reaching a list that was just created. A combo box
 // answers one by building its popup (a frame, a list view, scrollers) to pick
 // the popup's item delegate; the popup picks that by itself when it is first
@@ -106,7 +98,6 @@ public:
 QComboBox* MakeList(QWidget* parent, const char* name, QRect place, int tab,
                     std::optional<QFont> font = ListFont()) {
     auto* list = Make<QComboBox>(parent, name, place, tab);
-    PaintOverGroupColour(list);
     list->setEditable(false);
     NewListStyleFilter filter;
     list->installEventFilter(&filter);
@@ -121,7 +112,6 @@ QComboBox* MakeList(QWidget* parent, const char* name, QRect place, int tab,
 QLineEdit* MakeEdit(QWidget* parent, const char* name, QRect place, int tab,
                     std::optional<QFont> font = EditFont(), int maxLength = 32767) {
     auto* edit = Make<QLineEdit>(parent, name, place, tab);
-    PaintOverGroupColour(edit);
     edit->setMaxLength(maxLength);
     if (font) {
         edit->setFont(*font);

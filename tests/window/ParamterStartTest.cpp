@@ -388,3 +388,19 @@ TEST_F(WindowTest, GuardedShowsAnEscapingErrorAsAWarning) {
 
 } // namespace
 } // namespace korvel::window
+
+namespace korvel::window {
+namespace {
+
+// Lists are created without building their popups; the popup built later must
+// still get the item delegate the lists' style asks for.
+TEST_F(WindowTest, AListsPopupGetsTheDelegateItsStyleAsksFor) {
+    TParamter& w = show();
+    QComboBox reference;
+    reference.setStyle(w.cbbTimeZone->style());
+    EXPECT_STREQ(w.cbbTimeZone->itemDelegate()->metaObject()->className(),
+                 reference.itemDelegate()->metaObject()->className());
+}
+
+} // namespace
+} // namespace korvel::window
