@@ -3,6 +3,7 @@
 #include "window/ParamterFrm.h"
 
 #include "window/Accessibility.h"
+#include "window/Backdrop.h"
 #include "window/FieldRules.h"
 #include "window/ThresholdRows.h"
 
@@ -61,6 +62,9 @@ void TParamter::showEvent(QShowEvent* event) {
     shown_ = true;
     centreOnScreen();
     guarded([this] { FormShow(); });
+    for (QGroupBox* group : {grb1, grp3, grp2, grp1}) {
+        PaintGroupBackdrops(*group);
+    }
 }
 
 void TParamter::centreOnScreen() {
