@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimeZone>
@@ -89,6 +90,32 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
         warnings << "korvel: warning: " << error << "; saves are not recorded\n";
     }
     return store;
+}
+
+namespace {
+
+QString SettingsFilter() {
+    return QCoreApplication::translate("FileDialogs", "Settings files (*.json);;All files (*)");
+}
+
+} // namespace
+
+QString FileDialogs::fileToOpen() {
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(),
+                                        QCoreApplication::translate("FileDialogs", "Open Settings"),
+                                        QString(), SettingsFilter());
+}
+
+QString FileDialogs::fileToSave() {
+    QFileDialog dialog(QApplication::activeWindow(),
+                       QCoreApplication::translate("FileDialogs", "Export Settings"), QString(),
+                       SettingsFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("json"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
 }
 
 } // namespace korvel::app

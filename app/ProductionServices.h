@@ -58,4 +58,11 @@ public:
 // `warnings`, when it cannot be opened (the window saves all the same).
 std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings);
 
+// Qt's file dialogs over the active window, for settings files.
+class FileDialogs final : public window::IFileChooser {
+public:
+    QString fileToOpen() override;
+    QString fileToSave() override;
+};
+
 } // namespace korvel::app

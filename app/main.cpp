@@ -178,7 +178,8 @@ int main(int argc, char** argv) {
     // Outlives the window, which records the outcome of a save still waiting.
     // The simulated logger's saves stay out of the record.
     const auto history = options.demo ? nullptr : korvel::app::OpenSaveHistory(std::cerr);
-    korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener});
+    korvel::app::FileDialogs files;
+    korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener, files});
     window.saveRecord.SetHistory(history.get(), "korvel " KORVEL_VERSION);
     window.show();
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvel needs, and only those still missing,
 # so that a fresh Debian 12 machine needs nothing but this repository.
-# Usage: tools/deps.sh build|test|screenshot|a11y|package|fuzz|windows ...
+# Usage: tools/deps.sh build|test|screenshot|a11y|package|fuzz|windows|profile ...
 
 set -euo pipefail
 
@@ -17,6 +17,8 @@ packages_for() {
     # mingw-w64 meta package would add the i686 and win32-thread compilers too),
     # the 64-bit Wine loader, and GoogleTest's sources to build with the cross compiler.
     windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest" ;;
+    # Where the window's start-up time, memory and idle wake-ups go (bench/README.md).
+    profile) echo "linux-perf heaptrack strace" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
     esac
 }

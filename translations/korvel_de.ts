@@ -61,6 +61,21 @@
     </message>
 </context>
 <context>
+    <name>FileDialogs</name>
+    <message>
+        <source>Settings files (*.json);;All files (*)</source>
+        <translation>Einstellungsdateien (*.json);;Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation>Einstellungen öffnen</translation>
+    </message>
+    <message>
+        <source>Export Settings</source>
+        <translation>Einstellungen exportieren</translation>
+    </message>
+</context>
+<context>
     <name>Pictures</name>
     <message>
         <source>Read</source>
@@ -125,6 +140,14 @@
     <message>
         <source>Press Back to return to the parameters.</source>
         <translation>Mit Zurück geht es zu den Parametern.</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Export</translation>
     </message>
 </context>
 <context>
@@ -482,6 +505,24 @@
     <message>
         <source>Humidity L1:Below</source>
         <translation>Feuchte L1: unter</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>%1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: the file is larger than 1 MiB</source>
+        <translation>%1 kann nicht geöffnet werden: Die Datei ist größer als 1 MiB</translation>
+    </message>
+    <message>
+        <source>%1 was not opened:
+%2</source>
+        <translation>%1 wurde nicht geöffnet:
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>%1 kann nicht geschrieben werden: %2</translation>
     </message>
 </context>
 </TS>

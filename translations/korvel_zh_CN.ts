@@ -61,6 +61,21 @@
     </message>
 </context>
 <context>
+    <name>FileDialogs</name>
+    <message>
+        <source>Settings files (*.json);;All files (*)</source>
+        <translation>设置文件 (*.json);;所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Open Settings</source>
+        <translation>打开设置</translation>
+    </message>
+    <message>
+        <source>Export Settings</source>
+        <translation>导出设置</translation>
+    </message>
+</context>
+<context>
     <name>Pictures</name>
     <message>
         <source>Read</source>
@@ -125,6 +140,14 @@
     <message>
         <source>Press Back to return to the parameters.</source>
         <translation>按“返回”回到参数界面。</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>打开</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
     </message>
 </context>
 <context>
@@ -482,6 +505,24 @@
     <message>
         <source>Humidity L1:Below</source>
         <translation>湿度 L1：低于</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: %2</source>
+        <translation>无法打开 %1：%2</translation>
+    </message>
+    <message>
+        <source>Cannot open %1: the file is larger than 1 MiB</source>
+        <translation>无法打开 %1：文件大于 1 MiB</translation>
+    </message>
+    <message>
+        <source>%1 was not opened:
+%2</source>
+        <translation>%1 未打开：
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot write %1: %2</source>
+        <translation>无法写入 %1：%2</translation>
     </message>
 </context>
 </TS>

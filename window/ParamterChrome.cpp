@@ -36,19 +36,19 @@ void TParamter::bindChromeHandlers() {
         guarded([&] { img1MouseMove(buttons, at); });
     });
     const std::pair<TPicture*, void (TParamter::*)()> handlers[] = {
-        {imgMin, &TParamter::imgMinClick},
-        {imgClose, &TParamter::imgCloseClick},
-        {imgAbout, &TParamter::imgAboutClick},
-        {imgHelp, &TParamter::imgHelpClick},
+        {imgMin, &TParamter::imgMinClick},       {imgClose, &TParamter::imgCloseClick},
+        {imgAbout, &TParamter::imgAboutClick},   {imgHelp, &TParamter::imgHelpClick},
+        {imgOpen, &TParamter::imgOpenClick},     {imgOpen0, &TParamter::imgOpenClick},
+        {imgExport, &TParamter::imgExportClick}, {imgExport0, &TParamter::imgExportClick},
     };
     for (const auto& [picture, handler] : handlers) {
         connect(picture, &TPicture::clicked, this,
                 [this, handler = handler] { guarded([this, handler] { (this->*handler)(); }); });
     }
     const std::pair<TPicture*, void (TParamter::*)()> pressHandlers[] = {
-        {imgRead, &TParamter::imgReadMouseDown},
-        {imgSave, &TParamter::imgSaveMouseDown},
-        {imgBack, &TParamter::imgBackMouseDown},
+        {imgRead, &TParamter::imgReadMouseDown},     {imgSave, &TParamter::imgSaveMouseDown},
+        {imgBack, &TParamter::imgBackMouseDown},     {imgOpen, &TParamter::imgOpenMouseDown},
+        {imgExport, &TParamter::imgExportMouseDown},
     };
     for (const auto& [picture, handler] : pressHandlers) {
         connect(picture, &TPicture::mouseDown, this,
@@ -94,6 +94,14 @@ void TParamter::imgSaveMouseDown() {
 
 void TParamter::imgBackMouseDown() {
     BringToFront(imgBack0);
+}
+
+void TParamter::imgOpenMouseDown() {
+    BringToFront(imgOpen0);
+}
+
+void TParamter::imgExportMouseDown() {
+    BringToFront(imgExport0);
 }
 
 void TParamter::imgMinClick() {

@@ -69,7 +69,7 @@ void TParamter::PollPort() {
     pollPort();
 }
 
-std::optional<PollOutcome> TParamter::pollPort() {
+std::optional<PollResult> TParamter::pollPort() {
     if (portIndex < 0 || portIndex >= static_cast<int>(portList.size())) {
         return std::nullopt;
     }
@@ -82,11 +82,13 @@ std::optional<PollOutcome> TParamter::pollPort() {
         Comm->PurgeInput();
         Comm->SendData(readCommand.data(), static_cast<std::uint16_t>(readCommand.size()));
     } catch (const serial::ECommsError& error) {
-        return PollOutcomeOf(error.Error());
+        return PollResult{PollOutcomeOf(error.Error()), error.System()};
+    } catch (const std::exception& error) {
+        return PollResult{PollOutcome::Failed, {0, error.what()}};
     } catch (...) {
-        return PollOutcome::Failed;
+        return PollResult{PollOutcome::Failed, {}};
     }
-    return PollOutcome::Asked;
+    return PollResult{};
 }
 
 void TParamter::beginScan() {
@@ -112,9 +114,16 @@ void TParamter::setScanStatus(ScanProgress scan) {
         lblScanStatus->fontMetrics().elidedText(text, Qt::ElideRight, lblScanStatus->width());
     const bool cut = shown != text;
     lblScanStatus->setText(shown);
-    lblScanStatus->setToolTip(cut ? text : QString());
+    // Below the whole line, what the operating system said of each port that
+    // would not open.
+    const QString failures = QString::fromStdString(ScanFailuresText(scan_));
+    QString tip = cut ? text : QString();
+    if (!failures.isEmpty()) {
+        tip = (tip.isEmpty() ? text : tip) + QLatin1Char('\n') + failures;
+    }
+    lblScanStatus->setToolTip(tip);
     // Without a tip to show, the strip stays background the window is dragged by.
-    lblScanStatus->setAttribute(Qt::WA_TransparentForMouseEvents, !cut);
+    lblScanStatus->setAttribute(Qt::WA_TransparentForMouseEvents, tip.isEmpty());
 }
 
 void TParamter::tmrReadTimer() {
@@ -127,9 +136,12 @@ void TParamter::tmrReadTimer() {
         ++portIndex;
     }
     ScanProgress scan = scan_;
-    if (const std::optional<PollOutcome> outcome = pollPort()) {
-        scan.polls.push_back(*outcome);
+    if (std::optional<PollResult> poll = pollPort()) {
+        scan.polls.push_back(poll->outcome);
         scan.lastPolled = portList[static_cast<std::size_t>(portIndex)];
+        if (poll->outcome != PollOutcome::Asked) {
+            scan.failures.push_back({scan.lastPolled, std::move(poll->system)});
+        }
     } else {
         // The tick after the last port's: that poll had its interval to answer.
         scan.ended = true;

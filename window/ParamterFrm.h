@@ -10,6 +10,7 @@
 //   ParamterThresholds.cpp  the threshold rows' table and their enabling operations
 //   ParamterChrome.cpp  drag, pressed pictures, minimise, quit, about box, help
 //   ParamterClock.cpp   the System Time clock (arithmetic in Clock.h)
+//   ParamterSettingsFile.cpp  Open and Export: settings files into and out of the controls
 // Handlers run on the window's thread; each bound handler runs inside guarded(),
 // so an exception from it is shown to the user and never reaches the event loop.
 
@@ -19,6 +20,7 @@
 #include "serial/Comm.h"
 #include "window/ControlValues.h"
 #include "window/ErrorText.h"
+#include "window/OpenedSettings.h"
 #include "window/Picture.h"
 #include "window/QtNotificationSink.h"
 #include "window/SaveForm.h"
@@ -41,6 +43,7 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -64,9 +67,13 @@ public:
     TPicture* imgRead0;
     TPicture* imgSave0;
     TPicture* imgBack0;
+    TPicture* imgOpen0;
+    TPicture* imgExport0;
     TPicture* imgRead;
     TPicture* imgSave;
     TPicture* imgBack;
+    TPicture* imgOpen;
+    TPicture* imgExport;
     TPicture* imgTran;
     TPicture* imgAbout;
     TPicture* imgHelp;
@@ -215,18 +222,8 @@ public:
     QTimer* tmrRead;    // discovery poll, 3000 ms, stopped at start
     QTimer* tmrSysTime; // clock, 995 ms, started by FormShow
 
-    // ---- State shared by the logger exchanges (discovery, read reply, save).
-    QChar decimalSeparator = QLatin1Char('.');
-    std::array<std::uint8_t, protocol::kFrameSize> receiveBuffer{};
-    std::array<std::uint8_t, protocol::kFrameSize> sendBuffer{};
     // The history of saves; app/ hands it the store (SetHistory).
     SaveRecord saveRecord;
-    std::array<std::uint8_t, protocol::kReadCommand.size()> readCommand{};
-    std::vector<std::string> portList;
-    int portIndex = 0;
-    std::string portName;
-    bool deviceFound = false;
-    bool firstTick = false;
 
     // ---- Logger exchanges: discovery (ParamterDiscovery.cpp), read reply
     // (ParamterReadReply.cpp) and save command (ParamterSave.cpp). bindExchanges()
@@ -260,6 +257,15 @@ public:
     // Validates the controls, builds the save command in sendBuffer and sends it
     // to portName.
     void imgSaveClick();
+
+    // ---- Settings files (ParamterSettingsFile.cpp); neither talks to the logger.
+    // Open asks for a file and shows its settings in the controls as a read
+    // would; a file that cannot be read or is refused changes nothing and is
+    // named in a warning prompt with its problems.
+    void imgOpenClick();
+    // Export checks the controls as Save does (the same refusals) and writes the
+    // settings Save would send to the file the user picks.
+    void imgExportClick();
 
     // ---- Start-up (ParamterShow.cpp).
     void FormCreate();
@@ -299,6 +305,8 @@ public:
     void imgReadMouseDown();
     void imgSaveMouseDown();
     void imgBackMouseDown();
+    void imgOpenMouseDown();
+    void imgExportMouseDown();
     void imgMinClick();
     // Confirms, closes the port (a failure is shown, not fatal), then the window.
     // The scan waits while the question is open; Cancel resumes it.
@@ -331,6 +339,21 @@ protected:
     Services services;
 
 private:
+    // Tests reach the exchange state below through this; nothing else outside
+    // the window needs it.
+    friend struct TParamterTestAccess;
+
+    // ---- State shared by the logger exchanges (discovery, read reply, save).
+    QChar decimalSeparator = QLatin1Char('.');
+    protocol::Block receiveBuffer{};
+    protocol::Block sendBuffer{};
+    std::array<std::uint8_t, protocol::kReadCommand.size()> readCommand{};
+    std::vector<std::string> portList;
+    int portIndex = 0;
+    std::string portName;
+    bool deviceFound = false;
+    bool firstTick = false;
+
     // ParamterLayout.cpp
     void createPictures();
     void createDeviceInfo();
@@ -346,6 +369,10 @@ private:
 
     // ParamterShow.cpp
     void centreOnScreen();
+    // Gives `list` the items and selects the first.
+    void fillList(QComboBox* list, const QStringList& items);
+    void fillDateTimeLists(const std::array<QComboBox*, 6>& lists);
+    std::map<QStringList, QAbstractItemModel*> sharedListItems_; // models owned by the window
 
     // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
     // Every exchange drives the line as protocol/LoggerLink.h says.
@@ -356,7 +383,7 @@ private:
     void bindComm();
     void openForExchange(const std::string& name);
     // PollPort's step; nullopt when portIndex lies past the list.
-    std::optional<PollOutcome> pollPort();
+    std::optional<PollResult> pollPort();
     // portIndex 0, firstTick set, a fresh scan report over portList.
     void beginScan();
     // Stops tmrRead for good: a scan cut short no longer shows its progress.
@@ -368,7 +395,14 @@ private:
     bool scanPaused_ = false;
     void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
     void rememberAnsweringPort();
-    void showControlValues(const ControlValues& values);
+    // Sets the controls of the settings `shown` names; a read shows them all.
+    void showControlValues(const ControlValues& values, const ShownSettings& shown = {});
+    // The controls' texts and indices as the save reads them.
+    SaveForm saveForm() const;
+    // The settings a save would write now, or nothing after telling the user why
+    // not: a refusal moves the focus and shows its message, a text that is no
+    // number throws as Save's does.
+    std::optional<SaveValues> settingsToSave();
     void closeAfterChunk();
     char separatorByte() const;
     // The edit a refused save puts the focus on.

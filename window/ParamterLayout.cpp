@@ -24,6 +24,9 @@ constexpr int kLabelHeight = 19;
 constexpr int kVisibleListHeight = 27;
 constexpr int kOutOfViewListHeight = 32;
 
+constexpr QRect kOpenPlace(54, 400, 76, 76);
+constexpr QRect kExportPlace(54, 516, 76, 76);
+
 QFont LabelFont() {
     return MheiFont(16, true);
 }
@@ -94,11 +97,25 @@ QStyle* ListStyle(QWidget* list) {
     return style;
 }
 
+// Keeps a style change from reaching a list that was just created. A combo box
+// answers one by building its popup (a frame, a list view, scrollers) to pick
+// the popup's item delegate; the popup picks that by itself when it is first
+// needed, so seventy lists need not build seventy popups at start-up.
+class NewListStyleFilter final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::StyleChange;
+    }
+};
+
 QComboBox* MakeList(QWidget* parent, const char* name, QRect place, int tab,
                     std::optional<QFont> font = ListFont()) {
     auto* list = Make<QComboBox>(parent, name, place, tab);
     list->setEditable(false);
+    NewListStyleFilter filter;
+    list->installEventFilter(&filter);
     list->setStyle(ListStyle(list));
+    list->removeEventFilter(&filter);
     if (font) {
         list->setFont(*font);
     }
@@ -264,9 +281,15 @@ void TParamter::createPictures() {
     imgRead0 = MakePicture(this, "imgRead0", QRect(54, 168, 76, 76), true);
     imgSave0 = MakePicture(this, "imgSave0", QRect(54, 284, 76, 76), true);
     imgBack0 = MakePicture(this, "imgBack0", QRect(54, 400, 76, 76), true);
+    // Open and Export continue the column's rhythm below Save; Back, never
+    // shown in this window, leaves the first of their places empty.
+    imgOpen0 = MakePicture(this, "imgOpen0", kOpenPlace, true);
+    imgExport0 = MakePicture(this, "imgExport0", kExportPlace, true);
     imgRead = MakePicture(this, "imgRead", QRect(54, 168, 76, 76), true);
     imgSave = MakePicture(this, "imgSave", QRect(54, 284, 76, 76), true);
     imgBack = MakePicture(this, "imgBack", QRect(54, 400, 76, 76), true);
+    imgOpen = MakePicture(this, "imgOpen", kOpenPlace, true);
+    imgExport = MakePicture(this, "imgExport", kExportPlace, true);
     // The veil is one uniform colour, so stretching it covers the window exactly.
     imgTran = MakePicture(this, "imgTran", client, true);
     imgAbout = MakePicture(this, "imgAbout", QRect(793, 17, 36, 36), true);

@@ -130,18 +130,22 @@ void TParamter::rememberAnsweringPort() {
     }
 }
 
-void TParamter::showControlValues(const ControlValues& reply) {
+void TParamter::showControlValues(const ControlValues& reply, const ShownSettings& shown) {
     const char separator = separatorByte();
     const auto tripleText = [separator](const protocol::DecimalTriple& triple) {
         return QString::fromStdString(protocol::DecimalTripleToText(triple, separator));
     };
 
-    SelectListIndex(cbbLogIntervalH, reply.logIntervalH);
-    SelectListIndex(cbbLogIntervalM, reply.logIntervalM);
-    SelectListIndex(cbbLogIntervalS, reply.logIntervalS);
-    SelectOptional(cbbStopMode, reply.stopMode);
+    if (shown.logInterval) {
+        SelectListIndex(cbbLogIntervalH, reply.logIntervalH);
+        SelectListIndex(cbbLogIntervalM, reply.logIntervalM);
+        SelectListIndex(cbbLogIntervalS, reply.logIntervalS);
+    }
+    if (shown.stopMode) {
+        SelectOptional(cbbStopMode, reply.stopMode);
+    }
 
-    if (reply.startMode) {
+    if (shown.start && reply.startMode) {
         SelectListIndex(cbbStartMode, *reply.startMode);
         SetStartDelayEnabled(reply.startDelay.has_value());
         SetStartTimeEnabled(reply.startTime.has_value());
@@ -158,29 +162,47 @@ void TParamter::showControlValues(const ControlValues& reply) {
         }
     }
 
-    SelectOptional(cbbProbeMode, reply.probeMode);
-    if (reply.unit) {
+    if (shown.probeMode) {
+        SelectOptional(cbbProbeMode, reply.probeMode);
+    }
+    if (shown.temperatureUnit && reply.unit) {
         Select(*reply.unit == protocol::TemperatureUnit::Celsius ? rbC : rbF);
     }
-    const int zone = cbbTimeZone->findText(QString::fromStdString(reply.timeZone),
-                                           Qt::MatchFixedString | Qt::MatchCaseSensitive);
-    if (zone >= 0) {
-        cbbTimeZone->setCurrentIndex(zone);
+    if (shown.timeZone) {
+        const int zone = cbbTimeZone->findText(QString::fromStdString(reply.timeZone),
+                                               Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (zone >= 0) {
+            cbbTimeZone->setCurrentIndex(zone);
+        }
     }
-    SelectOptional(cbbCycleSwitch, reply.cycleSwitch);
-    edtCalibrationTemp->setText(tripleText(reply.calibrationTemperature));
-    edtCalibrationHumidity->setText(tripleText(reply.calibrationHumidity));
-    SelectOptional(cbbTemporaryPDFStartup, reply.temporaryPdfStartup);
-    if (reply.passwordStartup) {
-        SelectListIndex(cbbPasswordStartup, *reply.passwordStartup);
-        edtPassword->setEnabled(*reply.passwordStartup == 1);
+    if (shown.cycleSwitch) {
+        SelectOptional(cbbCycleSwitch, reply.cycleSwitch);
     }
-    if (reply.password) {
-        edtPassword->setText(QString::fromLatin1(reply.password->data(),
-                                                 static_cast<qsizetype>(reply.password->size())));
+    if (shown.calibrationTemperature) {
+        edtCalibrationTemp->setText(tripleText(reply.calibrationTemperature));
     }
-    mmoTripInfo->setPlainText(TripText(reply.tripInfo));
-
+    if (shown.calibrationHumidity) {
+        edtCalibrationHumidity->setText(tripleText(reply.calibrationHumidity));
+    }
+    if (shown.temporaryPdf) {
+        SelectOptional(cbbTemporaryPDFStartup, reply.temporaryPdfStartup);
+    }
+    if (shown.password) {
+        if (reply.passwordStartup) {
+            SelectListIndex(cbbPasswordStartup, *reply.passwordStartup);
+            edtPassword->setEnabled(*reply.passwordStartup == 1);
+        }
+        if (reply.password) {
+            edtPassword->setText(QString::fromLatin1(
+                reply.password->data(), static_cast<qsizetype>(reply.password->size())));
+        }
+    }
+    if (shown.tripInformation) {
+        mmoTripInfo->setPlainText(TripText(reply.tripInfo));
+    }
+    if (!shown.alarm) {
+        return;
+    }
     // The panels are set before the radio, whose rule runs only when the
     // selection changes.
     const AlarmReading& alarm = reply.alarm;

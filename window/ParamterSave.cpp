@@ -3,6 +3,7 @@
 // shows refusals and sends the frame.
 #include "window/ParamterFrm.h"
 
+#include "protocol/SettingsCodec.h"
 #include "window/FieldRules.h"
 #include "window/ThresholdRows.h"
 
@@ -67,10 +68,7 @@ QLineEdit* TParamter::fieldEdit(Field field) const {
     return edtSingleL1;
 }
 
-void TParamter::imgSaveClick() {
-    imgSave0->hide();
-    stopScan();
-
+SaveForm TParamter::saveForm() const {
     const char separator = separatorByte();
     // Value edits may hold the locale's separator where it has no single byte.
     const auto number = [this, separator](const QLineEdit* edit) {
@@ -114,21 +112,40 @@ void TParamter::imgSaveClick() {
         entry.delay = {ListText(this->*row.delays[0]), ListText(this->*row.delays[1]),
                        ListText(this->*row.delays[2])};
     }
+    return form;
+}
 
+std::optional<SaveValues> TParamter::settingsToSave() {
+    const char separator = separatorByte();
+    const SaveForm form = saveForm();
     if (const std::optional<SaveProblem> problem = ValidateSave(form, separator)) {
         // A text that is no number ends the save as any conversion error does.
         if (problem->kind == SaveProblem::Kind::NotANumber) {
             services.prompt.warning(ProblemText(*problem));
-            return;
+            return std::nullopt;
         }
         fieldEdit(problem->field)->setFocus();
         services.prompt.information(ProblemText(*problem));
+        return std::nullopt;
+    }
+    // Lists without a selection keep what the last frame sent held.
+    const protocol::Result<SaveValues> values =
+        ValuesOfForm(form, separator, protocol::DecodeSettings(sendBuffer));
+    if (!values) {
+        throw std::runtime_error(values.failure().message);
+    }
+    return *values;
+}
+
+void TParamter::imgSaveClick() {
+    imgSave0->hide();
+    stopScan();
+
+    const std::optional<SaveValues> values = settingsToSave();
+    if (!values) {
         return;
     }
-    if (const std::optional<protocol::Failure> failure =
-            EncodeSaveForm(form, separator, sendBuffer)) {
-        throw std::runtime_error(failure->message);
-    }
+    sendBuffer = protocol::EncodeSaveFrame(values->settings, sendBuffer, values->clock);
 
     openForExchange(portName);
     services.sleeper.sleepMs(kPortPauseMs);

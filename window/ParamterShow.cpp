@@ -3,31 +3,52 @@
 #include "window/ParamterFrm.h"
 
 #include "window/Accessibility.h"
+#include "window/Backdrop.h"
 #include "window/FieldRules.h"
 #include "window/ThresholdRows.h"
 
 #include <QGuiApplication>
 #include <QLocale>
 #include <QScreen>
+#include <QStringListModel>
 
 namespace korvel::window {
 namespace {
 
-void FillList(QComboBox* list, const QStringList& items) {
-    list->addItems(items);
+// The items of a pick-only list: what it shows and nothing a user could edit
+// or drag, as the combo box's own item model offers them.
+class ListItems final : public QStringListModel {
+public:
+    using QStringListModel::QStringListModel;
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren
+                               : Qt::NoItemFlags;
+    }
+};
+
+} // namespace
+
+void TParamter::fillList(QComboBox* list, const QStringList& items) {
+    // Lists that offer the same items share them: the window's lists hold some
+    // two thousand items, but fewer than twenty different lists of them, and
+    // each item of a combo box's own model is an object built at start-up.
+    QAbstractItemModel*& shared = sharedListItems_[items];
+    if (shared == nullptr) {
+        shared = new ListItems(items, this);
+    }
+    list->setModel(shared);
     list->setCurrentIndex(0);
 }
 
-void FillDateTimeLists(const std::array<QComboBox*, 6>& lists) {
-    FillList(lists[0], NumberItems(kFirstListYear, kLastListYear));
-    FillList(lists[1], NumberItems(1, 12));
-    FillList(lists[2], NumberItems(1, 31)); // every month offers 31 days
-    FillList(lists[3], NumberItems(0, 23));
-    FillList(lists[4], NumberItems(0, 59));
-    FillList(lists[5], NumberItems(0, 59));
+void TParamter::fillDateTimeLists(const std::array<QComboBox*, 6>& lists) {
+    fillList(lists[0], NumberItems(kFirstListYear, kLastListYear));
+    fillList(lists[1], NumberItems(1, 12));
+    fillList(lists[2], NumberItems(1, 31)); // every month offers 31 days
+    fillList(lists[3], NumberItems(0, 23));
+    fillList(lists[4], NumberItems(0, 59));
+    fillList(lists[5], NumberItems(0, 59));
 }
-
-} // namespace
 
 void TParamter::SelectListIndex(QComboBox* list, int index) {
     list->setCurrentIndex(index >= 0 && index < list->count() ? index : -1);
@@ -41,6 +62,9 @@ void TParamter::showEvent(QShowEvent* event) {
     shown_ = true;
     centreOnScreen();
     guarded([this] { FormShow(); });
+    for (QGroupBox* group : {grb1, grp3, grp2, grp1}) {
+        PaintGroupBackdrops(*group);
+    }
 }
 
 void TParamter::centreOnScreen() {
@@ -68,28 +92,28 @@ void TParamter::FormShow() {
     readCommand = protocol::kReadCommand;
 
     // Step 4: every list, filled by appending, then its first item selected.
-    FillList(cbbLogIntervalH, NumberItems(0, 23));
-    FillList(cbbLogIntervalM, NumberItems(0, kLogMinutesLast));
-    FillList(cbbLogIntervalS, NumberItems(0, kLogSecondsLast, kLogSecondsStep));
-    FillList(cbbStartMode, ItemTexts(catalogue::kStartModes));
-    FillList(cbbStartDelayH, NumberItems(0, 23));
-    FillList(cbbStartDelayM, NumberItems(0, 59));
-    FillDateTimeLists(
+    fillList(cbbLogIntervalH, NumberItems(0, 23));
+    fillList(cbbLogIntervalM, NumberItems(0, kLogMinutesLast));
+    fillList(cbbLogIntervalS, NumberItems(0, kLogSecondsLast, kLogSecondsStep));
+    fillList(cbbStartMode, ItemTexts(catalogue::kStartModes));
+    fillList(cbbStartDelayH, NumberItems(0, 23));
+    fillList(cbbStartDelayM, NumberItems(0, 59));
+    fillDateTimeLists(
         {cbbStartTimeY, cbbStartTimeM, cbbStartTimeD, cbbStartTimeH, cbbStartTimeN, cbbStartTimeS});
-    FillDateTimeLists({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
+    fillDateTimeLists({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
                        cbbSystemTimeN, cbbSystemTimeS});
-    FillList(cbbStopMode, ItemTexts(catalogue::kStopModes));
-    FillList(cbbProbeMode, ItemTexts(catalogue::kProbeModes));
-    FillList(cbbCycleSwitch, ItemTexts(catalogue::kCycleSwitches));
-    FillList(cbbPasswordStartup, ItemTexts(catalogue::kStartups));
-    FillList(cbbTemporaryPDFStartup, ItemTexts(catalogue::kStartups));
+    fillList(cbbStopMode, ItemTexts(catalogue::kStopModes));
+    fillList(cbbProbeMode, ItemTexts(catalogue::kProbeModes));
+    fillList(cbbCycleSwitch, ItemTexts(catalogue::kCycleSwitches));
+    fillList(cbbPasswordStartup, ItemTexts(catalogue::kStartups));
+    fillList(cbbTemporaryPDFStartup, ItemTexts(catalogue::kStartups));
     edtCalibrationTemp->setText(QStringLiteral("0"));
     edtCalibrationHumidity->setText(QStringLiteral("0"));
 
     for (const ThresholdRowPlan& row : kThresholdRows) {
-        FillList(this->*row.delays[0], NumberItems(0, 23));
-        FillList(this->*row.delays[1], NumberItems(0, 59));
-        FillList(this->*row.delays[2], NumberItems(0, 59));
+        fillList(this->*row.delays[0], NumberItems(0, 23));
+        fillList(this->*row.delays[1], NumberItems(0, 59));
+        fillList(this->*row.delays[2], NumberItems(0, 59));
     }
 
     // Step 5: the enabled state that "Right Now" asks for.

@@ -20,12 +20,17 @@ TPicture::TPicture(QWidget* parent, const QString& resource, bool stretched)
     : QWidget(parent), resource_(resource), stretched_(stretched) {
     // Moves are reported without a held button too, as the drag handle needs.
     setMouseTracking(true);
-    // Before the window is shown this is the application's ratio, which is
-    // the screen's unless screens of different density are attached.
-    load(PictureScale(devicePixelRatio()));
 }
 
-void TPicture::load(int scale) {
+const QPixmap& TPicture::pixmap() const {
+    // The window may have moved to a screen of another density since.
+    if (const int scale = PictureScale(devicePixelRatio()); scale != loadedScale_) {
+        load(scale);
+    }
+    return pixmap_;
+}
+
+void TPicture::load(int scale) const {
     loadedScale_ = scale;
     const QString resource = korvel::assets::translatedPath(resource_);
     if (scale > 1) {
@@ -41,22 +46,19 @@ void TPicture::load(int scale) {
 }
 
 void TPicture::paintEvent(QPaintEvent*) {
-    // The window may have moved to a screen of another density.
-    if (const int scale = PictureScale(devicePixelRatio()); scale != loadedScale_) {
-        load(scale);
-    }
-    if (pixmap_.isNull()) {
+    const QPixmap& shown = pixmap();
+    if (shown.isNull()) {
         return;
     }
     QPainter painter(this);
     // Stretching resamples, and so does a picture of another density than the
     // screen's (the twin at 150 %, the flat veil's only size at 200 %).
     painter.setRenderHint(QPainter::SmoothPixmapTransform,
-                          stretched_ || pixmap_.devicePixelRatio() != devicePixelRatio());
+                          stretched_ || shown.devicePixelRatio() != devicePixelRatio());
     if (stretched_) {
-        painter.drawPixmap(rect(), pixmap_);
+        painter.drawPixmap(rect(), shown);
     } else {
-        painter.drawPixmap(0, 0, pixmap_);
+        painter.drawPixmap(0, 0, shown);
     }
 }
 

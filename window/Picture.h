@@ -13,14 +13,16 @@ namespace korvel::window {
 class TPicture : public QWidget {
     Q_OBJECT
 public:
-    // Loads `resource` (e.g. ":/assets/img1.png"), or only its twin
+    // Shows `resource` (e.g. ":/assets/img1.png"), or only its twin
     // ":/assets/img1@2x.png" where the screen wants it and the twin exists;
     // a missing picture paints nothing.
     TPicture(QWidget* parent, const QString& resource, bool stretched);
 
-    // What the control draws; the twin carries a device pixel ratio of 2, so
-    // its deviceIndependentSize() is the 1x picture's size.
-    const QPixmap& pixmap() const { return pixmap_; }
+    // What the control draws, decoded on first use: a picture that stays
+    // hidden (the veil, the Back button) costs neither time nor memory. The
+    // twin carries a device pixel ratio of 2, so its deviceIndependentSize()
+    // is the 1x picture's size.
+    const QPixmap& pixmap() const;
     bool stretched() const { return stretched_; }
     // The 1x picture's resource path, as given.
     const QString& resource() const { return resource_; }
@@ -41,11 +43,11 @@ protected:
 
 private:
     // Loads the picture for `scale` pixels to the unit (1 or 2).
-    void load(int scale);
+    void load(int scale) const;
 
     QString resource_;
-    QPixmap pixmap_;
-    int loadedScale_ = 0;
+    mutable QPixmap pixmap_;
+    mutable int loadedScale_ = 0; // 0 until the first use
     bool stretched_;
     bool leftPressed_ = false;
 };

@@ -81,4 +81,17 @@ std::string ScanStatusText(const ScanProgress& scan) {
     return text.toStdString();
 }
 
+std::string ScanFailuresText(const ScanProgress& scan) {
+    std::string text;
+    for (const PortFailure& failure : scan.failures) {
+        text += (text.empty() ? "" : "\n") + failure.port + ": ";
+        const platform::SystemError& system = failure.system;
+        text += system.text.empty() ? "would not open" : system.text;
+        if (system.code != 0) {
+            text += " (error " + std::to_string(system.code) + ")";
+        }
+    }
+    return text;
+}
+
 } // namespace korvel::window

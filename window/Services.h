@@ -1,7 +1,7 @@
 #pragma once
 // What the parameter window needs from the world outside the widgets: the port
-// list, modal prompts, the clock, sleeping and opening documents. The program
-// passes production implementations; tests pass recording fakes.
+// list, modal prompts, the clock, sleeping, opening documents and choosing settings files. The
+// program passes production implementations; tests pass recording fakes.
 
 #include <QDateTime>
 #include <QString>
@@ -52,6 +52,16 @@ public:
     virtual void open(const QString& path) = 0;
 };
 
+// Asks which settings file to open or to write, as the desktop's file dialogs do.
+class IFileChooser {
+public:
+    virtual ~IFileChooser() = default;
+    // An existing file's path; empty when the user cancelled.
+    virtual QString fileToOpen() = 0;
+    // The path to write; empty when the user cancelled.
+    virtual QString fileToSave() = 0;
+};
+
 // The window keeps these references for its whole life; the caller owns the
 // objects and must keep them alive longer than the window.
 struct Services {
@@ -60,6 +70,7 @@ struct Services {
     IClock& clock;
     ISleeper& sleeper;
     IDocumentOpener& opener;
+    IFileChooser& files;
 };
 
 } // namespace korvel::window

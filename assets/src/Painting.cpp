@@ -251,6 +251,67 @@ void paintReturnArrow(QPainter& painter, const QRectF& box, const QColor& ink) {
     painter.restore();
 }
 
+void paintFolder(QPainter& painter, const QRectF& box, const QColor& ink) {
+    // On its own layer so the gap between back and open flap can be punched through.
+    const QRect area = box.toAlignedRect();
+    QImage layer = transparentImage(area.width(), area.height(), scaleOf(painter));
+    {
+        QPainter p(&layer);
+        prepare(p);
+        p.translate(-area.topLeft());
+        const qreal s = box.width();
+        auto at = [&](qreal fx, qreal fy) {
+            return QPointF(box.left() + fx * s, box.top() + fy * s);
+        };
+
+        QPainterPath back;
+        back.moveTo(at(0.04, 0.14));
+        back.lineTo(at(0.38, 0.14));
+        back.lineTo(at(0.48, 0.26));
+        back.lineTo(at(0.90, 0.26));
+        back.lineTo(at(0.90, 0.86));
+        back.lineTo(at(0.04, 0.86));
+        back.closeSubpath();
+        p.setPen(QPen(ink, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(ink);
+        p.drawPath(back);
+
+        QPolygonF flap;
+        flap << at(0.22, 0.42) << at(1.00, 0.42) << at(0.84, 0.86) << at(0.04, 0.86);
+        p.setCompositionMode(QPainter::CompositionMode_DestinationOut);
+        p.setPen(QPen(Qt::black, s * 0.16, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::black);
+        p.drawPolygon(flap);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        p.setPen(QPen(ink, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(ink);
+        p.drawPolygon(flap);
+    }
+    painter.drawImage(area.topLeft(), layer);
+}
+
+void paintExportArrow(QPainter& painter, const QRectF& box, const QColor& ink) {
+    const qreal s = box.width();
+    auto at = [&](qreal fx, qreal fy) { return QPointF(box.left() + fx * s, box.top() + fy * s); };
+
+    painter.save();
+    painter.setPen(QPen(ink, s * 0.12, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    QPainterPath tray;
+    tray.moveTo(at(0.08, 0.52));
+    tray.lineTo(at(0.08, 0.90));
+    tray.lineTo(at(0.92, 0.90));
+    tray.lineTo(at(0.92, 0.52));
+    painter.drawPath(tray);
+    painter.drawLine(at(0.50, 0.70), at(0.50, 0.24));
+    QPolygonF head;
+    head << at(0.50, 0.02) << at(0.78, 0.32) << at(0.22, 0.32);
+    painter.setPen(QPen(ink, s * 0.05, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(ink);
+    painter.drawPolygon(head);
+    painter.restore();
+}
+
 void paintAppBadge(QPainter& painter, const QRectF& box) {
     const qreal s = box.width();
     const qreal radius = s * 0.22;

@@ -1,5 +1,6 @@
 // Shared drawing pieces of the artwork: palette, fonts, blur and the vector
-// glyphs (thermometer, drop, floppy disk, return arrow) that several pictures use.
+// glyphs (thermometer, drop, floppy disk, return arrow, folder, export arrow) that several pictures
+// use.
 #pragma once
 
 #include <QColor>
@@ -65,6 +66,8 @@ void paintThermometer(QPainter& painter, const QRectF& box, const QColor& ink, b
 void paintDrop(QPainter& painter, const QRectF& box, const QColor& ink);
 void paintFloppy(QPainter& painter, const QRectF& box, const QColor& ink);
 void paintReturnArrow(QPainter& painter, const QRectF& box, const QColor& ink);
+void paintFolder(QPainter& painter, const QRectF& box, const QColor& ink);
+void paintExportArrow(QPainter& painter, const QRectF& box, const QColor& ink);
 
 // The application badge: thermometer and humidity drop on a rounded blue square.
 void paintAppBadge(QPainter& painter, const QRectF& box);

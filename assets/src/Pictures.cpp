@@ -281,6 +281,29 @@ QImage backButton(bool pressed, int scale) {
         scale);
 }
 
+QImage openButton(bool pressed, int scale) {
+    return paintRoundButton(
+        QStringLiteral("Open"), pressed,
+        [](QPainter& p, const QRectF& box) {
+            const qreal side = 25;
+            paintFolder(p, QRectF(box.center().x() - side / 2, box.bottom() - side, side, side),
+                        Qt::white);
+        },
+        scale);
+}
+
+QImage exportButton(bool pressed, int scale) {
+    return paintRoundButton(
+        QStringLiteral("Export"), pressed,
+        [](QPainter& p, const QRectF& box) {
+            const qreal side = 23;
+            paintExportArrow(
+                p, QRectF(box.center().x() - side / 2, box.bottom() - side - 1, side, side),
+                Qt::white);
+        },
+        scale);
+}
+
 QImage veil() {
     QImage image(1366, 768, QImage::Format_ARGB32);
     image.fill(QColor(174, 166, 166, 63));
@@ -402,6 +425,10 @@ std::vector<Picture> allPictures() {
         {QStringLiteral("imgSave0.png"), pressed(saveButton, true)},
         {QStringLiteral("imgBack.png"), pressed(backButton, false)},
         {QStringLiteral("imgBack0.png"), pressed(backButton, true)},
+        {QStringLiteral("imgOpen.png"), pressed(openButton, false)},
+        {QStringLiteral("imgOpen0.png"), pressed(openButton, true)},
+        {QStringLiteral("imgExport.png"), pressed(exportButton, false)},
+        {QStringLiteral("imgExport0.png"), pressed(exportButton, true)},
         {QStringLiteral("imgTran.png"), [](int) { return veil(); }, Picture::Flat},
         {QStringLiteral("imgAbout.png"), aboutBadge},
         {QStringLiteral("imgHelp.png"), helpBadge},

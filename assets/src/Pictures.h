@@ -29,6 +29,8 @@ QImage windowBackground(int scale);
 QImage readButton(bool pressed, int scale);
 QImage saveButton(bool pressed, int scale);
 QImage backButton(bool pressed, int scale);
+QImage openButton(bool pressed, int scale);
+QImage exportButton(bool pressed, int scale);
 QImage veil();
 QImage aboutBadge(int scale);
 QImage helpBadge(int scale);

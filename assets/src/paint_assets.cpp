@@ -37,14 +37,16 @@ QImage checkerboard(int width, int height, int scale) {
 // The parameter window's pictures at their places, with the veil and the
 // about window over it on the right.
 QImage contactSheet(int scale) {
-    QImage sheet = checkerboard(978 * 2 + 30, 789 + 30 + 170, scale);
+    // Wide enough for the row of enlarged small pictures below the windows.
+    QImage sheet = checkerboard(2800, 789 + 30 + 170, scale);
     QPainter p(&sheet);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
 
     p.drawImage(0, 0, windowBackground(scale));
     p.drawImage(54, 168, readButton(false, scale));
     p.drawImage(54, 284, saveButton(false, scale));
-    p.drawImage(54, 400, backButton(false, scale));
+    p.drawImage(54, 400, openButton(false, scale));
+    p.drawImage(54, 516, exportButton(false, scale));
     p.drawImage(793, 17, aboutBadge(scale));
     p.drawImage(836, 17, helpBadge(scale));
     p.drawImage(885, 21, minimiseBadge(scale));
@@ -54,7 +56,8 @@ QImage contactSheet(int scale) {
     p.drawImage(right, 0, windowBackground(scale));
     p.drawImage(right + 54, 168, readButton(true, scale));
     p.drawImage(right + 54, 284, saveButton(true, scale));
-    p.drawImage(right + 54, 400, backButton(true, scale));
+    p.drawImage(right + 54, 400, openButton(true, scale));
+    p.drawImage(right + 54, 516, exportButton(true, scale));
     // The window stretches the veil over itself, as here.
     p.drawImage(QRect(right, 0, 978, 789), veil());
     const int aboutLeft = right + (978 - 502) / 2;
@@ -70,7 +73,9 @@ QImage contactSheet(int scale) {
     for (const QImage& small :
          {aboutBadge(scale), helpBadge(scale), minimiseBadge(scale), closeBadge(scale),
           readButton(false, scale), readButton(true, scale), saveButton(false, scale),
-          saveButton(true, scale), backButton(false, scale), backButton(true, scale)}) {
+          saveButton(true, scale), backButton(false, scale), backButton(true, scale),
+          openButton(false, scale), openButton(true, scale), exportButton(false, scale),
+          exportButton(true, scale)}) {
         const QSize big = small.deviceIndependentSize().toSize() * 2;
         // Whole source pixels to each sheet pixel, so nothing blurs the look.
         p.save();

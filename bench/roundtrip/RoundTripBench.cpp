@@ -1,8 +1,8 @@
 // The Read round trip of the window: from the click on Read, once the logger has
 // been found, to "Read Success", against the simulated logger pacing its bytes
-// at 9600 baud. Printed next to the floor that the line and the design's own
-// waits set: 100 ms after the open, 7 + 210 bytes on the line, and the 200 ms of
-// silence that ends the reply.
+// at the logger's line speed. Printed next to the floor that the line and the
+// exchange's own waits set: the pause after the open, 7 + 210 bytes on the line,
+// and the read interval of silence that ends the reply.
 #include "app/ProductionServices.h"
 #include "protocol/Frame.h"
 #include "tools/sim/LoggerSimulator.h"
@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     korvel::app::SystemClock clock;
     korvel::app::ThreadSleeper sleeper;
     NoOpener opener;
-    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener});
+    korvel::app::FileDialogs files; // never asked: the benchmark neither opens nor exports
+    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener, files});
     window.show();
 
     // Discovery first, its 3 s timer ticked by hand: later Reads go straight to the port.

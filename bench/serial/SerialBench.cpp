@@ -1,6 +1,6 @@
 // Figures for the serial link on a pseudo-terminal pair: reader throughput
 // next to a plain read() loop, the delay from the last byte to OnReceiveData
-// beyond the 200 ms interval, and the CPU an open, idle port costs.
+// beyond the logger's read interval, and the CPU an open, idle port costs.
 #include <termios.h>
 
 #include <algorithm>
@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "protocol/LoggerLink.h"
 #include "serial/Comm.h"
 #include "tests/platform/SerialPty.h"
 #include "tests/serial/QueueSink.h"
@@ -21,7 +22,8 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr std::size_t kBulkBytes = 8 * 1024 * 1024;
-constexpr std::uint32_t kInterval = 200;
+constexpr auto kInterval =
+    static_cast<std::uint32_t>(korvel::protocol::link::kReadInterval.count());
 
 double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
@@ -31,7 +33,7 @@ void OpenLikeTheWindow(korvel::serial::TComm& comm, const std::string& path) {
     comm.setOutx_XonXoffFlow(false);
     comm.setInx_XonXoffFlow(false);
     comm.setCommName(path);
-    comm.setBaudRate(9600);
+    comm.setBaudRate(korvel::protocol::link::kBaudRate);
     comm.setReadIntervalTimeout(kInterval);
     comm.OpenPort();
 }

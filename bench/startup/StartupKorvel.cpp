@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
     korvel::app::SystemClock clock;
     korvel::app::ThreadSleeper sleeper;
     korvel::app::DesktopOpener opener;
-    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener});
+    korvel::app::FileDialogs files;
+    korvel::window::TParamter window({ports, prompt, clock, sleeper, opener, files});
 
     std::string port;
     if (idleSeconds > 0 && !OpenOnPseudoTerminal(*window.Comm, port)) {

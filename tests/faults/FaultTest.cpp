@@ -126,7 +126,7 @@ protected:
         const int before = successes();
         const auto shown = [&] { return window->edtSerialNumber->text() == QLatin1String(serial); };
         click(window->imgRead);
-        if (window->deviceFound) {
+        if (Exchange(*window).deviceFound) {
             return WaitFor([&] { return successes() > before; }) && shown();
         }
         const std::size_t portCount = ports.ports->size();
@@ -235,13 +235,13 @@ TEST_F(FaultTest, AMegabyteOfNoiseDuringAScanCostsOnePortAndTheScanGoesOn) {
     EXPECT_TRUE(noisy.heardReadCommand());
     EXPECT_GT(noisy.written(), 0u);
     EXPECT_EQ(Values(w), values);
-    EXPECT_FALSE(w.deviceFound);
+    EXPECT_FALSE(Exchange(w).deviceFound);
     EXPECT_EQ(successes(), 0);
 
     w.tmrReadTimer();
     ASSERT_TRUE(WaitFor([&] { return successes() == 1; }));
     EXPECT_EQ(w.edtSerialNumber->text(), "T23110042");
-    EXPECT_EQ(w.portName, second.path());
+    EXPECT_EQ(Exchange(w).portName, second.path());
 }
 
 TEST_F(FaultTest, AReplyArrivingAfterThePortWasClosedIsNeverTakenForALaterOne) {
@@ -262,7 +262,7 @@ TEST_F(FaultTest, AReplyArrivingAfterThePortWasClosedIsNeverTakenForALaterOne) {
     late.Write(ReplyBytes("LATE00001"));
     EXPECT_FALSE(WaitFor([&] { return !prompt.shown.empty(); }, 700));
     EXPECT_EQ(Values(w), values);
-    EXPECT_FALSE(w.deviceFound);
+    EXPECT_FALSE(Exchange(w).deviceFound);
 
     // A new scan opens the late device's port again; only its fresh answer counts.
     click(w.imgRead);
@@ -303,7 +303,7 @@ TEST_F(FaultTest, ReadDuringAScanAndWhileAMessageBoxIsOpenEndsInTheLatestValues)
     ports.ports = std::vector<std::string>{first.path(), second.path()};
     ModalPrompt modal;
     clock.now = DefaultNow();
-    window = std::make_unique<TParamter>(Services{ports, modal, clock, sleeper, opener});
+    window = std::make_unique<TParamter>(Services{ports, modal, clock, sleeper, opener, files});
     TParamter& w = *window;
     w.show();
     w.tmrRead->setInterval(60'000);
@@ -317,7 +317,7 @@ TEST_F(FaultTest, ReadDuringAScanAndWhileAMessageBoxIsOpenEndsInTheLatestValues)
     w.tmrReadTimer();
     ASSERT_EQ(silent.Read(kReadCommand.size(), 5s), kReadCommand);
     click(w.imgRead);
-    EXPECT_EQ(w.portIndex, 0);
+    EXPECT_EQ(Exchange(w).portIndex, 0);
     w.tmrReadTimer();
     ASSERT_EQ(silent.Read(kReadCommand.size(), 5s), kReadCommand);
     w.tmrReadTimer();

@@ -41,7 +41,7 @@ using namespace std::chrono_literals;
 
 constexpr int kCycles = 1000;
 constexpr int kWarmUpCycles = 100;
-// Short, so that a thousand replies do not wait out the window's 200 ms; the
+// Short, so that a thousand replies do not wait out the logger's read interval; the
 // reply still has to arrive as one chunk.
 constexpr std::uint32_t kReadInterval = 10;
 // Resident growth allowed between the warm-up and the end: far above noise,

@@ -165,7 +165,7 @@ TEST(LoggerSimulator, MisbehavesAsToldAtRunTime) {
     port.send(kRead);
     std::vector<Clock::time_point> arrivals;
     EXPECT_EQ(port.receive(kFrameSize, 2s, &arrivals), good);
-    EXPECT_GE(LongestGap(arrivals), 200ms); // beyond the tool's read interval time-out
+    EXPECT_GE(LongestGap(arrivals), 200ms); // beyond the logger's read interval time-out
 }
 
 TEST(LoggerSimulator, PacesAtNineThousandSixHundredBaud) {
@@ -181,7 +181,7 @@ TEST(LoggerSimulator, PacesAtNineThousandSixHundredBaud) {
     const auto took = Clock::now() - start;
     EXPECT_GE(took, 190ms); // 210 bytes at 1.0417 ms, less what was on the way already
     EXPECT_LT(took, 1500ms);
-    EXPECT_LT(LongestGap(arrivals), 150ms); // well inside the 200 ms interval time-out
+    EXPECT_LT(LongestGap(arrivals), 150ms); // well inside the read interval time-out
 }
 
 TEST(LoggerSimulator, StopsPromptlyInTheMiddleOfADelay) {

@@ -121,6 +121,7 @@ TEST_F(WindowTest, PictureButtonsArePushButtonsWithAPressAction) {
     };
     const Case cases[] = {
         {"imgRead", "Read", "Ctrl+R"}, {"imgSave", "Save", "Ctrl+S"},
+        {"imgOpen", "Open", "Ctrl+O"}, {"imgExport", "Export", "Ctrl+E"},
         {"imgAbout", "About", ""},     {"imgHelp", "Help", "F1"},
         {"imgMin", "Minimise", ""},    {"imgClose", "Close", "Ctrl+Q"},
     };

@@ -76,7 +76,9 @@ TEST_F(WindowTest, DraggingTheBackgroundWithTheLeftButtonFollowsThePointer) {
 TEST_F(WindowTest, APressOfEitherButtonBringsThePressedTwinToTheFront) {
     TParamter& w = show();
     const std::pair<TPicture*, TPicture*> pairs[] = {{w.imgRead, w.imgRead0},
-                                                     {w.imgSave, w.imgSave0}};
+                                                     {w.imgSave, w.imgSave0},
+                                                     {w.imgOpen, w.imgOpen0},
+                                                     {w.imgExport, w.imgExport0}};
     for (const auto& [normal, pressed] : pairs) {
         for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
             pressed->hide();
@@ -120,7 +122,7 @@ TEST_F(WindowTest, QuitAsksFirstThenClosesThePortBeforeTheWindow) {
     korvel::testing::PtyPair pty;
     ProbeSleeper probe;
     std::vector<std::string> steps;
-    TParamter w(Services{ports, prompt, clock, probe, opener});
+    TParamter w(Services{ports, prompt, clock, probe, opener, files});
     w.show();
     probe.onSleep = [&](int ms) {
         steps.push_back("sleep " + std::to_string(ms) +
@@ -153,7 +155,7 @@ TEST_F(WindowTest, QuitAsksFirstThenClosesThePortBeforeTheWindow) {
 TEST_F(WindowTest, AFailureWhileQuittingIsShownAndTheWindowClosesAllTheSame) {
     ProbeSleeper probe;
     probe.onSleep = [](int) { throw std::runtime_error("Close failed"); };
-    TParamter w(Services{ports, prompt, clock, probe, opener});
+    TParamter w(Services{ports, prompt, clock, probe, opener, files});
     w.show();
     w.imgCloseClick();
     ASSERT_EQ(prompt.shown.size(), 2U);

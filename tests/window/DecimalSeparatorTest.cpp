@@ -10,6 +10,7 @@ namespace korvel::window {
 namespace {
 
 using namespace korvel::protocol;
+using testing_support::Exchange;
 using testing_support::WindowTest;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -122,7 +123,7 @@ TEST_F(DecimalSeparatorTest, TheSaveReadsTheFullStopAndTheLocaleSeparatorAlike) 
 
         window->guarded([&] { w.imgSaveClick(); });
 
-        const auto& b = w.sendBuffer;
+        const auto& b = Exchange(w).sendBuffer;
         EXPECT_EQ(Bytes(b.begin() + offset::kCalibrationTemperature,
                         b.begin() + offset::kCalibrationTemperature + 3),
                   (Bytes{1, 1, 50}));

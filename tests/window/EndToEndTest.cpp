@@ -138,7 +138,7 @@ TEST_F(EndToEndTest, ReadFindsTheLoggerAtItsSortedPositionPassingOverTheOthers) 
 
     w.tmrReadTimer(); // the logger that garbles its reply
     ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "warning", "Data Check Error"); }));
-    EXPECT_FALSE(w.deviceFound);
+    EXPECT_FALSE(Exchange(w).deviceFound);
     EXPECT_TRUE(w.tmrRead->isActive());
     w.tmrReadTimer(); // held by another program
     w.tmrReadTimer(); // gone
@@ -150,9 +150,9 @@ TEST_F(EndToEndTest, ReadFindsTheLoggerAtItsSortedPositionPassingOverTheOthers) 
 
     EXPECT_EQ(prompt.shown,
               (Prompts{{"warning", "Data Check Error"}, {"information", "Read Success"}}));
-    EXPECT_TRUE(w.deviceFound);
-    EXPECT_EQ(w.portIndex, 4);
-    EXPECT_EQ(w.portName, found);
+    EXPECT_TRUE(Exchange(w).deviceFound);
+    EXPECT_EQ(Exchange(w).portIndex, 4);
+    EXPECT_EQ(Exchange(w).portName, found);
     EXPECT_FALSE(w.tmrRead->isActive());
     EXPECT_EQ(w.Comm->PortHandle(), 0);
     EXPECT_EQ(w.edtSerialNumber->text(), "T23110042");
@@ -234,7 +234,7 @@ TEST_F(EndToEndTest, ScanPacesItsPollsThreeSecondsApart) {
     EXPECT_GE(elapsed.elapsed(), 6'000);
     EXPECT_LT(elapsed.elapsed(), 10'000);
     EXPECT_EQ(logger.ReadCount(), 1u);
-    EXPECT_EQ(w.portName, names.at("ttyACM1"));
+    EXPECT_EQ(Exchange(w).portName, names.at("ttyACM1"));
 }
 
 // A logger may pause inside its reply; the port's read interval keeps a pause
@@ -296,7 +296,7 @@ TEST_F(EndToEndTest, ByteArrivingDuringThePauseBeforeTheReadCommandIsNotPartOfTh
     glitching.line = &line;
     ports.ports = std::vector<std::string>{line.path()};
     clock.now = DefaultNow();
-    window = std::make_unique<TParamter>(Services{ports, prompt, clock, glitching, opener});
+    window = std::make_unique<TParamter>(Services{ports, prompt, clock, glitching, opener, files});
     window->show();
     TParamter& w = *window;
     w.tmrRead->setInterval(60'000);

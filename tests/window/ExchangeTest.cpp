@@ -91,8 +91,8 @@ TEST_F(ExchangeTest, ReadReplyFillsEveryControlAndEndsTheScan) {
 
     EXPECT_EQ(prompt.shown, (Prompts{{"information", "Read Success"}}));
     EXPECT_FALSE(w.tmrRead->isActive());
-    EXPECT_TRUE(w.deviceFound);
-    EXPECT_EQ(w.portName, "/dev/ttyUSB1");
+    EXPECT_TRUE(Exchange(w).deviceFound);
+    EXPECT_EQ(Exchange(w).portName, "/dev/ttyUSB1");
     EXPECT_EQ(sleeper.sleeps.back(), 100); // the pause after closing the port
 
     EXPECT_EQ(w.edtSerialNumber->text(), "KV2024007");
@@ -125,7 +125,7 @@ TEST_F(ExchangeTest, ReadReplyFillsEveryControlAndEndsTheScan) {
 TEST_F(ExchangeTest, MultipleAlarmReplyFillsThePresentRowsWithTheLocaleSeparator) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     TParamter& w = show();
-    ASSERT_EQ(w.decimalSeparator, QLatin1Char(','));
+    ASSERT_EQ(Exchange(w).decimalSeparator, QLatin1Char(','));
     w.cbbStartTimeY->setCurrentIndex(4);
 
     deliver(MultipleAlarmReply());
@@ -219,7 +219,7 @@ TEST_F(ExchangeTest, EachChunkIsJudgedOnItsOwnBytes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TParamter& w = show();
-        const auto bufferBefore = w.receiveBuffer;
+        const auto bufferBefore = Exchange(w).receiveBuffer;
         prompt.shown.clear();
         sleeper.sleeps.clear();
 
@@ -229,37 +229,37 @@ TEST_F(ExchangeTest, EachChunkIsJudgedOnItsOwnBytes) {
         EXPECT_EQ(sleeper.sleeps, std::vector<int>{100});
         EXPECT_EQ(w.edtSerialNumber->text(), "");
         EXPECT_EQ(w.cbbLogIntervalH->currentIndex(), 0);
-        EXPECT_FALSE(w.deviceFound);
+        EXPECT_FALSE(Exchange(w).deviceFound);
         if (c.chunk.size() > kFrameSize) {
-            EXPECT_EQ(w.receiveBuffer, bufferBefore);
+            EXPECT_EQ(Exchange(w).receiveBuffer, bufferBefore);
         }
     }
 }
 
 TEST_F(ExchangeTest, ReplyAfterTheScanRanPastTheListCountsOnlyThePortStillOpen) {
     TParamter& w = show();
-    w.portList = {"/dev/ttyS0", "/dev/ttyUSB0"};
-    w.portIndex = 2;
+    Exchange(w).portList = {"/dev/ttyS0", "/dev/ttyUSB0"};
+    Exchange(w).portIndex = 2;
 
     // No port is open: the reply is shown, nothing is remembered.
     deliver(DelayedStartReply());
     EXPECT_EQ(prompt.shown, (Prompts{{"information", "Read Success"}}));
     EXPECT_EQ(w.edtSerialNumber->text(), "KV2024007");
-    EXPECT_FALSE(w.deviceFound);
-    EXPECT_EQ(w.portName, "");
-    EXPECT_EQ(w.portIndex, 2);
+    EXPECT_FALSE(Exchange(w).deviceFound);
+    EXPECT_EQ(Exchange(w).portName, "");
+    EXPECT_EQ(Exchange(w).portIndex, 2);
 
     // The last entry still open: it is the logger's port.
     sim::LoggerSimulator logger;
-    w.portList = {"/dev/ttyS0", logger.PortPath()};
-    w.portIndex = 1;
+    Exchange(w).portList = {"/dev/ttyS0", logger.PortPath()};
+    Exchange(w).portIndex = 1;
     w.PollPort();
     ASSERT_NE(w.Comm->PortHandle(), 0);
-    w.portIndex = 5;
+    Exchange(w).portIndex = 5;
     deliver(DelayedStartReply());
-    EXPECT_TRUE(w.deviceFound);
-    EXPECT_EQ(w.portIndex, 1);
-    EXPECT_EQ(w.portName, logger.PortPath());
+    EXPECT_TRUE(Exchange(w).deviceFound);
+    EXPECT_EQ(Exchange(w).portIndex, 1);
+    EXPECT_EQ(Exchange(w).portName, logger.PortPath());
     EXPECT_EQ(w.Comm->PortHandle(), 0);
 }
 
@@ -282,7 +282,7 @@ struct ReentrantPrompt final : IPrompt {
 TEST_F(ExchangeTest, ChunkArrivingWhileAPromptIsOpenIsHandledOnItsOwn) {
     ReentrantPrompt reentrant;
     clock.now = DefaultNow();
-    TParamter w(Services{ports, reentrant, clock, sleeper, opener});
+    TParamter w(Services{ports, reentrant, clock, sleeper, opener, files});
     w.show();
     const sim::Block reply = DelayedStartReply();
     Bytes garbage(reply.begin(), reply.begin() + 50);
@@ -312,6 +312,8 @@ RecordingComm(std::vector<std::string>& tried,
             platform::OpenResult result;
             result.error =
                 refusal != refusals.end() ? refusal->second : platform::SerialError::NotFound;
+            result.system = {static_cast<int>(result.error) + 100,
+                             "refused as " + std::to_string(static_cast<int>(result.error))};
             return result;
         });
 }
@@ -321,15 +323,18 @@ protected:
     TParamter& showWithRecordingComm(IPrompt* otherPrompt = nullptr) {
         clock.now = DefaultNow();
         IPrompt& shownWith = otherPrompt != nullptr ? *otherPrompt : prompt;
-        window = std::make_unique<TParamter>(Services{ports, shownWith, clock, sleeper, opener},
-                                             RecordingComm(tried, refusals));
+        window =
+            std::make_unique<TParamter>(Services{ports, shownWith, clock, sleeper, opener, files},
+                                        RecordingComm(tried, refusals));
         window->show();
         return *window;
     }
-    // The status line's whole text, also when the strip shows it cut short.
+    // The status line's whole text, also when the strip shows it cut short: the
+    // tool tip's first line.
     static QString status(const TParamter& w) {
-        return w.lblScanStatus->toolTip().isEmpty() ? w.lblScanStatus->text()
-                                                    : w.lblScanStatus->toolTip();
+        return w.lblScanStatus->toolTip().isEmpty()
+                   ? w.lblScanStatus->text()
+                   : w.lblScanStatus->toolTip().section('\n', 0, 0);
     }
     std::vector<std::string> tried;
     std::map<std::string, platform::SerialError> refusals;
@@ -346,7 +351,7 @@ TEST_F(DiscoveryTest, ReadWithoutPortsSaysSoAndStartsNothing) {
     w.imgReadClick();
     ports.ports.reset();
     w.imgReadClick();
-    EXPECT_EQ(w.portList, std::vector<std::string>{"COM3"});
+    EXPECT_EQ(Exchange(w).portList, std::vector<std::string>{"COM3"});
 }
 
 TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
@@ -361,7 +366,7 @@ TEST_F(DiscoveryTest, ScanPollsOnePortPerTickInSortedOrderThenNothing) {
         w.tmrReadTimer();
     }
     EXPECT_EQ(tried, (std::vector<std::string>{"COM10", "COM2", "COM3"}));
-    EXPECT_EQ(w.portIndex, 4);
+    EXPECT_EQ(Exchange(w).portIndex, 4);
     EXPECT_TRUE(prompt.shown.empty()); // ports that cannot be opened pass without a box
     EXPECT_TRUE(w.tmrRead->isActive());
 
@@ -391,6 +396,15 @@ TEST_F(DiscoveryTest, StatusLineFollowsTheScanAndSaysWhyPortsWouldNotOpen) {
     const QString why = "Polled 2 ports, no logger: no permission for 1 (join the dialout group, "
                         "see Help), 1 in use by another program.";
     EXPECT_EQ(status(w), why);
+    // Below it in the tool tip, what the operating system said of each port.
+    const auto code = [](platform::SerialError error) { return static_cast<int>(error); };
+    EXPECT_EQ(w.lblScanStatus->toolTip().section('\n', 1),
+              QString("/dev/ttyACM0: refused as %1 (error %2)\n"
+                      "/dev/ttyUSB0: refused as %3 (error %4)")
+                  .arg(code(platform::SerialError::AccessDenied))
+                  .arg(code(platform::SerialError::AccessDenied) + 100)
+                  .arg(code(platform::SerialError::Busy))
+                  .arg(code(platform::SerialError::Busy) + 100));
     // Too long for the strip: cut where the reason the user can act on is said.
     EXPECT_TRUE(w.lblScanStatus->text().startsWith(
         "Polled 2 ports, no logger: no permission for 1 (join the dialout group, see Help)"));
@@ -412,7 +426,7 @@ TEST_F(DiscoveryTest, StatusLineFollowsTheScanAndSaysWhyPortsWouldNotOpen) {
     w.imgReadClick();
     w.tmrReadTimer();
     deliver(DelayedStartReply());
-    EXPECT_TRUE(w.deviceFound);
+    EXPECT_TRUE(Exchange(w).deviceFound);
     EXPECT_EQ(status(w), "");
 }
 
@@ -423,8 +437,8 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
     w.tmrReadTimer();
     w.tmrReadTimer();
     deliver(DelayedStartReply());
-    ASSERT_EQ(w.portName, "COM5");
-    ASSERT_EQ(w.portIndex, 1);
+    ASSERT_EQ(Exchange(w).portName, "COM5");
+    ASSERT_EQ(Exchange(w).portIndex, 1);
 
     // Still at its place: one poll at once, and a reply ends the wait for it.
     tried.clear();
@@ -433,7 +447,7 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
     EXPECT_TRUE(w.tmrRead->isActive());
     deliver(DelayedStartReply());
     EXPECT_FALSE(w.tmrRead->isActive());
-    EXPECT_TRUE(w.deviceFound);
+    EXPECT_TRUE(Exchange(w).deviceFound);
 
     // Another adapter sorts in before the logger's port: the read command must
     // not go to COM4, which now holds the logger's position.
@@ -450,8 +464,8 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
         tried.clear();
         w.imgReadClick();
         EXPECT_TRUE(tried.empty());
-        EXPECT_FALSE(w.deviceFound);
-        EXPECT_EQ(w.portIndex, 0);
+        EXPECT_FALSE(Exchange(w).deviceFound);
+        EXPECT_EQ(Exchange(w).portIndex, 0);
         EXPECT_TRUE(w.tmrRead->isActive());
         EXPECT_EQ(status(w), QString("Looking for the logger on %1 port%2")
                                  .arg(move.listed.size())
@@ -461,8 +475,8 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
         }
         EXPECT_EQ(tried, move.listed);
         deliver(DelayedStartReply());
-        EXPECT_EQ(w.portName, "COM5");
-        EXPECT_EQ(w.portIndex, static_cast<int>(move.listed.size()) - 1);
+        EXPECT_EQ(Exchange(w).portName, "COM5");
+        EXPECT_EQ(Exchange(w).portIndex, static_cast<int>(move.listed.size()) - 1);
     }
 
     // No valid reply within an interval: the next tick starts a scan from the
@@ -474,7 +488,7 @@ TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) 
     EXPECT_TRUE(w.tmrRead->isActive());
     w.tmrReadTimer();
     EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3"}));
-    EXPECT_FALSE(w.deviceFound);
+    EXPECT_FALSE(Exchange(w).deviceFound);
     EXPECT_EQ(status(w), "Polling port 1 of 3: COM3");
     w.tmrReadTimer();
     EXPECT_EQ(tried, (std::vector<std::string>{"COM5", "COM3", "COM4"}));
@@ -515,7 +529,7 @@ TEST_F(DiscoveryTest, QuitQuestionHoldsTheScanAndCancelResumesIt) {
     // A reply during the question ends the scan: Cancel does not start it again.
     question.whileOpen = [&] { deliver(DelayedStartReply()); };
     w.imgCloseClick();
-    EXPECT_TRUE(w.deviceFound);
+    EXPECT_TRUE(Exchange(w).deviceFound);
     EXPECT_FALSE(w.tmrRead->isActive());
 
     question.whileOpen = nullptr;
@@ -552,7 +566,7 @@ TEST_F(DiscoveryTest, EveryExchangeOpensThePortWithTheLoggersLineSettings) {
     auto device = std::make_shared<korvel::testing::FakeState>();
     clock.now = DefaultNow();
     window = std::make_unique<TParamter>(
-        Services{ports, prompt, clock, sleeper, opener},
+        Services{ports, prompt, clock, sleeper, opener, files},
         std::make_unique<serial::TComm>(MakeQtNotificationSink,
                                         korvel::testing::FakeOpener(device)));
     TParamter& w = *window;
@@ -574,7 +588,7 @@ TEST_F(DiscoveryTest, EveryExchangeOpensThePortWithTheLoggersLineSettings) {
         EXPECT_EQ(line.flags & (kParity | kOutxCtsFlow | kOutxDsrFlow | kOutX | kInX), 0u);
         EXPECT_EQ(platform::DtrControlOf(line.flags), platform::DtrControl::Enable);
         EXPECT_EQ(platform::RtsControlOf(line.flags), platform::RtsControl::Enable);
-        // A pause of up to 200 ms inside a reply still ends one chunk; nothing
+        // A pause inside a reply up to the logger's read interval still ends one chunk; nothing
         // else cuts a read short.
         EXPECT_EQ(device->timeouts.back(), (platform::Timeouts{200, 0, 0, 0, 0}));
     };
@@ -611,7 +625,7 @@ TEST_F(DiscoveryTest, EveryExchangeOpensThePortWithTheLoggersLineSettings) {
 TEST_F(ExchangeTest, SaveWritesTheControlsIntoTheSendBuffer) {
     TParamter& w = show();
     // Bytes a save leaves alone keep what an earlier save put there.
-    std::fill_n(w.sendBuffer.begin() + offset::kPassword, width::kPassword, 0x5A);
+    std::fill_n(Exchange(w).sendBuffer.begin() + offset::kPassword, width::kPassword, 0x5A);
     w.edtSerialNumber->setText(QString::fromLatin1("KV\xE9"
                                                    "000042"));
     w.cbbLogIntervalH->setCurrentIndex(1);
@@ -630,7 +644,7 @@ TEST_F(ExchangeTest, SaveWritesTheControlsIntoTheSendBuffer) {
 
     save();
 
-    const auto& b = w.sendBuffer;
+    const auto& b = Exchange(w).sendBuffer;
     EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{0xAA, 0x55, 0x95, 0xCC}));
     EXPECT_EQ(Bytes(b.begin() + 4, b.begin() + 13),
               (Bytes{'K', 'V', 0xE9, '0', '0', '0', '0', '4', '2'}));
@@ -664,7 +678,7 @@ TEST_F(ExchangeTest, MultipleAlarmLevelsAreSavedAsPackedBcd) {
     w.cbbHumidityL1S->setCurrentIndex(5);
     w.cbbStartTimeY->setCurrentIndex(1); // the reply's year 2017 is not in the list
     save();
-    const auto& b = w.sendBuffer;
+    const auto& b = Exchange(w).sendBuffer;
     EXPECT_EQ(Bytes(b.begin() + offset::kHumidityL1, b.begin() + offset::kHumidityL1 + 7),
               (Bytes{0x00, 0x25, 0x50, 0x00, 0x00, 0x10, 0x05}));
     EXPECT_EQ(b[offset::kTemperatureH3], level::kDisabled);
@@ -715,7 +729,7 @@ TEST_F(ExchangeTest, RefusedSaveFocusesTheFieldAndSendsNothing) {
         if ((w.*c.field)->isEnabled()) {
             EXPECT_EQ(QApplication::focusWidget(), w.*c.field);
         }
-        EXPECT_EQ(w.sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
+        EXPECT_EQ(Exchange(w).sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
     }
 }
 
@@ -727,7 +741,7 @@ TEST_F(ExchangeTest, TextThatIsNoNumberEndsTheSaveThroughTheErrorDisplay) {
     } cases[] = {
         {"a minus inside the number",
          [](TParamter& w) {
-             w.decimalSeparator = QLatin1Char(',');
+             Exchange(w).decimalSeparator = QLatin1Char(',');
              w.edtCalibrationHumidity->setText("1-5");
          },
          "'1-5' is not a valid number"},
@@ -744,7 +758,7 @@ TEST_F(ExchangeTest, TextThatIsNoNumberEndsTheSaveThroughTheErrorDisplay) {
         save();
 
         EXPECT_EQ(prompt.shown, (Prompts{{"warning", c.message}}));
-        EXPECT_EQ(w.sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
+        EXPECT_EQ(Exchange(w).sendBuffer, (std::array<std::uint8_t, kFrameSize>{}));
         EXPECT_TRUE(sleeper.sleeps.empty());
     }
 }

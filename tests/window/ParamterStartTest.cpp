@@ -20,6 +20,7 @@
 namespace korvel::window {
 namespace {
 
+using testing_support::Exchange;
 using testing_support::SeenByUser;
 using testing_support::WindowTest;
 
@@ -47,6 +48,8 @@ void PrintTo(const PlaceCase& c, std::ostream* os) {
 const PlaceCase kPlaces[] = {
     {"img1", "Paramter", {0, 0, 979, 789}},
     {"imgRead0", "Paramter", {54, 168, 76, 76}},
+    {"imgOpen", "Paramter", {54, 400, 76, 76}},
+    {"imgExport0", "Paramter", {54, 516, 76, 76}},
     {"imgClose", "Paramter", {929, 21, 23, 24}},
     {"grb1", "Paramter", {160, 104, 785, 159}},
     {"grp2", "Paramter", {160, 398, 785, 179}},
@@ -91,9 +94,9 @@ TEST_F(WindowTest, PicturesLieInTableOrderBeneathEveryGroup) {
         }
     }
     const std::vector<QString> expected = {
-        "img1",    "imgRead0", "imgSave0", "imgBack0", "imgRead",      "imgSave",
-        "imgBack", "imgTran",  "imgAbout", "imgHelp",  "imgMin",       "imgClose",
-        "grb1",    "grp3",     "grp2",     "grp1",     "lblScanStatus"};
+        "img1",    "imgRead0", "imgSave0", "imgBack0",  "imgOpen0", "imgExport0", "imgRead",
+        "imgSave", "imgBack",  "imgOpen",  "imgExport", "imgTran",  "imgAbout",   "imgHelp",
+        "imgMin",  "imgClose", "grb1",     "grp3",      "grp2",     "grp1",       "lblScanStatus"};
     EXPECT_EQ(stack, expected);
     for (const char* hidden : {"imgBack0", "imgBack", "imgTran"}) {
         EXPECT_FALSE(find(hidden).isVisible()) << hidden;
@@ -232,15 +235,15 @@ TEST_F(WindowTest, OutOfViewControlsHoldTheirStartValuesDisabledAndUnseen) {
 
 TEST_F(WindowTest, StartsWithTheStateTheLoggerExchangesNeed) {
     TParamter& w = show();
-    EXPECT_EQ(w.readCommand, protocol::kReadCommand);
-    EXPECT_EQ(w.decimalSeparator, QLatin1Char('.'));
-    EXPECT_TRUE(w.portList.empty());
-    EXPECT_EQ(w.portIndex, 0);
-    EXPECT_TRUE(w.portName.empty());
-    EXPECT_TRUE(w.firstTick);
-    EXPECT_FALSE(w.deviceFound);
-    EXPECT_EQ(w.sendBuffer, decltype(w.sendBuffer){});
-    EXPECT_EQ(w.receiveBuffer, decltype(w.receiveBuffer){});
+    EXPECT_EQ(Exchange(w).readCommand, protocol::kReadCommand);
+    EXPECT_EQ(Exchange(w).decimalSeparator, QLatin1Char('.'));
+    EXPECT_TRUE(Exchange(w).portList.empty());
+    EXPECT_EQ(Exchange(w).portIndex, 0);
+    EXPECT_TRUE(Exchange(w).portName.empty());
+    EXPECT_TRUE(Exchange(w).firstTick);
+    EXPECT_FALSE(Exchange(w).deviceFound);
+    EXPECT_EQ(Exchange(w).sendBuffer, protocol::Block{});
+    EXPECT_EQ(Exchange(w).receiveBuffer, protocol::Block{});
     EXPECT_TRUE(w.tmrSysTime->isActive());
     EXPECT_EQ(w.tmrSysTime->interval(), 995);
     EXPECT_EQ(w.tmrSysTime->objectName(), "tmrSysTime");
@@ -251,7 +254,7 @@ TEST_F(WindowTest, StartsWithTheStateTheLoggerExchangesNeed) {
 
 TEST_F(WindowTest, DecimalSeparatorComesFromTheUserLocale) {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(show().decimalSeparator, QLatin1Char(','));
+    EXPECT_EQ(Exchange(show()).decimalSeparator, QLatin1Char(','));
 }
 
 TEST_F(WindowTest, UserSeesOnlyTheDesignedControlsAfterStartUp) {
@@ -499,6 +502,22 @@ TEST_F(WindowTest, GuardedShowsAnEscapingErrorAsAWarning) {
     ASSERT_EQ(prompt.shown.size(), 1u);
     EXPECT_EQ(prompt.shown[0].first, "warning");
     EXPECT_EQ(prompt.shown[0].second, "Open port failed");
+}
+
+} // namespace
+} // namespace korvel::window
+
+namespace korvel::window {
+namespace {
+
+// Lists are created without building their popups; the popup built later must
+// still get the item delegate the lists' style asks for.
+TEST_F(WindowTest, AListsPopupGetsTheDelegateItsStyleAsksFor) {
+    TParamter& w = show();
+    QComboBox reference;
+    reference.setStyle(w.cbbTimeZone->style());
+    EXPECT_STREQ(w.cbbTimeZone->itemDelegate()->metaObject()->className(),
+                 reference.itemDelegate()->metaObject()->className());
 }
 
 } // namespace

@@ -77,7 +77,7 @@ TEST_F(WindowTest, EveryPictureKeepsItsSizeAndCarriesTheScreensDensity) {
     EXPECT_EQ(w.size(), QSize(kClientWidth, kClientHeight));
 
     const QList<TPicture*> pictures = w.findChildren<TPicture*>() + about.findChildren<TPicture*>();
-    ASSERT_EQ(pictures.size(), 15);
+    ASSERT_EQ(pictures.size(), 19);
     for (const TPicture* picture : pictures) {
         const std::string name = picture->resource().toStdString();
         const QImage expected(ExpectedFile(*picture));

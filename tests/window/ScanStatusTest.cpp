@@ -53,5 +53,16 @@ TEST(ScanStatusTest, AFailedOpenCountsUnderTheReasonTheUserCanActOn) {
     }
 }
 
+TEST(ScanStatusTest, FailuresKeepTheOperatingSystemsWordsPerPort) {
+    ScanProgress scan{3, {AccessDenied, Asked, Failed}, "/dev/ttyS0", true};
+    EXPECT_EQ(ScanFailuresText(scan), "");
+    scan.failures = {{"/dev/ttyUSB0", {13, "Permission denied"}},
+                     {"/dev/ttyS0", {0, "Unable to create read thread"}},
+                     {"/dev/ttyS1", {}}};
+    EXPECT_EQ(ScanFailuresText(scan), "/dev/ttyUSB0: Permission denied (error 13)\n"
+                                      "/dev/ttyS0: Unable to create read thread\n"
+                                      "/dev/ttyS1: would not open");
+}
+
 } // namespace
 } // namespace korvel::window

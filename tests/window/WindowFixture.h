@@ -19,7 +19,35 @@
 #include <utility>
 #include <vector>
 
+namespace korvel::window {
+
+// The window's exchange state, which only the window changes in use; tests read
+// and set it through these references.
+struct TParamterTestAccess {
+    explicit TParamterTestAccess(TParamter& w)
+        : decimalSeparator(w.decimalSeparator), receiveBuffer(w.receiveBuffer),
+          sendBuffer(w.sendBuffer), readCommand(w.readCommand), portList(w.portList),
+          portIndex(w.portIndex), portName(w.portName), deviceFound(w.deviceFound),
+          firstTick(w.firstTick) {}
+
+    QChar& decimalSeparator;
+    protocol::Block& receiveBuffer;
+    protocol::Block& sendBuffer;
+    decltype(TParamter::readCommand)& readCommand;
+    std::vector<std::string>& portList;
+    int& portIndex;
+    std::string& portName;
+    bool& deviceFound;
+    bool& firstTick;
+};
+
+} // namespace korvel::window
+
 namespace korvel::window::testing_support {
+
+inline TParamterTestAccess Exchange(TParamter& w) {
+    return TParamterTestAccess(w);
+}
 
 // Processes events until `condition` holds; false after `timeoutMs`.
 inline bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 5000) {
@@ -68,6 +96,21 @@ struct RecordingOpener final : IDocumentOpener {
     void open(const QString& path) override { opened.push_back(path); }
 };
 
+// Answers the file dialogs with the paths a test sets; empty is Cancel.
+struct FixedFiles final : IFileChooser {
+    QString toOpen;
+    QString toSave;
+    int asked = 0;
+    QString fileToOpen() override {
+        ++asked;
+        return toOpen;
+    }
+    QString fileToSave() override {
+        ++asked;
+        return toSave;
+    }
+};
+
 // 7 March 2026, 14:25:36 local time.
 inline QDateTime DefaultNow() {
     return QDateTime(QDate(2026, 3, 7), QTime(14, 25, 36));
@@ -84,7 +127,8 @@ protected:
     // Builds the window and shows it, which runs FormShow.
     TParamter& show(QDateTime now = DefaultNow()) {
         clock.now = std::move(now);
-        window = std::make_unique<TParamter>(Services{ports, prompt, clock, sleeper, opener});
+        window =
+            std::make_unique<TParamter>(Services{ports, prompt, clock, sleeper, opener, files});
         window->show();
         return *window;
     }
@@ -104,6 +148,7 @@ protected:
     FixedClock clock;
     RecordingSleeper sleeper;
     RecordingOpener opener;
+    FixedFiles files;
     std::unique_ptr<TParamter> window;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // A simulated logger on a pseudo-terminal. The tool opens `PortPath()` like any
 // serial port; a worker thread answers the read command with the parameter block
-// and takes save commands, optionally at the pace of a 9600-baud line and with
+// and takes save commands, optionally at the pace of the logger's line speed and with
 // the faults a real line or logger can show.
 //
 // The simulator keeps its own descriptor of the terminal's slave side open for its

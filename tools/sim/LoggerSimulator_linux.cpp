@@ -27,7 +27,7 @@ constexpr std::array<Mode, 6> kModes = {Mode::Normal,      Mode::Silent, Mode::G
                                         Mode::BadChecksum, Mode::Split,  Mode::Short};
 
 // Small batches on a steady schedule keep the gaps between bytes a few
-// milliseconds long, far below the tool's 200 ms read interval time-out.
+// milliseconds long, far below the logger's read interval time-out.
 constexpr std::size_t kPaceBatch = 4;
 constexpr std::size_t kReadSize = 512;
 

@@ -1,0 +1,73 @@
+#include "window/OpenedSettings.h"
+
+#include "protocol/SettingsCodec.h"
+#include "tests/protocol/SettingsCases.h"
+
+#include <gtest/gtest.h>
+
+namespace korvel::window {
+namespace {
+
+using namespace korvel::protocol;
+using testing_cases::base;
+
+TEST(OpenedSettingsTest, FileKeysReplaceOnlyTheirSettingsAndNameTheirControls) {
+    LoggerSettings held = base();
+    held.calibration.temperature = Decimal{true, 150};
+    held.password = std::optional<std::string>("abc123");
+
+    const OpenedFile result = OpenSettingsFile(
+        R"({"korvel": 1, "time_zone": "UTC+08:00", "calibration": {"humidity": 2.5}})", held);
+
+    ASSERT_TRUE(result.opened) << (result.problems.empty() ? "" : result.problems.front());
+    LoggerSettings expected = held;
+    expected.timeZone = 480;
+    expected.calibration.humidity = Decimal{false, 250};
+    EXPECT_EQ(result.opened->settings, expected);
+
+    // Of the calibration, only the humidity edit.
+    ShownSettings shown;
+    for (bool* other :
+         {&shown.serialNumber, &shown.temperatureUnit, &shown.logInterval, &shown.start,
+          &shown.stopMode, &shown.probeMode, &shown.cycleSwitch, &shown.calibrationTemperature,
+          &shown.temporaryPdf, &shown.password, &shown.tripInformation, &shown.alarm}) {
+        *other = false;
+    }
+    EXPECT_EQ(result.opened->shown, shown);
+}
+
+TEST(OpenedSettingsTest, RefusedFilesNameWhereTheyAreWrong) {
+    const struct {
+        const char* name;
+        const char* text;
+        const char* problem; // the start of the first problem
+    } cases[] = {
+        {"not JSON", "{\"korvel\": 1,", "line 1"},
+        {"unknown key", R"({"korvel": 1, "serial_numbr": "KV2024007"})", "serial_numbr:"},
+        {"value the logger does not take",
+         R"({"korvel": 1, "alarm": {"type": "single", "low": 2, "high": 300}})", "alarm.high:"},
+        {"zone between the list's steps", R"({"korvel": 1, "time_zone": "UTC-13:00"})",
+         "time_zone: UTC-13:00 is not in the window's list"},
+        {"start year before the list",
+         R"({"korvel": 1, "start": {"mode": "timed", "at": "2005-01-02T03:04:05"}})",
+         "start.at: the year 2005 is not in the window's list"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const OpenedFile result = OpenSettingsFile(c.text, base());
+        EXPECT_FALSE(result.opened);
+        ASSERT_FALSE(result.problems.empty());
+        EXPECT_EQ(result.problems.front().rfind(c.problem, 0), 0U) << result.problems.front();
+    }
+}
+
+TEST(OpenedSettingsTest, AnOddValueIsTakenOnlyWhereTheWindowHoldsItAlready) {
+    LoggerSettings odd = base();
+    odd.stopMode = Coded<StopMode>::Unnamed(5);
+    const char* text = R"({"korvel": 1, "stop_mode": 5})";
+    EXPECT_TRUE(OpenSettingsFile(text, odd).opened);
+    EXPECT_FALSE(OpenSettingsFile(text, base()).opened);
+}
+
+} // namespace
+} // namespace korvel::window
