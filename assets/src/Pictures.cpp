@@ -283,7 +283,7 @@ QImage backButton(bool pressed, int scale) {
 
 QImage openButton(bool pressed, int scale) {
     return paintRoundButton(
-        QStringLiteral("Open"), pressed,
+        QCoreApplication::translate("Pictures", "Open"), pressed,
         [](QPainter& p, const QRectF& box) {
             const qreal side = 25;
             paintFolder(p, QRectF(box.center().x() - side / 2, box.bottom() - side, side, side),
@@ -294,7 +294,7 @@ QImage openButton(bool pressed, int scale) {
 
 QImage exportButton(bool pressed, int scale) {
     return paintRoundButton(
-        QStringLiteral("Export"), pressed,
+        QCoreApplication::translate("Pictures", "Export"), pressed,
         [](QPainter& p, const QRectF& box) {
             const qreal side = 23;
             paintExportArrow(

@@ -17,7 +17,8 @@ namespace {
 
 enum class Corners { Opaque, Clear };
 // Whether the picture shows words, which each language paints in its own.
-enum class Words { Some, None };
+// SomeEnglishInGerman: words German writes as English does ("Export").
+enum class Words { Some, SomeEnglishInGerman, None };
 
 struct PictureCase {
     const char* file;
@@ -37,8 +38,8 @@ const PictureCase kPictures[] = {
     {"imgBack0.png", 76, 76, Corners::Clear, Words::Some},
     {"imgOpen.png", 76, 76, Corners::Clear, Words::Some},
     {"imgOpen0.png", 76, 76, Corners::Clear, Words::Some},
-    {"imgExport.png", 76, 76, Corners::Clear, Words::Some},
-    {"imgExport0.png", 76, 76, Corners::Clear, Words::Some},
+    {"imgExport.png", 76, 76, Corners::Clear, Words::SomeEnglishInGerman},
+    {"imgExport0.png", 76, 76, Corners::Clear, Words::SomeEnglishInGerman},
     {"imgAbout.png", 36, 36, Corners::Clear, Words::Some},
     {"imgHelp.png", 36, 36, Corners::Clear, Words::Some},
     {"imgMin.png", 24, 24, Corners::Clear, Words::None},
@@ -116,7 +117,8 @@ TEST_P(PictureTest, ComesInEveryLanguageAtItsSizes) {
           QLocale(QLocale::Chinese, QLocale::China)}) {
         SCOPED_TRACE(locale.name().toStdString());
         const QString path = korvel::assets::translatedPath(english, locale);
-        if (c.words == Words::None) {
+        if (c.words == Words::None ||
+            (c.words == Words::SomeEnglishInGerman && locale.language() == QLocale::German)) {
             EXPECT_EQ(path, english);
             continue;
         }
