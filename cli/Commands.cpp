@@ -410,7 +410,8 @@ int runList(const Options& options, Environment& env, const Reporter& report, Ev
     } else {
         const auto listed = env.listPorts();
         if (!listed) {
-            report.Error("cannot list the serial ports (is /sys mounted?)");
+            report.Error(std::string("cannot list the serial ports (") + platform::kPortListHint +
+                         ")");
             return exit_code::kNothingSaved;
         }
         ports = env.describePorts(*listed);

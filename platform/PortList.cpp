@@ -11,11 +11,10 @@ bool PortNameLess(const std::string& a, const std::string& b) {
     const auto folded = [](unsigned char c) {
         return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c - 'A' + 'a') : c;
     };
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [&](char x, char y) {
-                                            return folded(static_cast<unsigned char>(x)) <
-                                                   folded(static_cast<unsigned char>(y));
-                                        });
+    return std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) {
+            return folded(static_cast<unsigned char>(x)) < folded(static_cast<unsigned char>(y));
+        });
 }
 
 void SortPortNames(std::vector<std::string>& names) {

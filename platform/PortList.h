@@ -19,6 +19,9 @@ std::optional<std::vector<std::string>>
 ListSerialPorts(const std::string& sysfsClassTty = "/sys/class/tty",
                 const std::string& devDir = "/dev");
 
+// What a user checks when ListSerialPorts gives nullopt, for messages.
+extern const char* const kPortListHint;
+
 // Ascending by a case-insensitive text comparison, not by number: COM1,
 // COM10, COM2; /dev/ttyS10 before /dev/ttyS2. Names equal but for case keep
 // their order.

@@ -7,6 +7,9 @@
 #include <system_error>
 
 namespace korvel::platform {
+
+const char* const kPortListHint = "is /sys mounted?";
+
 namespace {
 
 namespace fs = std::filesystem;

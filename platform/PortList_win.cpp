@@ -14,6 +14,8 @@
 
 namespace korvel::platform {
 
+const char* const kPortListHint = "can HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM be read?";
+
 namespace {
 
 // Both buffers hold 256 characters: a name or text that does not fit is a
