@@ -92,6 +92,38 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
     return store;
 }
 
+history::SaveHistory* HistoryOnFirstSave::store() {
+    if (!opened_) {
+        opened_ = true;
+        store_ = OpenSaveHistory(warnings_);
+    }
+    return store_.get();
+}
+
+std::optional<std::int64_t> HistoryOnFirstSave::RecordAttempt(const history::SaveAttempt& attempt,
+                                                              std::string& error) {
+    if (history::SaveHistory* opened = store()) {
+        return opened->RecordAttempt(attempt, error);
+    }
+    error = "the history of saves could not be opened";
+    return std::nullopt;
+}
+
+bool HistoryOnFirstSave::RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome,
+                                       std::string& error) {
+    if (history::SaveHistory* opened = store()) {
+        return opened->RecordOutcome(attempt, outcome, error);
+    }
+    error = "the history of saves could not be opened";
+    return false;
+}
+
+std::optional<std::chrono::system_clock::time_point>
+HistoryOnFirstSave::LastConfirmedSave(const std::string& serialNumber) {
+    history::SaveHistory* opened = store();
+    return opened ? opened->LastConfirmedSave(serialNumber) : std::nullopt;
+}
+
 namespace {
 
 QString SettingsFilter() {

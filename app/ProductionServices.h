@@ -58,6 +58,27 @@ public:
 // `warnings`, when it cannot be opened (the window saves all the same).
 std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings);
 
+// The history of saves, opened at the first save: start-up does not wait for
+// the file, and a user who never saves gets none. Used on the window's thread.
+class HistoryOnFirstSave final : public history::SaveHistory {
+public:
+    explicit HistoryOnFirstSave(std::ostream& warnings) : warnings_(warnings) {}
+
+    std::optional<std::int64_t> RecordAttempt(const history::SaveAttempt& attempt,
+                                              std::string& error) override;
+    bool RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome,
+                       std::string& error) override;
+    std::optional<std::chrono::system_clock::time_point>
+    LastConfirmedSave(const std::string& serialNumber) override;
+
+private:
+    history::SaveHistory* store();
+
+    std::ostream& warnings_;
+    std::unique_ptr<history::HistoryStore> store_;
+    bool opened_ = false;
+};
+
 // Qt's file dialogs over the active window, for settings files.
 class FileDialogs final : public window::IFileChooser {
 public:

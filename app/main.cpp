@@ -176,8 +176,12 @@ int main(int argc, char** argv) {
     korvel::app::ThreadSleeper sleeper;
     korvel::app::DesktopOpener opener;
     // Outlives the window, which records the outcome of a save still waiting.
-    // The simulated logger's saves stay out of the record.
-    const auto history = options.demo ? nullptr : korvel::app::OpenSaveHistory(std::cerr);
+    // The simulated logger's saves stay out of the record; a build without a
+    // history keeps none.
+    std::unique_ptr<korvel::app::HistoryOnFirstSave> history;
+    if (!options.demo && korvel::history::HistoryAvailable()) {
+        history = std::make_unique<korvel::app::HistoryOnFirstSave>(std::cerr);
+    }
     korvel::app::FileDialogs files;
     korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener, files});
     window.saveRecord.SetHistory(history.get(), "korvel " KORVEL_VERSION);
