@@ -46,6 +46,10 @@ struct NoSleep final : window::ISleeper {
 struct NoOpener final : window::IDocumentOpener {
     void open(const QString&) override {}
 };
+struct NoFiles final : window::IFileChooser {
+    QString fileToOpen() override { return {}; }
+    QString fileToSave() override { return {}; }
+};
 
 struct World {
     NoPorts ports;
@@ -53,7 +57,8 @@ struct World {
     FixedClock clock;
     NoSleep sleeper;
     NoOpener opener;
-    window::TParamter window{{ports, prompt, clock, sleeper, opener}};
+    NoFiles files;
+    window::TParamter window{{ports, prompt, clock, sleeper, opener, files}};
 };
 
 World* world = nullptr;
