@@ -8,6 +8,7 @@
 #include "cli/Trace.h"
 #include "cli/Version.h"
 #include "cli/WritePlan.h"
+#include "platform/Console.h"
 #include "platform/PortList.h"
 #include "platform/UserIdentity.h"
 #include "protocol/SettingsCodec.h"
@@ -25,7 +26,6 @@
 #include <iterator>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 
 namespace korvel::cli {
 
@@ -516,7 +516,7 @@ Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream
     env.clockSync = [] { return platform::JudgeClockSync(platform::ReadClockDiscipline()); };
     env.loginName = platform::LoginName();
     env.hostName = platform::HostName();
-    env.terminal = ::isatty(STDOUT_FILENO) == 1;
+    env.terminal = platform::OutputIsLiveTerminal();
     env.catchStopRequests = CatchStopRequests;
     env.stopRequests = StopRequestCount;
     return env;

@@ -11,6 +11,10 @@ unsigned SwitchConsoleToUtf8();
 // Gives back what SwitchConsoleToUtf8 returned; nothing for 0.
 void RestoreConsoleCodePage(unsigned previous);
 
+// Whether standard output is a terminal that takes the ANSI line-redrawing
+// sequences of a live display; on Windows the console is asked to take them.
+bool OutputIsLiveTerminal();
+
 // UTF-8 output while it lives; the code page is given back afterwards, since
 // the console outlives the program in the user's window.
 class Utf8Console {

@@ -1,5 +1,7 @@
 #include "platform/Console.h"
 
+#include <unistd.h>
+
 namespace korvel::platform {
 
 unsigned SwitchConsoleToUtf8() {
@@ -7,5 +9,9 @@ unsigned SwitchConsoleToUtf8() {
 }
 
 void RestoreConsoleCodePage(unsigned) {}
+
+bool OutputIsLiveTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
 
 } // namespace korvel::platform

@@ -19,4 +19,16 @@ void RestoreConsoleCodePage(unsigned previous) {
     }
 }
 
+bool OutputIsLiveTerminal() {
+    // A console that cannot take the sequences would print them as text:
+    // the plain line-per-event output is shown there instead.
+    const HANDLE output = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output == INVALID_HANDLE_VALUE || !::GetConsoleMode(output, &mode)) {
+        return false;
+    }
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           ::SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 } // namespace korvel::platform
