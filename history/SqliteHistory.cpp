@@ -45,6 +45,28 @@ constexpr std::array<const char*, 17> kColumns = {
     "id",      "kind",   "attempt",       "time",         "operator", "host",
     "program", "port",   "serial_number", "block_before", "frame",    "clock_sync",
     "batch",   "result", "acknowledged",  "read_back",    "detail"};
+// Their places in kColumns (and in a row read with SelectColumns()).
+enum Col : int {
+    kId,
+    kKind,
+    kAttempt,
+    kTime,
+    kOperator,
+    kHost,
+    kProgram,
+    kPort,
+    kSerialNumber,
+    kBlockBefore,
+    kFrame,
+    kClockSync,
+    kBatch,
+    kResult,
+    kAcknowledged,
+    kReadBack,
+    kDetail,
+    kColumnCount
+};
+static_assert(kColumnCount == kColumns.size());
 constexpr int kPreviousHash = static_cast<int>(kColumns.size());
 constexpr int kHash = kPreviousHash + 1;
 
@@ -191,32 +213,32 @@ public:
     std::optional<std::int64_t> RecordAttempt(const SaveAttempt& attempt,
                                               std::string& error) override {
         Row row;
-        row[1] = Text("attempt");
-        row[3] = Text(UtcText(attempt.time));
-        row[4] = Text(attempt.operatorName);
-        row[5] = Text(attempt.host);
-        row[6] = Text(attempt.program);
-        row[7] = Text(attempt.port);
-        row[8] = Text(attempt.serialNumber);
-        row[9] = Bytes(attempt.before);
-        row[10] = Bytes(attempt.frame);
-        row[11] = Text(attempt.clockSync);
-        row[12] = Text(attempt.batch);
+        row[kKind] = Text("attempt");
+        row[kTime] = Text(UtcText(attempt.time));
+        row[kOperator] = Text(attempt.operatorName);
+        row[kHost] = Text(attempt.host);
+        row[kProgram] = Text(attempt.program);
+        row[kPort] = Text(attempt.port);
+        row[kSerialNumber] = Text(attempt.serialNumber);
+        row[kBlockBefore] = Bytes(attempt.before);
+        row[kFrame] = Bytes(attempt.frame);
+        row[kClockSync] = Text(attempt.clockSync);
+        row[kBatch] = Text(attempt.batch);
         return append(row, error);
     }
 
     bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
                        std::string& error) override {
         Row row;
-        row[1] = Text("outcome");
-        row[2] = attempt;
-        row[3] = Text(UtcText(outcome.time));
-        row[13] = Text(outcome.result);
-        row[14] = std::int64_t{outcome.acknowledged ? 1 : 0};
+        row[kKind] = Text("outcome");
+        row[kAttempt] = attempt;
+        row[kTime] = Text(UtcText(outcome.time));
+        row[kResult] = Text(outcome.result);
+        row[kAcknowledged] = std::int64_t{outcome.acknowledged ? 1 : 0};
         if (outcome.readBack) {
-            row[15] = Bytes(*outcome.readBack);
+            row[kReadBack] = Bytes(*outcome.readBack);
         }
-        row[16] = Text(outcome.detail);
+        row[kDetail] = Text(outcome.detail);
         return append(row, error).has_value();
     }
 
@@ -378,7 +400,7 @@ private:
             }
             id = next.Integer(0);
         }
-        row[0] = id;
+        row[kId] = id;
         const std::string hash = RowHash(previous, row);
         static const std::string insert = [] {
             std::string places;
@@ -486,18 +508,18 @@ private:
         std::map<std::int64_t, std::size_t> byId;
         while (attempts.Ok() && (step = attempts.Step()) == SQLITE_ROW) {
             SaveEntry entry;
-            entry.id = attempts.Integer(0);
+            entry.id = attempts.Integer(kId);
             SaveAttempt& attempt = entry.attempt;
-            attempt.time = TimeOf(attempts.Column(3));
-            attempt.operatorName = attempts.String(4);
-            attempt.host = attempts.String(5);
-            attempt.program = attempts.String(6);
-            attempt.port = attempts.String(7);
-            attempt.serialNumber = attempts.String(8);
-            attempt.before = BytesOf(attempts.Column(9));
-            attempt.frame = BytesOf(attempts.Column(10));
-            attempt.clockSync = attempts.String(11);
-            attempt.batch = attempts.String(12);
+            attempt.time = TimeOf(attempts.Column(kTime));
+            attempt.operatorName = attempts.String(kOperator);
+            attempt.host = attempts.String(kHost);
+            attempt.program = attempts.String(kProgram);
+            attempt.port = attempts.String(kPort);
+            attempt.serialNumber = attempts.String(kSerialNumber);
+            attempt.before = BytesOf(attempts.Column(kBlockBefore));
+            attempt.frame = BytesOf(attempts.Column(kFrame));
+            attempt.clockSync = attempts.String(kClockSync);
+            attempt.batch = attempts.String(kBatch);
             byId[entry.id] = entries.size();
             entries.push_back(std::move(entry));
         }
