@@ -1,5 +1,10 @@
 #pragma once
 // A value or a failure the caller can show to the user; conversions never throw.
+//
+// This is the one style for expected failures outside the serial component
+// (which keeps its own ECommsError): a function that can fail in a way the
+// user must hear about returns Result<T>, or Result<void> when it has no value.
+// Programming errors are not expected failures: they are asserted.
 
 #include <string>
 #include <utility>
@@ -11,6 +16,8 @@ struct Failure {
     enum class Kind {
         NotANumber, // the text is not a number (or not an integer where one is required)
         OutOfRange, // a number whose integer part the target byte cannot carry
+        Invalid,    // the input breaks a rule other than the two above
+        System,     // the operating system refused (a file, a port, a database)
     };
     Kind kind;
     std::string message;
@@ -33,6 +40,23 @@ public:
 
 private:
     std::variant<T, Failure> state_;
+};
+
+// Success without a value, or a failure.
+template <> class Result<void> {
+public:
+    Result() = default;
+    Result(Failure failure) : failure_(std::move(failure)), failed_(true) {}
+
+    bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+
+    // Precondition: !ok().
+    const Failure& failure() const { return failure_; }
+
+private:
+    Failure failure_{Failure::Kind::Invalid, {}};
+    bool failed_ = false;
 };
 
 } // namespace korvel::protocol
