@@ -4,6 +4,7 @@
 #include "window/Catalogue.h"
 
 #include "protocol/SettingsCodec.h"
+#include "protocol/SettingsText.h"
 #include "protocol/TimeZone.h"
 
 #include <QCoreApplication>
@@ -371,7 +372,7 @@ Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSeparator,
     readSchedule(form, in, settings);
     readDevice(form, in, settings);
     values.clock = in.dateTime(form.systemTime);
-    settings.tripInformation = form.tripInfo;
+    settings.tripInformation = protocol::TripBytesOf(form.tripInfo, unchanged.tripInformation);
     readAlarm(form, in, settings.alarm);
     if (in.failure()) {
         return *in.failure();

@@ -56,7 +56,9 @@ struct SaveForm {
     int passwordStartup = -1;
     std::string password;
     std::array<std::string, 6> systemTime; // as startTime
-    std::string tripInfo;                  // line breaks as CR LF
+    // As the memo shows it, Latin-1 with "\n" line breaks; saved by the trip-text
+    // rule (TripBytesOf), so an untouched text keeps the logger's bytes.
+    std::string tripInfo;
     protocol::AlarmChoice alarm = protocol::AlarmChoice::None;
     std::string singleH1;
     std::string singleL1;
