@@ -380,8 +380,8 @@ Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSeparator,
     return values;
 }
 
-std::optional<Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
-                                      protocol::Block& sendBuffer) {
+Result<void> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
+                            protocol::Block& sendBuffer) {
     // Lists without a selection keep what the last frame sent held.
     const Result<SaveValues> values =
         ValuesOfForm(form, decimalSeparator, protocol::DecodeSettings(sendBuffer));
@@ -389,7 +389,7 @@ std::optional<Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparato
         return values.failure();
     }
     sendBuffer = protocol::EncodeSaveFrame(values->settings, sendBuffer, values->clock);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace korvel::window

@@ -128,7 +128,7 @@ protocol::Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSepa
 
 // The save: ValuesOfForm over the settings of `sendBuffer`, encoded over it. On
 // success `sendBuffer` holds the whole 210-byte frame; a failure leaves it as it was.
-std::optional<protocol::Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
-                                                protocol::Block& sendBuffer);
+protocol::Result<void> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
+                                      protocol::Block& sendBuffer);
 
 } // namespace korvel::window

@@ -377,8 +377,8 @@ Block previousSave() {
 
 Block encoded(const SaveForm& form, char separator = '.') {
     Block block = previousSave();
-    const std::optional<Failure> failure = EncodeSaveCommand(form, separator, block);
-    EXPECT_FALSE(failure) << failure->message;
+    const Result<void> saved = EncodeSaveCommand(form, separator, block);
+    EXPECT_TRUE(saved) << saved.failure().message;
     return block;
 }
 
@@ -585,7 +585,7 @@ TEST(EncodeSaveCommand, AnUntouchedTripTextKeepsTheLoggersLineBreaks) {
         SaveForm form = freshForm();
         form.tripInfo = memo;
         Block block = held;
-        EXPECT_FALSE(EncodeSaveCommand(form, '.', block));
+        EXPECT_TRUE(EncodeSaveCommand(form, '.', block));
         return bytesAt(block, offset::kTripInfo, 5);
     };
     EXPECT_EQ(save("a\nb"), (Bytes{'a', 0x0A, 'b', 0, 0}));
@@ -658,9 +658,9 @@ class ConversionErrorTest : public testing::TestWithParam<ConversionCase> {};
 TEST_P(ConversionErrorTest, NamesTheTextAndLeavesTheSendBufferUntouched) {
     const ConversionCase& c = GetParam();
     Block sendBuffer = previousSave();
-    const std::optional<Failure> failure = EncodeSaveCommand(c.form(), c.separator, sendBuffer);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->message, c.message);
+    const Result<void> saved = EncodeSaveCommand(c.form(), c.separator, sendBuffer);
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.failure().message, c.message);
     EXPECT_EQ(sendBuffer, previousSave());
 }
 
