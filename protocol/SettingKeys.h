@@ -76,6 +76,18 @@ inline constexpr std::array<SettingRow, kSettingCount> kSettingTable = {{
     {SettingKey::Alarm, "alarm", "", "alarm", kAlarmNames},
 }};
 
+// RowOf finds a row by its key's value.
+static_assert(
+    [] {
+        for (std::size_t i = 0; i < kSettingTable.size(); ++i) {
+            if (static_cast<std::size_t>(kSettingTable[i].key) != i) {
+                return false;
+            }
+        }
+        return true;
+    }(),
+    "the rows of kSettingTable follow the order of SettingKey");
+
 constexpr const SettingRow& RowOf(SettingKey key) {
     return kSettingTable[static_cast<std::size_t>(key)];
 }
