@@ -20,17 +20,19 @@ std::vector<std::string> NotOffered(const settingsfile::SettingsFile& file) {
         const int index = minutes / protocol::kTimeZoneStepMinutes + protocol::kUtcIndex;
         if (minutes % protocol::kTimeZoneStepMinutes != 0 || index < 0 ||
             index >= protocol::kTimeZoneCount) {
-            problems.push_back(
-                "time_zone: " + protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
-                " is not in the window's list (" + protocol::TimeZoneItemText(0) + " to " +
-                protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) + ")");
+            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::TimeZone)) +
+                               ": " + protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
+                               " is not in the window's list (" + protocol::TimeZoneItemText(0) +
+                               " to " + protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) +
+                               ")");
         }
     }
     if (file.Gives(protocol::SettingKey::Start) &&
         given.start.mode == protocol::StartMode::Timing) {
         const int year = given.start.at.year;
         if (year < kFirstListYear || year > kLastListYear) {
-            problems.push_back("start.at: the year " + std::to_string(year) +
+            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::Start)) +
+                               ".at: the year " + std::to_string(year) +
                                " is not in the window's list (" + std::to_string(kFirstListYear) +
                                " to " + std::to_string(kLastListYear) + ")");
         }
