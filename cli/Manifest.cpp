@@ -101,7 +101,7 @@ std::string tripProblem(const std::string& utf8, std::string& latin1) {
     if (!problems.empty()) {
         return problems.front().Text();
     }
-    latin1 = parsed.file->tripInformation.value_or("");
+    latin1 = parsed.file->settings.tripInformation;
     return {};
 }
 

@@ -290,7 +290,8 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
 void saveStation(Batch& batch, Station& station, const std::optional<std::string>& trip) {
     settingsfile::SettingsFile file = batch.file;
     if (trip) {
-        file.tripInformation = trip;
+        file.settings.tripInformation = *trip;
+        file.keys.Add(protocol::SettingKey::TripInformation);
     }
     const WritePlan plan = PlanWrite(file, DecodeSettings(station.probe.reply), false);
     if (!plan.refusals.empty()) {
@@ -658,11 +659,12 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
 
 std::vector<std::string> ProvisionFileRefusals(const settingsfile::SettingsFile& file) {
     std::vector<std::string> refusals;
-    if (file.serialNumber) {
+    if (file.Gives(protocol::SettingKey::SerialNumber)) {
         refusals.push_back("serial_number: each logger keeps its own serial number; remove it "
                            "from the file (write --set-serial renames one logger)");
     }
-    if (file.calibrationTemperature || file.calibrationHumidity) {
+    if (file.Gives(protocol::SettingKey::CalibrationTemperature) ||
+        file.Gives(protocol::SettingKey::CalibrationHumidity)) {
         refusals.push_back("calibration: each logger keeps its own sensor offsets; remove them "
                            "from the file (write sets them on one logger)");
     }

@@ -3,7 +3,6 @@
 #include "protocol/SettingsCodec.h"
 #include "protocol/SettingsValidation.h"
 
-#include <cstdio>
 #include <tuple>
 
 namespace korvel::cli {
@@ -36,9 +35,10 @@ auto ordered(const DateTime& t) {
 WritePlan PlanWrite(const settingsfile::SettingsFile& file, const LoggerSettings& reported,
                     bool setSerial) {
     WritePlan plan;
-    if (file.serialNumber && *file.serialNumber != reported.serialNumber && !setSerial) {
+    if (file.Gives(protocol::SettingKey::SerialNumber) &&
+        file.settings.serialNumber != reported.serialNumber && !setSerial) {
         plan.otherLogger =
-            ("serial_number: the file is for logger " + quotedText(*file.serialNumber) +
+            ("serial_number: the file is for logger " + quotedText(file.settings.serialNumber) +
              " but this logger is " + quotedText(reported.serialNumber) +
              "; to give this logger the file's serial number and calibration, add --set-serial, "
              "else remove serial_number from the file");
@@ -48,7 +48,8 @@ WritePlan PlanWrite(const settingsfile::SettingsFile& file, const LoggerSettings
         plan.refusals.push_back(problem.Text());
     }
     plan.changes = settingsfile::Changes(reported, plan.target);
-    if (file.temperatureUnit && !file.alarm &&
+    if (file.Gives(protocol::SettingKey::TemperatureUnit) &&
+        !file.Gives(protocol::SettingKey::Alarm) &&
         plan.target.temperatureUnit != reported.temperatureUnit) {
         plan.warnings.push_back(
             "temperature_unit changes but the file gives no alarm: limits and calibrations are "
@@ -78,13 +79,6 @@ std::vector<std::string> ClockWarnings(const LoggerSettings& target, const DateT
                            " is earlier than the clock written (" + DateTimeText(clock) + ")");
     }
     return warnings;
-}
-
-std::string DateTimeText(const DateTime& time) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u", time.year, time.month,
-                  time.day, time.hour, time.minute, time.second);
-    return text;
 }
 
 Verification VerifyReadBack(const Block& saved, const Block& readBack) {

@@ -5,6 +5,7 @@
 
 #include "protocol/LoggerSettings.h"
 #include "protocol/ParameterBlock.h"
+#include "protocol/SettingsText.h"
 #include "settingsfile/SettingsFile.h"
 
 #include <chrono>
@@ -35,8 +36,6 @@ protocol::DateTime LoggerClock(std::chrono::system_clock::time_point utc,
 // A timed start earlier than the clock the save writes.
 std::vector<std::string> ClockWarnings(const protocol::LoggerSettings& target,
                                        const protocol::DateTime& clock);
-
-std::string DateTimeText(const protocol::DateTime& time);
 
 // How the logger reports multiple-alarm levels after a save that wrote them as
 // packed BCD.

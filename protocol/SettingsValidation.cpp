@@ -1,5 +1,7 @@
 #include "protocol/SettingsValidation.h"
 
+#include "protocol/SettingsText.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -43,12 +45,6 @@ bool isLettersAndDigits(std::string_view text, std::size_t length) {
     return true;
 }
 
-std::string twoDigits(unsigned number) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02u", number);
-    return text;
-}
-
 std::string hexBytes(const std::uint8_t* bytes, std::size_t count) {
     std::string text;
     char pair[4];
@@ -77,23 +73,12 @@ std::string quoted(std::string_view text) {
     return shown;
 }
 
-std::string durationText(const Duration& d) {
-    return twoDigits(d.hours) + ":" + twoDigits(d.minutes) + ":" + twoDigits(d.seconds);
-}
-
-std::string dateTimeText(const DateTime& t) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02u", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 std::string zoneText(int minutesEastOfUtc) {
     const int magnitude = std::abs(minutesEastOfUtc);
     std::string text = minutesEastOfUtc < 0 ? "UTC-" : "UTC+";
-    text += twoDigits(static_cast<unsigned>(magnitude / kMinutesPerHour));
+    text += TwoDigits(static_cast<unsigned>(magnitude / kMinutesPerHour));
     text += ":";
-    text += twoDigits(static_cast<unsigned>(magnitude % kMinutesPerHour));
+    text += TwoDigits(static_cast<unsigned>(magnitude % kMinutesPerHour));
     return text;
 }
 
@@ -102,6 +87,11 @@ std::string joinKey(std::string_view parent, std::string_view child) {
     key += '.';
     key.append(child);
     return key;
+}
+
+// A level's key path below the alarm's: "levels.temperature_low_1".
+std::string levelPart(Threshold threshold) {
+    return joinKey("levels", ThresholdKey(threshold));
 }
 
 std::vector<std::uint8_t> bytesOf(const DecimalTriple& triple) {
@@ -140,27 +130,33 @@ public:
 
     const LoggerSettings* reported() const { return reported_; }
 
-    void add(std::string key, std::string message) {
-        problems_.push_back({std::move(key), std::move(message)});
+    // A problem with the setting as a whole.
+    void add(SettingKey setting, std::string message) {
+        problems_.push_back({setting, std::string(KeyPath(setting)), std::move(message)});
+    }
+    // A problem with a part of the setting: `part` is the key path below it.
+    void add(SettingKey setting, std::string_view part, std::string message) {
+        problems_.push_back({setting, joinKey(KeyPath(setting), part), std::move(message)});
     }
 
     // A choice, where every named value is acceptable.
-    template <typename T, typename Of>
-    void choice(std::string key, const Coded<T>& setting, Of of) {
+    template <typename T, typename Of, typename... Part>
+    void choice(SettingKey key, const Coded<T>& setting, Of of, Part... part) {
         if (!setting.named() && !held(setting, of)) {
-            add(std::move(key), unknownCode(*setting.unnamed()));
+            add(key, part..., unknownCode(*setting.unnamed()));
         }
     }
 
-    template <typename Of>
-    void decimal(std::string key, const DecimalSetting& setting, std::uint32_t integerMax, Of of) {
+    template <typename Of, typename... Part>
+    void decimal(SettingKey key, const DecimalSetting& setting, std::uint32_t integerMax, Of of,
+                 Part... part) {
         if (held(setting, of)) {
             return;
         }
         if (!setting.named()) {
-            add(std::move(key), unknownBytes(bytesOf(*setting.unnamed())));
+            add(key, part..., unknownBytes(bytesOf(*setting.unnamed())));
         } else if (setting.value().integerPart() > integerMax) {
-            add(std::move(key), outOfRange(setting.value(), integerMax));
+            add(key, part..., outOfRange(setting.value(), integerMax));
         }
     }
 
@@ -176,12 +172,12 @@ void checkTimeZone(Checker& check, const TimeZoneSetting& zone) {
         return;
     }
     if (!zone.named()) {
-        check.add("time_zone", unknownBytes(bytesOf(*zone.unnamed())));
+        check.add(SettingKey::TimeZone, unknownBytes(bytesOf(*zone.unnamed())));
         return;
     }
     const int minutes = zone.value();
     if (std::abs(minutes) > kZoneHoursMax * kMinutesPerHour || minutes % kZoneStepMinutes != 0) {
-        check.add("time_zone",
+        check.add(SettingKey::TimeZone,
                   zoneText(minutes) + " is out of range (hours 00-14, minutes 00 or 30)");
     }
 }
@@ -190,9 +186,9 @@ void checkLogInterval(Checker& check, const Duration& interval) {
     const bool fits = interval.hours <= kLastHour && interval.minutes <= kLogMinutesMax &&
                       interval.seconds % kLogSecondsStep == 0 && interval.seconds <= kLogSecondsMax;
     if (!fits && !check.held(interval, &LoggerSettings::logInterval)) {
-        check.add("log_interval", durationText(interval) +
-                                      " is out of range (hours 0-23, minutes 0-60, seconds 0, "
-                                      "10, 20, 30, 40 or 50)");
+        check.add(SettingKey::LogInterval,
+                  DurationText(interval) + " is out of range (hours 0-23, minutes 0-60, seconds 0, "
+                                           "10, 20, 30, 40 or 50)");
     }
 }
 
@@ -201,13 +197,15 @@ bool isClockTime(std::uint8_t hours, std::uint8_t minutes, std::uint8_t seconds 
 }
 
 void checkStart(Checker& check, const Start& start) {
-    check.choice("start.mode", start.mode, [](const LoggerSettings& s) { return s.start.mode; });
+    check.choice(
+        SettingKey::Start, start.mode, [](const LoggerSettings& s) { return s.start.mode; },
+        "mode");
     if (start.mode == StartMode::Delayed) {
         const StartDelay& delay = start.delay;
         if (!isClockTime(delay.hours, delay.minutes) &&
             !check.held(delay, [](const LoggerSettings& s) { return s.start.delay; })) {
-            check.add("start.delay", twoDigits(delay.hours) + ":" + twoDigits(delay.minutes) +
-                                         " is out of range (hours 0-23, minutes 0-59)");
+            check.add(SettingKey::Start, "delay",
+                      StartDelayText(delay) + " is out of range (hours 0-23, minutes 0-59)");
         }
     }
     if (start.mode == StartMode::Timing) {
@@ -216,9 +214,9 @@ void checkStart(Checker& check, const Start& start) {
                           at.month <= kLastMonth && at.day >= 1 && at.day <= kLastDay &&
                           isClockTime(at.hour, at.minute, at.second);
         if (!fits && !check.held(at, [](const LoggerSettings& s) { return s.start.at; })) {
-            check.add("start.at", dateTimeText(at) +
-                                      " is out of range (years 2000-2099, months 1-12, days "
-                                      "1-31, hours 0-23, minutes and seconds 0-59)");
+            check.add(SettingKey::Start, "at",
+                      DateTimeText(at) + " is out of range (years 2000-2099, months 1-12, days "
+                                         "1-31, hours 0-23, minutes and seconds 0-59)");
         }
     }
 }
@@ -228,24 +226,24 @@ void checkPassword(Checker& check, const PasswordSetting& password) {
         return;
     }
     if (!password.named()) {
-        check.add("password", unknownCode(*password.unnamed()));
+        check.add(SettingKey::Password, unknownCode(*password.unnamed()));
     } else if (const auto& text = password.value();
                text && !isLettersAndDigits(*text, kPasswordLength)) {
-        check.add("password", quoted(*text) + " is not 6 letters or digits");
+        check.add(SettingKey::Password, quoted(*text) + " is not 6 letters or digits");
     }
 }
 
 void checkTripInformation(Checker& check, const std::string& trip) {
     if (trip.size() > kTripInformationMax) {
-        check.add("trip_information",
+        check.add(SettingKey::TripInformation,
                   std::to_string(trip.size()) + " bytes is too long (at most 100)");
     } else if (trip.find('\0') != std::string::npos) {
-        check.add("trip_information", "a zero byte would end the text there");
+        check.add(SettingKey::TripInformation, "a zero byte would end the text there");
     }
 }
 
 void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting) {
-    const std::string key = joinKey("alarm.levels", ThresholdKey(threshold));
+    const std::string part = levelPart(threshold);
     const LoggerSettings* reported = check.reported();
     const std::optional<LevelSetting>* reportedLevel =
         reported != nullptr ? &reported->alarm.levels[Index(threshold)] : nullptr;
@@ -253,7 +251,7 @@ void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting
         return;
     }
     if (!setting.named()) {
-        check.add(key, unknownBytes(bytesOf(*setting.unnamed())));
+        check.add(SettingKey::Alarm, part, unknownBytes(bytesOf(*setting.unnamed())));
         return;
     }
     // Each part is also accepted alone when the logger reported it for this level.
@@ -261,23 +259,26 @@ void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting
         reportedLevel != nullptr && *reportedLevel ? (*reportedLevel)->get() : nullptr;
     const AlarmLevel& level = setting.value();
     if (level.limit.integerPart() > kLevelIntegerMax && !(held && held->limit == level.limit)) {
-        check.add(joinKey(key, "limit"), outOfRange(level.limit, kLevelIntegerMax));
+        check.add(SettingKey::Alarm, joinKey(part, "limit"),
+                  outOfRange(level.limit, kLevelIntegerMax));
     }
     const Duration& delay = level.delay;
     if (!isClockTime(delay.hours, delay.minutes, delay.seconds) &&
         !(held && held->delay == delay)) {
-        check.add(joinKey(key, "delay"), durationText(delay) +
-                                             " is out of range (hours 0-23, minutes and "
-                                             "seconds 0-59)");
+        check.add(SettingKey::Alarm, joinKey(part, "delay"),
+                  DurationText(delay) + " is out of range (hours 0-23, minutes and "
+                                        "seconds 0-59)");
     }
 }
 
 void checkAlarm(Checker& check, const Alarm& alarm) {
     if (alarm.kind == AlarmChoice::Single) {
-        check.decimal("alarm.low", alarm.low, kPlainIntegerMax,
-                      [](const LoggerSettings& s) { return s.alarm.low; });
-        check.decimal("alarm.high", alarm.high, kPlainIntegerMax,
-                      [](const LoggerSettings& s) { return s.alarm.high; });
+        check.decimal(
+            SettingKey::Alarm, alarm.low, kPlainIntegerMax,
+            [](const LoggerSettings& s) { return s.alarm.low; }, "low");
+        check.decimal(
+            SettingKey::Alarm, alarm.high, kPlainIntegerMax,
+            [](const LoggerSettings& s) { return s.alarm.high; }, "high");
     }
     if (alarm.kind != AlarmChoice::Multiple) {
         return;
@@ -287,8 +288,7 @@ void checkAlarm(Checker& check, const Alarm& alarm) {
         if (alarm.levels[i]) {
             checkLevel(check, threshold, *alarm.levels[i]);
         } else if (!IsOptional(threshold)) {
-            check.add(joinKey("alarm.levels", ThresholdKey(threshold)),
-                      "required with a multiple alarm");
+            check.add(SettingKey::Alarm, levelPart(threshold), "required with a multiple alarm");
         }
     }
 }
@@ -304,20 +304,23 @@ std::vector<SettingsProblem> ValidateSettings(const LoggerSettings& settings,
     Checker check(reported);
     if (!isLettersAndDigits(settings.serialNumber, kSerialNumberLength) &&
         !check.held(settings.serialNumber, &LoggerSettings::serialNumber)) {
-        check.add("serial_number", quoted(settings.serialNumber) + " is not 9 letters or digits");
+        check.add(SettingKey::SerialNumber,
+                  quoted(settings.serialNumber) + " is not 9 letters or digits");
     }
-    check.choice("temperature_unit", settings.temperatureUnit, &LoggerSettings::temperatureUnit);
+    check.choice(SettingKey::TemperatureUnit, settings.temperatureUnit,
+                 &LoggerSettings::temperatureUnit);
     checkTimeZone(check, settings.timeZone);
     checkLogInterval(check, settings.logInterval);
     checkStart(check, settings.start);
-    check.choice("stop_mode", settings.stopMode, &LoggerSettings::stopMode);
-    check.choice("probe_mode", settings.probeMode, &LoggerSettings::probeMode);
-    check.choice("cycle_switch", settings.cycleSwitch, &LoggerSettings::cycleSwitch);
-    check.decimal("calibration.temperature", settings.calibration.temperature, kPlainIntegerMax,
+    check.choice(SettingKey::StopMode, settings.stopMode, &LoggerSettings::stopMode);
+    check.choice(SettingKey::ProbeMode, settings.probeMode, &LoggerSettings::probeMode);
+    check.choice(SettingKey::CycleSwitch, settings.cycleSwitch, &LoggerSettings::cycleSwitch);
+    check.decimal(SettingKey::CalibrationTemperature, settings.calibration.temperature,
+                  kPlainIntegerMax,
                   [](const LoggerSettings& s) { return s.calibration.temperature; });
-    check.decimal("calibration.humidity", settings.calibration.humidity, kPlainIntegerMax,
+    check.decimal(SettingKey::CalibrationHumidity, settings.calibration.humidity, kPlainIntegerMax,
                   [](const LoggerSettings& s) { return s.calibration.humidity; });
-    check.choice("temporary_pdf", settings.temporaryPdf, &LoggerSettings::temporaryPdf);
+    check.choice(SettingKey::TemporaryPdf, settings.temporaryPdf, &LoggerSettings::temporaryPdf);
     checkPassword(check, settings.password);
     checkTripInformation(check, settings.tripInformation);
     checkAlarm(check, settings.alarm);

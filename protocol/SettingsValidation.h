@@ -3,6 +3,7 @@
 // encoded. Problems name the setting by its key path in settings files.
 
 #include "protocol/LoggerSettings.h"
+#include "protocol/SettingKeys.h"
 
 #include <string>
 #include <vector>
@@ -10,7 +11,8 @@
 namespace korvel::protocol {
 
 struct SettingsProblem {
-    std::string key;     // e.g. "alarm.levels.temperature_high_2.limit"
+    SettingKey setting;  // the setting the problem is in
+    std::string key;     // its key path, or one below it: "alarm.levels.temperature_high_2.limit"
     std::string message; // the value and the allowed range: "300 is out of range (at most 99)"
 
     // "<key>: <message>"

@@ -117,7 +117,10 @@ private:
                 path += path.empty() ? "" : ".";
                 path += level.key;
             } else {
-                path += "[" + std::to_string(level.node->items.size() - 1) + "]";
+                // Appended piece by piece: GCC 12 sees an overlap in "[" + std::string.
+                path += '[';
+                path += std::to_string(level.node->items.size() - 1);
+                path += ']';
             }
         }
         if (levels_.back().node->kind == Node::Kind::Object) {

@@ -17,6 +17,7 @@
 // information is "\n" in the file and CR LF in the logger.
 
 #include "protocol/LoggerSettings.h"
+#include "protocol/SettingKeys.h"
 #include "protocol/SettingsValidation.h"
 
 #include <cstddef>
@@ -31,24 +32,15 @@ inline constexpr int kFormatVersion = 1;
 // Larger files are refused before they are parsed.
 inline constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
-// What a file gives; an empty member was not in the file.
+// What a file gives: the settings it names and their values.
 struct SettingsFile {
-    std::optional<std::string> serialNumber; // Latin-1
-    std::optional<protocol::Coded<protocol::TemperatureUnit>> temperatureUnit;
-    std::optional<protocol::TimeZoneSetting> timeZone;
-    std::optional<protocol::Duration> logInterval;
-    std::optional<protocol::Start> start;
-    std::optional<protocol::Coded<protocol::StopMode>> stopMode;
-    std::optional<protocol::Coded<protocol::ProbeMode>> probeMode;
-    std::optional<protocol::Coded<protocol::CycleSwitch>> cycleSwitch;
-    std::optional<protocol::DecimalSetting> calibrationTemperature;
-    std::optional<protocol::DecimalSetting> calibrationHumidity;
-    std::optional<protocol::Coded<bool>> temporaryPdf;
-    std::optional<protocol::PasswordSetting> password;
-    // Latin-1 with "\n" line breaks, as the file writes it; ApplySettingsFile
-    // turns it into the logger's bytes.
-    std::optional<std::string> tripInformation;
-    std::optional<protocol::Alarm> alarm; // replaces the whole alarm configuration
+    protocol::SettingKeys keys; // the settings the file gives
+    // The file's values of `keys`; every other setting holds LoggerSettings'
+    // default. The trip information is Latin-1 with "\n" line breaks, as the
+    // file writes it; ApplySettingsFile turns it into the logger's bytes.
+    protocol::LoggerSettings settings;
+
+    bool Gives(protocol::SettingKey key) const { return keys.Has(key); }
 };
 
 // `where` is a key path ("alarm.levels.temperature_high_2.limit") or, for the
@@ -108,8 +100,5 @@ std::string Utf8Text(std::string_view stored);
 
 // A stored (Latin-1) text as the file writes it, quotes included: "T2311\u0000".
 std::string QuotedText(std::string_view stored);
-
-// The trip information as a file writes it: CR LF becomes "\n".
-std::string TripTextOf(std::string_view stored);
 
 } // namespace korvel::settingsfile

@@ -9,45 +9,30 @@
 namespace korvel::window {
 namespace {
 
-ShownSettings ShownBy(const settingsfile::SettingsFile& file) {
-    ShownSettings shown;
-    shown.serialNumber = file.serialNumber.has_value();
-    shown.temperatureUnit = file.temperatureUnit.has_value();
-    shown.timeZone = file.timeZone.has_value();
-    shown.logInterval = file.logInterval.has_value();
-    shown.start = file.start.has_value();
-    shown.stopMode = file.stopMode.has_value();
-    shown.probeMode = file.probeMode.has_value();
-    shown.cycleSwitch = file.cycleSwitch.has_value();
-    shown.calibrationTemperature = file.calibrationTemperature.has_value();
-    shown.calibrationHumidity = file.calibrationHumidity.has_value();
-    shown.temporaryPdf = file.temporaryPdf.has_value();
-    shown.password = file.password.has_value();
-    shown.tripInformation = file.tripInformation.has_value();
-    shown.alarm = file.alarm.has_value();
-    return shown;
-}
-
 // Values the logger takes but no list item stands for. A control without a
 // selection would keep its old setting at the next save, so the file's value
 // would be lost without a word.
 std::vector<std::string> NotOffered(const settingsfile::SettingsFile& file) {
     std::vector<std::string> problems;
-    if (file.timeZone && file.timeZone->named()) {
-        const int minutes = file.timeZone->value();
+    const protocol::LoggerSettings& given = file.settings;
+    if (file.Gives(protocol::SettingKey::TimeZone) && given.timeZone.named()) {
+        const int minutes = given.timeZone.value();
         const int index = minutes / protocol::kTimeZoneStepMinutes + protocol::kUtcIndex;
         if (minutes % protocol::kTimeZoneStepMinutes != 0 || index < 0 ||
             index >= protocol::kTimeZoneCount) {
-            problems.push_back(
-                "time_zone: " + protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
-                " is not in the window's list (" + protocol::TimeZoneItemText(0) + " to " +
-                protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) + ")");
+            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::TimeZone)) +
+                               ": " + protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
+                               " is not in the window's list (" + protocol::TimeZoneItemText(0) +
+                               " to " + protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) +
+                               ")");
         }
     }
-    if (file.start && file.start->mode == protocol::StartMode::Timing) {
-        const int year = file.start->at.year;
+    if (file.Gives(protocol::SettingKey::Start) &&
+        given.start.mode == protocol::StartMode::Timing) {
+        const int year = given.start.at.year;
         if (year < kFirstListYear || year > kLastListYear) {
-            problems.push_back("start.at: the year " + std::to_string(year) +
+            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::Start)) +
+                               ".at: the year " + std::to_string(year) +
                                " is not in the window's list (" + std::to_string(kFirstListYear) +
                                " to " + std::to_string(kLastListYear) + ")");
         }
@@ -75,7 +60,7 @@ OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSetting
         result.problems.push_back(std::move(problem));
     }
     if (result.problems.empty()) {
-        result.opened = OpenedSettings{std::move(merged), ShownBy(file)};
+        result.opened = OpenedSettings{std::move(merged), file.keys};
     }
     return result;
 }

@@ -5,6 +5,7 @@
 // keep what the last read or the user put there. No widget here.
 
 #include "protocol/LoggerSettings.h"
+#include "protocol/SettingKeys.h"
 
 #include <optional>
 #include <string>
@@ -13,28 +14,10 @@
 
 namespace korvel::window {
 
-// The groups of controls that a file's keys reach; a read reaches them all.
-struct ShownSettings {
-    bool serialNumber = true;
-    bool temperatureUnit = true;
-    bool timeZone = true;
-    bool logInterval = true;
-    bool start = true;
-    bool stopMode = true;
-    bool probeMode = true;
-    bool cycleSwitch = true;
-    bool calibrationTemperature = true;
-    bool calibrationHumidity = true;
-    bool temporaryPdf = true;
-    bool password = true;
-    bool tripInformation = true;
-    bool alarm = true;
-    friend bool operator==(const ShownSettings&, const ShownSettings&) = default;
-};
-
 struct OpenedSettings {
     protocol::LoggerSettings settings; // `held` with the file's settings in place
-    ShownSettings shown;
+    // The settings whose controls the file reaches; a read reaches them all.
+    protocol::SettingKeys shown;
 };
 
 struct OpenedFile {

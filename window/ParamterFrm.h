@@ -396,7 +396,8 @@ private:
     void handleChunk(const std::uint8_t* buffer, std::uint16_t length);
     void rememberAnsweringPort();
     // Sets the controls of the settings `shown` names; a read shows them all.
-    void showControlValues(const ControlValues& values, const ShownSettings& shown = {});
+    void showControlValues(const ControlValues& values,
+                           const protocol::SettingKeys& shown = protocol::SettingKeys::All());
     // The controls' texts and indices as the save reads them.
     SaveForm saveForm() const;
     // The settings a save would write now, or nothing after telling the user why

@@ -5,6 +5,7 @@
 
 #include "protocol/Numbers.h"
 #include "protocol/SettingsCodec.h"
+#include "protocol/SettingsText.h"
 #include "window/ControlValues.h"
 #include "window/ThresholdRows.h"
 
@@ -47,9 +48,8 @@ const char* AnswerDetail(ChunkKind kind) {
 }
 
 QString TripText(const std::string& bytes) {
-    QString text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
+    const std::string text = protocol::TripTextOf(bytes);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 void SelectOptional(QComboBox* list, const std::optional<int>& index) {
@@ -130,22 +130,24 @@ void TParamter::rememberAnsweringPort() {
     }
 }
 
-void TParamter::showControlValues(const ControlValues& reply, const ShownSettings& shown) {
+using protocol::SettingKey;
+
+void TParamter::showControlValues(const ControlValues& reply, const protocol::SettingKeys& shown) {
     const char separator = separatorByte();
     const auto tripleText = [separator](const protocol::DecimalTriple& triple) {
         return QString::fromStdString(protocol::DecimalTripleToText(triple, separator));
     };
 
-    if (shown.logInterval) {
+    if (shown.Has(SettingKey::LogInterval)) {
         SelectListIndex(cbbLogIntervalH, reply.logIntervalH);
         SelectListIndex(cbbLogIntervalM, reply.logIntervalM);
         SelectListIndex(cbbLogIntervalS, reply.logIntervalS);
     }
-    if (shown.stopMode) {
+    if (shown.Has(SettingKey::StopMode)) {
         SelectOptional(cbbStopMode, reply.stopMode);
     }
 
-    if (shown.start && reply.startMode) {
+    if (shown.Has(SettingKey::Start) && reply.startMode) {
         SelectListIndex(cbbStartMode, *reply.startMode);
         SetStartDelayEnabled(reply.startDelay.has_value());
         SetStartTimeEnabled(reply.startTime.has_value());
@@ -162,32 +164,32 @@ void TParamter::showControlValues(const ControlValues& reply, const ShownSetting
         }
     }
 
-    if (shown.probeMode) {
+    if (shown.Has(SettingKey::ProbeMode)) {
         SelectOptional(cbbProbeMode, reply.probeMode);
     }
-    if (shown.temperatureUnit && reply.unit) {
+    if (shown.Has(SettingKey::TemperatureUnit) && reply.unit) {
         Select(*reply.unit == protocol::TemperatureUnit::Celsius ? rbC : rbF);
     }
-    if (shown.timeZone) {
+    if (shown.Has(SettingKey::TimeZone)) {
         const int zone = cbbTimeZone->findText(QString::fromStdString(reply.timeZone),
                                                Qt::MatchFixedString | Qt::MatchCaseSensitive);
         if (zone >= 0) {
             cbbTimeZone->setCurrentIndex(zone);
         }
     }
-    if (shown.cycleSwitch) {
+    if (shown.Has(SettingKey::CycleSwitch)) {
         SelectOptional(cbbCycleSwitch, reply.cycleSwitch);
     }
-    if (shown.calibrationTemperature) {
+    if (shown.Has(SettingKey::CalibrationTemperature)) {
         edtCalibrationTemp->setText(tripleText(reply.calibrationTemperature));
     }
-    if (shown.calibrationHumidity) {
+    if (shown.Has(SettingKey::CalibrationHumidity)) {
         edtCalibrationHumidity->setText(tripleText(reply.calibrationHumidity));
     }
-    if (shown.temporaryPdf) {
+    if (shown.Has(SettingKey::TemporaryPdf)) {
         SelectOptional(cbbTemporaryPDFStartup, reply.temporaryPdfStartup);
     }
-    if (shown.password) {
+    if (shown.Has(SettingKey::Password)) {
         if (reply.passwordStartup) {
             SelectListIndex(cbbPasswordStartup, *reply.passwordStartup);
             edtPassword->setEnabled(*reply.passwordStartup == 1);
@@ -197,10 +199,10 @@ void TParamter::showControlValues(const ControlValues& reply, const ShownSetting
                 reply.password->data(), static_cast<qsizetype>(reply.password->size())));
         }
     }
-    if (shown.tripInformation) {
+    if (shown.Has(SettingKey::TripInformation)) {
         mmoTripInfo->setPlainText(TripText(reply.tripInfo));
     }
-    if (!shown.alarm) {
+    if (!shown.Has(SettingKey::Alarm)) {
         return;
     }
     // The panels are set before the radio, whose rule runs only when the

@@ -28,12 +28,6 @@ std::array<std::string, 6> ListTexts(const std::array<QComboBox*, 6>& lists) {
     return texts;
 }
 
-std::string TripBytes(const QString& memoText) {
-    QString text = memoText;
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return Latin1(text);
-}
-
 } // namespace
 
 QLineEdit* TParamter::fieldEdit(Field field) const {
@@ -98,7 +92,7 @@ SaveForm TParamter::saveForm() const {
     form.password = Latin1(edtPassword->text());
     form.systemTime = ListTexts({cbbSystemTimeY, cbbSystemTimeM, cbbSystemTimeD, cbbSystemTimeH,
                                  cbbSystemTimeN, cbbSystemTimeS});
-    form.tripInfo = TripBytes(mmoTripInfo->toPlainText());
+    form.tripInfo = Latin1(mmoTripInfo->toPlainText());
     form.alarm = rbMultipleAlarm->isChecked() ? protocol::AlarmChoice::Multiple
                  : rbSingleAlarm->isChecked() ? protocol::AlarmChoice::Single
                                               : protocol::AlarmChoice::None;

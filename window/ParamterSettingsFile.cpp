@@ -52,7 +52,7 @@ void TParamter::imgOpenClick() {
 
     const OpenedSettings& opened = *result.opened;
     const ControlValues values = ControlValuesOf(opened.settings);
-    if (opened.shown.serialNumber) {
+    if (opened.shown.Has(protocol::SettingKey::SerialNumber)) {
         edtSerialNumber->setText(QString::fromLatin1(
             values.serialNumber.data(), static_cast<qsizetype>(values.serialNumber.size())));
     }

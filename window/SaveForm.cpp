@@ -4,6 +4,7 @@
 #include "window/Catalogue.h"
 
 #include "protocol/SettingsCodec.h"
+#include "protocol/SettingsText.h"
 #include "protocol/TimeZone.h"
 
 #include <QCoreApplication>
@@ -371,7 +372,7 @@ Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSeparator,
     readSchedule(form, in, settings);
     readDevice(form, in, settings);
     values.clock = in.dateTime(form.systemTime);
-    settings.tripInformation = form.tripInfo;
+    settings.tripInformation = protocol::TripBytesOf(form.tripInfo, unchanged.tripInformation);
     readAlarm(form, in, settings.alarm);
     if (in.failure()) {
         return *in.failure();
@@ -379,8 +380,8 @@ Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSeparator,
     return values;
 }
 
-std::optional<Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
-                                      protocol::Block& sendBuffer) {
+Result<void> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
+                            protocol::Block& sendBuffer) {
     // Lists without a selection keep what the last frame sent held.
     const Result<SaveValues> values =
         ValuesOfForm(form, decimalSeparator, protocol::DecodeSettings(sendBuffer));
@@ -388,7 +389,7 @@ std::optional<Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparato
         return values.failure();
     }
     sendBuffer = protocol::EncodeSaveFrame(values->settings, sendBuffer, values->clock);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace korvel::window

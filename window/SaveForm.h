@@ -56,7 +56,9 @@ struct SaveForm {
     int passwordStartup = -1;
     std::string password;
     std::array<std::string, 6> systemTime; // as startTime
-    std::string tripInfo;                  // line breaks as CR LF
+    // As the memo shows it, Latin-1 with "\n" line breaks; saved by the trip-text
+    // rule (TripBytesOf), so an untouched text keeps the logger's bytes.
+    std::string tripInfo;
     protocol::AlarmChoice alarm = protocol::AlarmChoice::None;
     std::string singleH1;
     std::string singleL1;
@@ -126,7 +128,7 @@ protocol::Result<SaveValues> ValuesOfForm(const SaveForm& form, char decimalSepa
 
 // The save: ValuesOfForm over the settings of `sendBuffer`, encoded over it. On
 // success `sendBuffer` holds the whole 210-byte frame; a failure leaves it as it was.
-std::optional<protocol::Failure> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
-                                                protocol::Block& sendBuffer);
+protocol::Result<void> EncodeSaveForm(const SaveForm& form, char decimalSeparator,
+                                      protocol::Block& sendBuffer);
 
 } // namespace korvel::window

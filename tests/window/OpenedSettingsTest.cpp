@@ -26,13 +26,9 @@ TEST(OpenedSettingsTest, FileKeysReplaceOnlyTheirSettingsAndNameTheirControls) {
     EXPECT_EQ(result.opened->settings, expected);
 
     // Of the calibration, only the humidity edit.
-    ShownSettings shown;
-    for (bool* other :
-         {&shown.serialNumber, &shown.temperatureUnit, &shown.logInterval, &shown.start,
-          &shown.stopMode, &shown.probeMode, &shown.cycleSwitch, &shown.calibrationTemperature,
-          &shown.temporaryPdf, &shown.password, &shown.tripInformation, &shown.alarm}) {
-        *other = false;
-    }
+    protocol::SettingKeys shown;
+    shown.Add(protocol::SettingKey::TimeZone);
+    shown.Add(protocol::SettingKey::CalibrationHumidity);
     EXPECT_EQ(result.opened->shown, shown);
 }
 

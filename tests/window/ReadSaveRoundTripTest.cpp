@@ -133,8 +133,8 @@ Block saveAfterReading(const Block& reply) {
     const std::optional<SaveProblem> problem = ValidateSave(form, kSeparator);
     EXPECT_FALSE(problem) << problem->message;
     Block sendBuffer{};
-    const std::optional<Failure> failure = EncodeSaveCommand(form, kSeparator, sendBuffer);
-    EXPECT_FALSE(failure) << failure->message;
+    const Result<void> saved = EncodeSaveCommand(form, kSeparator, sendBuffer);
+    EXPECT_TRUE(saved) << saved.failure().message;
     return sendBuffer;
 }
 
@@ -226,7 +226,7 @@ TEST(ReadThenSave, ShowsASavedSingleAlarmAsSingleAgain) {
     form.singleH1 = "30.5";
     form.singleL1 = "-10.25";
     Block block{};
-    ASSERT_FALSE(EncodeSaveCommand(form, kSeparator, block));
+    ASSERT_TRUE(EncodeSaveCommand(form, kSeparator, block));
 
     block[offset::kCommand] = command::kReadReply;
     const AlarmReading alarm = DecodeReadReply(block).alarm;

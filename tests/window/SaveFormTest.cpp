@@ -377,8 +377,8 @@ Block previousSave() {
 
 Block encoded(const SaveForm& form, char separator = '.') {
     Block block = previousSave();
-    const std::optional<Failure> failure = EncodeSaveCommand(form, separator, block);
-    EXPECT_FALSE(failure) << failure->message;
+    const Result<void> saved = EncodeSaveCommand(form, separator, block);
+    EXPECT_TRUE(saved) << saved.failure().message;
     return block;
 }
 
@@ -575,6 +575,23 @@ TEST(EncodeSaveCommand, TripInfoNeverSpillsIntoTheAlarmSwitch) {
     EXPECT_EQ(block[offset::kAlarmSwitch], 1);
 }
 
+TEST(EncodeSaveCommand, AnUntouchedTripTextKeepsTheLoggersLineBreaks) {
+    Block held = previousSave();
+    std::fill_n(held.begin() + offset::kTripInfo, width::kTripInfo, 0);
+    held[offset::kTripInfo] = 'a';
+    held[offset::kTripInfo + 1] = '\n'; // a bare LF, as the logger holds it
+    held[offset::kTripInfo + 2] = 'b';
+    const auto save = [&held](const std::string& memo) {
+        SaveForm form = freshForm();
+        form.tripInfo = memo;
+        Block block = held;
+        EXPECT_TRUE(EncodeSaveCommand(form, '.', block));
+        return bytesAt(block, offset::kTripInfo, 5);
+    };
+    EXPECT_EQ(save("a\nb"), (Bytes{'a', 0x0A, 'b', 0, 0}));
+    EXPECT_EQ(save("a\nbc"), (Bytes{'a', 0x0D, 0x0A, 'b', 'c'}));
+}
+
 TEST(EncodeSaveCommand, ListsWithoutSelectionKeepTheirBytes) {
     SaveForm form = freshForm();
     form.stopMode = -1;
@@ -641,9 +658,9 @@ class ConversionErrorTest : public testing::TestWithParam<ConversionCase> {};
 TEST_P(ConversionErrorTest, NamesTheTextAndLeavesTheSendBufferUntouched) {
     const ConversionCase& c = GetParam();
     Block sendBuffer = previousSave();
-    const std::optional<Failure> failure = EncodeSaveCommand(c.form(), c.separator, sendBuffer);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->message, c.message);
+    const Result<void> saved = EncodeSaveCommand(c.form(), c.separator, sendBuffer);
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.failure().message, c.message);
     EXPECT_EQ(sendBuffer, previousSave());
 }
 
