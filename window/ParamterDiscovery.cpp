@@ -6,8 +6,8 @@
 
 namespace korvel::window {
 
-TParamter::TParamter(Services services, std::unique_ptr<serial::TComm> comm, QWidget* parent)
-    : TParamter(services, parent) {
+TParamter::TParamter(Services given, std::unique_ptr<serial::TComm> comm, QWidget* parent)
+    : TParamter(std::move(given), parent) {
     if (comm) {
         Comm = std::move(comm);
         bindComm();

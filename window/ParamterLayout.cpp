@@ -246,8 +246,8 @@ void CollectTabChain(QWidget* container, std::vector<QWidget*>& chain) {
 
 } // namespace
 
-TParamter::TParamter(Services services, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services(services) {
+TParamter::TParamter(Services given, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services(std::move(given)) {
     InstallFontSubstitutes();
     setObjectName(QStringLiteral("Paramter"));
     setWindowTitle(tr("Paramter"));

@@ -41,7 +41,7 @@ double msOf(const timeval& t) {
 // Every save is recorded, as in use, but in the benchmark's own history.
 Timed provision(const std::vector<std::unique_ptr<LoggerSimulator>>& loggers,
                 const std::string& file, const std::string& history) {
-    std::vector<std::string> arguments = {KORVEL_CLI_PROGRAM, "provision", file, "--quiet",
+    std::vector<std::string> arguments = {KORVEL_CLI_PROGRAM,       "provision", file,   "--quiet",
                                           "--allow-unsynced-clock", "--history", history};
     for (const auto& logger : loggers) {
         arguments.push_back("--port");

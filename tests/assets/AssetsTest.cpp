@@ -135,13 +135,12 @@ TEST_P(PictureTest, ComesInEveryLanguageAtItsSizes) {
               english);
 }
 
-INSTANTIATE_TEST_SUITE_P(Assets, PictureTest, testing::ValuesIn(kPictures),
-                         [](const testing::TestParamInfo<PictureCase>& info) {
-                             std::string name = info.param.file;
-                             name = name.substr(0, name.find('.'));
-                             std::erase(name, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Assets, PictureTest, testing::ValuesIn(kPictures), [](const auto& row) {
+    std::string name = row.param.file;
+    name = name.substr(0, name.find('.'));
+    std::erase(name, '_');
+    return name;
+});
 
 TEST(VeilTest, IsOneUniformTranslucentGreyWithoutATwin) {
     const QImage image(korvel::assets::picturePath(u"imgTran.png"));

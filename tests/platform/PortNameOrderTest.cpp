@@ -44,7 +44,7 @@ TEST_P(SortPortNamesTest, Sorts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, SortPortNamesTest, testing::ValuesIn(kSortCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace korvel::platform

@@ -135,7 +135,7 @@ TEST_P(BuildDcbTest, SetsEveryField) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, BuildDcbTest, ::testing::ValuesIn(kDcbCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Each flag alone turns on its own field and no other: a bit wired to the
 // wrong field would pass a table whose rows happen to agree.

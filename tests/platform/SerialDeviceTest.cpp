@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"RtsHandshake",
                     Framing(line_flag::kBinary | (2u << line_flag::kRtsControlShift), 8, 0, 0),
                     CS8 | CRTSCTS, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct SpeedCase {
     const char* name;
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SerialDeviceSpeedTest,
                                            SpeedCase{"Fast", 115200, B115200},
                                            // Set through termios2; reads back as "other" (BOTHER).
                                            SpeedCase{"NonStandard", 250000, CBAUDEX}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(SerialDeviceLineTest, FlowControlCharactersReachTheTerminal) {
     PtyPair pty;

@@ -50,7 +50,7 @@ TEST_P(SerialErrorFromWin32Test, Maps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, SerialErrorFromWin32Test, ::testing::ValuesIn(kErrorCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(SystemErrorFromWin32, KeepsTheCodeAndTheSystemsTextWithoutLineBreak) {
     const SystemError denied = SystemErrorFromWin32(ERROR_ACCESS_DENIED);

@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                                {2048, 0, milliseconds(0), {}},
                                false,
                                milliseconds(std::int64_t{kMax} * 2048)}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(WriteTimeLimitTest, NoneWithoutWriteTimeoutsElseMultiplierTimesSizePlusConstant) {
     EXPECT_EQ(WriteTimeLimit({200, 0, 0, 0, 0}, 210), std::nullopt);

@@ -54,7 +54,7 @@ TEST_P(ParseDecimalTest, ReadsTheTextExactly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseDecimalTest, testing::ValuesIn(kParseCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DecimalText, IsTheShortestTextThatReadsBack) {
     const std::pair<Decimal, const char*> cases[] = {

@@ -52,7 +52,7 @@ TEST_P(CheckFrameTest, JudgesTheEnvelope) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, CheckFrameTest, testing::ValuesIn(kFrameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 Bytes validParameterFrame(std::uint8_t command) {
     Bytes frame(kFrameSize, 0);

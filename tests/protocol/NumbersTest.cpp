@@ -47,7 +47,7 @@ TEST_P(TripleFromTextTest, Encodes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, TripleFromTextTest, testing::ValuesIn(kEncodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct FailureCase {
     const char* name;
@@ -92,7 +92,7 @@ TEST_P(TripleFailureTest, ReportsInsteadOfWrapping) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, TripleFailureTest, testing::ValuesIn(kFailureCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DecimalTripleToText, WritesSignIntegerSeparatorAndAtLeastTwoDigitHundredths) {
     EXPECT_EQ(DecimalTripleToText({0, 25, 50}, '.'), "25.50");

@@ -62,7 +62,7 @@ TEST_P(SettingsReadBackTest, GivesTheSameSettings) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, SettingsReadBackTest, testing::ValuesIn(casesThatReadBack()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(EncodeSaveFrame, KeepsThePreviousBytesOfUnusedFields) {
     const Block previous = patterned();
@@ -209,7 +209,7 @@ TEST_P(ReportedBytesTest, AreSavedBackUnchanged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, ReportedBytesTest, testing::ValuesIn(kReportedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // The sign survives the read; the save writes zero with sign 0, as the window does.
 TEST(DecodeSettings, KeepsTheSignOfANegativeZero) {

@@ -276,7 +276,7 @@ TEST_P(ValidateSettingsTest, NamesEachRefusedSetting) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, ValidateSettingsTest, testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace korvel::protocol

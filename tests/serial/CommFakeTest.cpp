@@ -256,7 +256,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PurgeCase{"HeldByThePendingRead",
                                 {Kind::ReadDone, {0xFF, 0x00}, 0, SerialError::None, true}},
                       PurgeCase{"AlreadyPostedAsAChunk", {Kind::ReadDone, {0xFF, 0x00}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CommFakeTest, DestroyingAnOpenComponentClosesTheDevice) {
     {
@@ -334,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     {false, 0, SerialError::DeviceGone},
                                     {kHangup},
                                     false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct ReaderEndCase {
     const char* name;
@@ -372,7 +372,7 @@ INSTANTIATE_TEST_SUITE_P(
             "VanishedDeviceHangsUp", {Kind::Failed, {}, 0, SerialError::DeviceGone}, true, 1},
         ReaderEndCase{"OtherFailureHangsUp", {Kind::Failed, {}, 0, SerialError::Other}, true, 1},
         ReaderEndCase{"EventMaskRefusedHangsUp", {Kind::ReadDone, {1}}, false, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CommFakeTest, ReaderAndWriterFailingTogetherGiveOneHangup) {
     device->writeFailure = SerialError::DeviceGone;

@@ -165,13 +165,13 @@ TEST_F(CommPtyTest, ClosingTheMasterGivesOneHangupAndEndsBothThreads) {
     };
     const std::vector<Case> cases{
         {"ReaderWaiting", [](PtyPair&, TComm&) {}},
-        {"MidChunk", [](PtyPair& pty, TComm&) { pty.Write(Bytes(3)); }},
+        {"MidChunk", [](PtyPair& peer, TComm&) { peer.Write(Bytes(3)); }},
         {"WriterBlocked",
-         [](PtyPair& pty, TComm& comm) {
+         [](PtyPair& peer, TComm& link) {
              const auto big = Bytes(65535);
-             ASSERT_TRUE(comm.SendData(big.data(), 65535));
+             ASSERT_TRUE(link.SendData(big.data(), 65535));
              // The master reads nothing, so the pty fills and the write waits.
-             pollfd entry{pty.master(), POLLIN, 0};
+             pollfd entry{peer.master(), POLLIN, 0};
              ASSERT_EQ(::poll(&entry, 1, 5000), 1);
              std::this_thread::sleep_for(50ms);
          }},

@@ -129,7 +129,7 @@ TEST_P(BadHexTest, IsRefusedWithItsReason) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, BadHexTest, testing::ValuesIn(kBadHex),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(BlockFile, SavesAndLoadsAndNamesTheFileInErrors) {
     const auto dir =
@@ -200,7 +200,7 @@ TEST_P(AssemblyTest, FindsTheCommands) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Feeds, AssemblyTest, testing::ValuesIn(kAssembly),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FrameAssembler, DroppedPartialDoesNotSwallowTheNextCommand) {
     FrameAssembler assembler;

@@ -78,7 +78,7 @@ TEST_P(ZoneClockTest, ShowsTheLocalClockInThePickedZone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ZoneClockTest, ::testing::ValuesIn(kZoneCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClockIndicesTest, AreTheValuesMinusTheFirstItem) {
     EXPECT_EQ(ClockIndicesOf(At(2026, 3, 7, 14, 25, 36)), (ClockIndices{8, 2, 6, 14, 25, 36}));

@@ -108,7 +108,7 @@ TEST_P(UnlistedByteTest, LeavesTheControlAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, UnlistedByteTest, testing::ValuesIn(kUnlistedCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(DecodeReadReply, StartModeDecidesWhichStartBytesAreRead) {
     Block block = typicalReply();

@@ -50,7 +50,7 @@ TEST_P(KeyRuleTest, EachFilterJudgesTheKey) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, KeyRuleTest, ::testing::ValuesIn(kKeys),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(NumberKeyAccepted, TakesTheFullStopOrTheLocaleSeparatorOnce) {
     const QChar comma = QLatin1Char(',');
@@ -122,7 +122,7 @@ TEST_P(TripInfoTest, CountsLineBreaksAsTwo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Inserts, TripInfoTest, ::testing::ValuesIn(kTrips),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace korvel::window

@@ -125,8 +125,8 @@ TEST_F(OpenExportTest, OpenShowsTheFilesKeysKeepsTheRestAndSaveWritesThem) {
     expected.alarm.high = Decimal{false, 3000};
     expected.tripInformation = "Box 7\r\nShelf 2";
     const Block before = Exchange(w).sendBuffer;
-    const DateTime clock = shownClock();
-    EXPECT_EQ(save(), EncodeSaveFrame(expected, before, clock));
+    const DateTime shown = shownClock();
+    EXPECT_EQ(save(), EncodeSaveFrame(expected, before, shown));
 }
 
 TEST_F(OpenExportTest, RefusedFileNamesTheKeyAndChangesNothing) {

@@ -61,7 +61,7 @@ TEST_P(TypingTest, FilterShapesWhatIsTyped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Keys, TypingTest, ::testing::ValuesIn(kTyping),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowTest, CopyCutAndPasteShortcutsDoNothingInFilteredEdits) {
     show();
@@ -290,7 +290,7 @@ TEST_P(RowTest, CheckBoxSwitchesItsRowAndKeepsItsContents) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ThresholdRows, RowTest, ::testing::ValuesIn(kRows),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowTest, EnablingOperationsChangeOnlyTheEnabledState) {
     TParamter& w = show();

@@ -83,7 +83,7 @@ TEST_P(PlaceTest, SitsAtItsDesignPlaceInItsParent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, PlaceTest, ::testing::ValuesIn(kPlaces),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowTest, PicturesLieInTableOrderBeneathEveryGroup) {
     TParamter& w = show();
@@ -169,7 +169,7 @@ TEST_P(ListTest, HoldsItsItemsAndSelection) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AfterFormShow, ListTest, ::testing::ValuesIn(ListCases()),
-                         [](const auto& info) { return info.param.name; });
+                         [](const auto& row) { return row.param.name; });
 
 TEST_F(WindowTest, ShowingAgainDoesNotFillTheListsTwice) {
     TParamter& w = show();
@@ -211,7 +211,7 @@ TEST_P(YearTest, SystemTimeShowsTheLocalClockAndNoYearOutsideTheList) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Years, YearTest, ::testing::ValuesIn(kYears),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowTest, OutOfViewControlsHoldTheirStartValuesDisabledAndUnseen) {
     show();
@@ -355,7 +355,7 @@ TEST_P(FontTest, UsesTheStandInFamilyAtTheDesignSize) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Controls, FontTest, ::testing::ValuesIn(kFonts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // The window in each language it speaks: English needs no translation, the
 // others must find theirs among the program's resources.
@@ -494,10 +494,10 @@ TEST_P(TranslationTest, TranslatesEveryWordButNumbersAndUnits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageTest, ::testing::ValuesIn(kLanguages),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 INSTANTIATE_TEST_SUITE_P(Languages, TranslationTest,
                          ::testing::Values(kLanguages[1], kLanguages[2]),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(WindowTest, GuardedShowsAnEscapingErrorAsAWarning) {
     TParamter& w = show();

@@ -253,7 +253,7 @@ TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, ValidateSaveTest, testing::ValuesIn(kProblemCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // A field's emptiness, number and range checks all run at its own turn, so an
 // earlier field's fault of any kind wins over a later field's.
@@ -544,7 +544,7 @@ TEST_P(EncodeSaveCommandTest, WritesTheFieldBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, EncodeSaveCommandTest, testing::ValuesIn(kEncodeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(EncodeSaveCommand, EndsWithTheChecksumOfBytesTwoToTwoHundredSevenAndTheTrailer) {
     for (const SaveForm& form : {freshForm(), multipleForm(), singleForm()}) {
@@ -665,7 +665,7 @@ TEST_P(ConversionErrorTest, NamesTheTextAndLeavesTheSendBufferUntouched) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ConversionErrorTest, testing::ValuesIn(kConversionCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace korvel::window

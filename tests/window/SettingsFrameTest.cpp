@@ -77,7 +77,7 @@ TEST_P(SettingsFrameTest, IsTheFrameTheWindowBuilds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, SettingsFrameTest, testing::ValuesIn(kFrameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 } // namespace
 } // namespace korvel::window
