@@ -11,7 +11,7 @@
 
 #include "protocol/LoggerLink.h"
 #include "serial/Comm.h"
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
 
 namespace {

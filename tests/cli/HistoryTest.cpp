@@ -3,7 +3,7 @@
 #include "CliFixture.h"
 
 #include "cli/Commands.h"
-#include "tests/history/FakeHistory.h"
+#include "tests/support/FakeHistory.h"
 #include "tests/history/HistoryFixture.h"
 
 #include <gmock/gmock.h>

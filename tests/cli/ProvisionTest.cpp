@@ -1,7 +1,7 @@
 // provision: many loggers at once, each keeping its identity; the faults of
 // some leave the others alone; manifests, refusals, reports and the exit code.
 #include "CliFixture.h"
-#include "tests/history/FakeHistory.h"
+#include "tests/support/FakeHistory.h"
 
 #include "cli/Commands.h"
 #include "cli/Manifest.h"

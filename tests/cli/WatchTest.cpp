@@ -2,7 +2,7 @@
 // simulated logger's pseudo-terminal; once per plug-in; Ctrl-C once lets the
 // saves in flight finish, twice aborts them and says so.
 #include "CliFixture.h"
-#include "tests/history/FakeHistory.h"
+#include "tests/support/FakeHistory.h"
 
 #include "cli/Commands.h"
 #include "protocol/Frame.h"

@@ -2,7 +2,7 @@
 // pseudo-terminals, against simulated loggers and devices the test plays
 // itself. Whatever the fault, the window must come through it, keep every
 // value it shows, and read the logger again afterwards.
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "tests/window/WindowFixture.h"
 
 #include "protocol/Frame.h"

@@ -1,5 +1,5 @@
 #include "history/SaveHistory.h"
-#include "tests/history/FakeHistory.h"
+#include "tests/support/FakeHistory.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 
 namespace korvel::platform {
 namespace {

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
 #include "tests/serial/WindowCallingOrder.h"
 

@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/Frame.h"
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
 #include "tests/serial/WindowCallingOrder.h"
 

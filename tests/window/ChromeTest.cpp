@@ -2,7 +2,7 @@
 // picture buttons, minimise, quit and help.
 #include "WindowFixture.h"
 
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "window/Chrome.h"
 
 #include <QCoreApplication>

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 
 namespace korvel::window {
 

@@ -4,7 +4,7 @@
 #include "WindowFixture.h"
 
 #include "protocol/Frame.h"
-#include "tests/platform/SerialPty.h"
+#include "tests/support/SerialPty.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
 

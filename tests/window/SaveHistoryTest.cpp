@@ -2,7 +2,7 @@
 // pseudo-terminal and a history in memory.
 #include "WindowFixture.h"
 
-#include "tests/history/FakeHistory.h"
+#include "tests/support/FakeHistory.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
 
