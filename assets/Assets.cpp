@@ -28,7 +28,7 @@ QString translatedName(QStringView fileName, QStringView language) {
 QString translatedPath(const QString& path, const QLocale& locale) {
     const QString name = locale.name(); // "de_DE", "zh_CN"; "C" for the C locale
     for (const QString& language : {name, name.section(u'_', 0, 0)}) {
-        if (const QString translated = translatedName(path, language); QFile::exists(translated)) {
+        if (QString translated = translatedName(path, language); QFile::exists(translated)) {
             return translated;
         }
     }

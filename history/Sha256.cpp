@@ -29,7 +29,7 @@ Sha256::Sha256()
 
 void Sha256::compress(const std::uint8_t* block) {
     std::array<std::uint32_t, 64> w;
-    for (int i = 0; i < 16; ++i) {
+    for (std::size_t i = 0; i < 16; ++i) {
         w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
                std::uint32_t{block[4 * i + 2]} << 8 | std::uint32_t{block[4 * i + 3]};
     }

@@ -286,7 +286,7 @@ public:
         if (!exec("BEGIN", error)) {
             return std::nullopt;
         }
-        const auto check = walkChain(error);
+        auto check = walkChain(error);
         std::string ignored;
         exec("COMMIT", ignored);
         return check;

@@ -203,9 +203,8 @@ public:
         ::cfsetispeed(&tio, standard.value_or(B38400));
         ::cfsetospeed(&tio, standard.value_or(B38400));
         SettingsResult result;
-        if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
-            result = Failure(errno);
-        } else if (!standard && !SetArbitraryBaudRate(fd_, s.baudRate)) {
+        if (::tcsetattr(fd_, TCSANOW, &tio) != 0 ||
+            (!standard && !SetArbitraryBaudRate(fd_, s.baudRate))) {
             result = Failure(errno);
         }
         // A pseudo-terminal has no modem lines: these fail there and that is fine.

@@ -7,7 +7,7 @@
 namespace korvel::window {
 
 TParamter::TParamter(Services given, std::unique_ptr<serial::TComm> comm, QWidget* parent)
-    : TParamter(std::move(given), parent) {
+    : TParamter(given, parent) {
     if (comm) {
         Comm = std::move(comm);
         bindComm();

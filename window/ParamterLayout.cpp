@@ -82,7 +82,7 @@ constexpr Unit kSeconds = QT_TRANSLATE_NOOP3("korvel::window::TParamter", "S", "
 QLabel* MakeUnitLabel(QWidget* parent, const char* name, Unit unit, QPoint topLeft,
                       std::optional<QFont> font = LabelFont()) {
     return MakeLabel(parent, name, TParamter::tr(unit.letter, unit.meaning), topLeft,
-                     QSize(0, kLabelHeight), font);
+                     QSize(0, kLabelHeight), std::move(font));
 }
 
 // The style every list of the window shares; owned by the window. Widgets hold
@@ -247,7 +247,7 @@ void CollectTabChain(QWidget* container, std::vector<QWidget*>& chain) {
 } // namespace
 
 TParamter::TParamter(Services given, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services(std::move(given)) {
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), services(given) {
     InstallFontSubstitutes();
     setObjectName(QStringLiteral("Paramter"));
     setWindowTitle(tr("Paramter"));

@@ -178,7 +178,7 @@ std::optional<SaveProblem> checkRow(Threshold threshold, ThresholdEntry row, cha
 } // namespace
 
 QString ProblemText(const SaveProblem& problem) {
-    const QString text = QCoreApplication::translate("SaveForm", problem.pattern);
+    QString text = QCoreApplication::translate("SaveForm", problem.pattern);
     if (problem.subject.empty()) {
         return text;
     }

@@ -166,7 +166,7 @@ std::string SaveBlockFile(const std::string& path, const Block& block) {
         }
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string error = path + ": " + std::strerror(errno);
+        std::string error = path + ": " + std::strerror(errno);
         std::remove(temporary.c_str());
         return error;
     }
