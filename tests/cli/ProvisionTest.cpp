@@ -124,7 +124,7 @@ TEST(Provision, EveryLoggerGetsTheFileAndKeepsItsSerialNumberAndCalibration) {
     EXPECT_THAT(first, HasSubstr("{\"key\": \"time_zone\", \"old\": \"UTC+01:00\", \"new\": "
                                  "\"UTC+02:00\"}"));
     EXPECT_THAT(first,
-                HasSubstr("\"clock\": \"2025-06-01T14:00:00\", \"time_zone\": \"UTC+02:00\", "
+                HasSubstr("\"clock\": \"2025-06-01T14:00:07\", \"time_zone\": \"UTC+02:00\", "
                           "\"clock_sync\": \"synchronised\""));
     EXPECT_THAT(first, HasSubstr("\"stop_mode\": \"match\""));
 }
