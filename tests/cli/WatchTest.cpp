@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "protocol/Frame.h"
+#include "protocol/SettingsCodec.h"
 #include "tools/sim/SimBlock.h"
 
 #include <gmock/gmock.h>
@@ -65,6 +66,7 @@ bool eventually(const std::function<bool()>& done, std::chrono::milliseconds lim
 
 sim::LoggerSimulator::Options loggerOptions(const std::string& serial) {
     sim::Block block = sim::DefaultBlock();
+    std::fill_n(block.begin() + offset::kSerialNumber, width::kSerialNumber, 0);
     std::copy(serial.begin(), serial.end(), block.begin() + offset::kSerialNumber);
     sim::LoggerSimulator::Options options;
     options.block = sim::ReadReplyFrom(block);
@@ -226,6 +228,30 @@ TEST(Watch, ALoggerPluggedInLaterGetsTheClockOfItsOwnSave) {
     };
     EXPECT_EQ(clockOf(*first), (std::vector<int>{14, 0, 7}));
     EXPECT_EQ(clockOf(*second), (std::vector<int>{15, 0, 7}));
+}
+
+// The watch, too, takes a manifest row only for the whole serial number.
+TEST(Watch, AManifestRowIsMatchedByTheWholeSerialNumber) {
+    const TempDir dir;
+    auto logger = Logger(loggerOptions("T2311"));
+    const std::string port = dir.Path("a");
+    std::filesystem::create_symlink(logger->PortPath(), port);
+    const std::string manifest = dir.Write("trips.csv", "serial_number,trip_information\n"
+                                                        "T23110042,Pallet 9\n"
+                                                        "T2311,Pallet 1\n");
+    Cli cli;
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", dir.Write("bench.json", kFile), "--watch", "--port", port,
+                        "--manifest", manifest});
+    });
+    const bool saved = logger->WaitForSaves(1, 10s);
+    stops = 1;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    ASSERT_TRUE(saved) << run.out << run.err;
+    EXPECT_EQ(DecodeSettings(logger->CurrentBlock()).tripInformation, "Pallet 1");
 }
 
 // In the program's own process, with a history: a logger saved less than a
