@@ -3,6 +3,7 @@
 #include "CliFixture.h"
 
 #include "cli/Commands.h"
+#include "protocol/SettingsCodec.h"
 #include "tests/history/FakeHistory.h"
 #include "tests/history/HistoryFixture.h"
 
@@ -80,6 +81,22 @@ TEST(HistoryCli, EachWriteRecordsItsAttemptAndOutcome) {
         EXPECT_EQ(saves[0].outcome->acknowledged, c.acknowledged) << c.name;
         EXPECT_EQ(saves[0].outcome->readBack.has_value(), c.readBack) << c.name;
     }
+}
+
+// Renamed with --set-serial: the attempt names the logger by the number it
+// reported, the one its earlier saves are listed under.
+TEST(HistoryCli, ARenamedLoggerIsRecordedUnderTheNumberItReported) {
+    const auto logger = Logger();
+    testing::FakeHistory history;
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.history = &history;
+    cli.input = R"({"korvel": 1, "serial_number": "X00000001"})";
+    const auto run = cli.Run({"write", "-", "--set-serial"});
+    ASSERT_EQ(run.code, exit_code::kDone) << run.err;
+    ASSERT_EQ(history.Saves().size(), 1u);
+    EXPECT_EQ(history.Saves()[0].attempt.serialNumber, "T23110042");
+    EXPECT_EQ(protocol::DecodeSettings(logger->CurrentBlock()).serialNumber, "X00000001");
 }
 
 class HistoryFile : public ::testing::Test {
