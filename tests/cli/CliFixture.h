@@ -26,9 +26,12 @@ class Cli {
 public:
     // What `list` and a search without --port see: every one a USB serial port.
     std::vector<std::string> systemPorts;
-    // The computer's clock: 2025-06-01T12:00:00 UTC.
+    // The computer's clock starts at 2025-06-01T12:00:07.250 UTC and moves a
+    // millisecond on at each reading, so that a clock floored to the minute, or
+    // one reading kept for many, shows. Advance() moves it further.
     std::chrono::system_clock::time_point now =
-        std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + std::chrono::hours(12);
+        std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + std::chrono::hours(12) +
+        std::chrono::milliseconds(7250);
     std::string input; // standard input
     serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
     platform::ClockSync clockSync = platform::ClockSync::Synchronised;
@@ -40,6 +43,9 @@ public:
     // Ctrl-C as the program counts it; null for none.
     const std::atomic<int>* stopRequests = nullptr;
     bool requireHistory = false; // as --require-history would
+
+    // Moves the computer's clock on, also while a command runs.
+    void Advance(std::chrono::system_clock::duration by) { *elapsed_ += by.count(); }
 
     CliRun Run(const std::vector<std::string>& arguments) const {
         CliRun run;
@@ -62,7 +68,10 @@ public:
             }
             return infos;
         };
-        env.now = [this] { return now; };
+        env.now = [this] {
+            const auto ticks = elapsed_->fetch_add(kTick.count());
+            return now + std::chrono::system_clock::duration(ticks);
+        };
         env.opener = opener;
         env.clockSync = [this] { return clockSync; };
         env.loginName = "tester";
@@ -78,6 +87,12 @@ public:
         run.err = err.str();
         return run;
     }
+
+private:
+    static constexpr std::chrono::system_clock::duration kTick = std::chrono::milliseconds(1);
+    // Since `now`; shared by the copies of a Cli and read from the workers' threads.
+    std::shared_ptr<std::atomic<std::chrono::system_clock::rep>> elapsed_ =
+        std::make_shared<std::atomic<std::chrono::system_clock::rep>>(0);
 };
 
 inline std::unique_ptr<sim::LoggerSimulator> Logger(sim::LoggerSimulator::Options options = {}) {

@@ -3,6 +3,7 @@
 #include "CliFixture.h"
 
 #include "cli/Commands.h"
+#include "protocol/SettingsCodec.h"
 #include "tests/support/FakeHistory.h"
 #include "tests/history/HistoryFixture.h"
 
@@ -66,7 +67,9 @@ TEST(HistoryCli, EachWriteRecordsItsAttemptAndOutcome) {
         const auto saves = history.Saves();
         ASSERT_EQ(saves.size(), 1u) << c.name << run.err;
         const history::SaveAttempt& attempt = saves[0].attempt;
-        EXPECT_EQ(attempt.time, cli.now) << c.name;
+        // The program's clock, read during the run.
+        EXPECT_GE(attempt.time, cli.now) << c.name;
+        EXPECT_LT(attempt.time, cli.now + std::chrono::seconds(1)) << c.name;
         EXPECT_EQ(attempt.serialNumber, "T23110042") << c.name;
         EXPECT_EQ(attempt.port, simulated->PortPath()) << c.name;
         EXPECT_EQ(attempt.program, "korvel-cli 3.0.0") << c.name;
@@ -78,6 +81,22 @@ TEST(HistoryCli, EachWriteRecordsItsAttemptAndOutcome) {
         EXPECT_EQ(saves[0].outcome->acknowledged, c.acknowledged) << c.name;
         EXPECT_EQ(saves[0].outcome->readBack.has_value(), c.readBack) << c.name;
     }
+}
+
+// Renamed with --set-serial: the attempt names the logger by the number it
+// reported, the one its earlier saves are listed under.
+TEST(HistoryCli, ARenamedLoggerIsRecordedUnderTheNumberItReported) {
+    const auto logger = Logger();
+    testing::FakeHistory history;
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.history = &history;
+    cli.input = R"({"korvel": 1, "serial_number": "X00000001"})";
+    const auto run = cli.Run({"write", "-", "--set-serial"});
+    ASSERT_EQ(run.code, exit_code::kDone) << run.err;
+    ASSERT_EQ(history.Saves().size(), 1u);
+    EXPECT_EQ(history.Saves()[0].attempt.serialNumber, "T23110042");
+    EXPECT_EQ(protocol::DecodeSettings(logger->CurrentBlock()).serialNumber, "X00000001");
 }
 
 class HistoryFile : public ::testing::Test {
@@ -144,7 +163,8 @@ TEST_F(HistoryFile, ShowGivesTheFileThatRestoresASave) {
 
     const auto list = Run({"history", "list", "T23110042", "--csv"});
     EXPECT_THAT(list.out, HasSubstr("id,time,serial_number,result,"));
-    EXPECT_THAT(list.out, HasSubstr("\r\n3,2025-06-01T12:00:00.000Z,T23110042,confirmed,"));
+    EXPECT_THAT(list.out, ::testing::ContainsRegex(
+                              "\r\n3,2025-06-01T12:00:07\\.[0-9]{3}Z,T23110042,confirmed,"));
     EXPECT_EQ(Run({"history", "list", "X00000000"}).out, "");
 }
 

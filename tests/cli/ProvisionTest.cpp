@@ -61,6 +61,7 @@ std::string readFile(const std::string& path) {
 // A logger with its own serial number and temperature calibration.
 sim::LoggerSimulator::Options loggerOptions(const std::string& serial, std::uint8_t calibration) {
     sim::Block block = sim::DefaultBlock();
+    std::fill_n(block.begin() + offset::kSerialNumber, width::kSerialNumber, 0);
     std::copy(serial.begin(), serial.end(), block.begin() + offset::kSerialNumber);
     block[offset::kCalibrationTemperature + 1] = calibration;
     sim::LoggerSimulator::Options options;
@@ -124,7 +125,7 @@ TEST(Provision, EveryLoggerGetsTheFileAndKeepsItsSerialNumberAndCalibration) {
     EXPECT_THAT(first, HasSubstr("{\"key\": \"time_zone\", \"old\": \"UTC+01:00\", \"new\": "
                                  "\"UTC+02:00\"}"));
     EXPECT_THAT(first,
-                HasSubstr("\"clock\": \"2025-06-01T14:00:00\", \"time_zone\": \"UTC+02:00\", "
+                HasSubstr("\"clock\": \"2025-06-01T14:00:07\", \"time_zone\": \"UTC+02:00\", "
                           "\"clock_sync\": \"synchronised\""));
     EXPECT_THAT(first, HasSubstr("\"stop_mode\": \"match\""));
 }
@@ -212,6 +213,20 @@ TEST(Provision, ManifestChoosesTheLoggersAndGivesEachItsTrip) {
     EXPECT_THAT(run.out, HasSubstr("failed: ABSENT001: not found (manifest line 4)"));
 }
 
+// A manifest row is the logger's only when the whole serial number matches.
+TEST(Provision, AManifestRowIsMatchedByTheWholeSerialNumber) {
+    auto logger = Logger(loggerOptions("T2311", 0));
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const TempDir dir;
+    const std::string manifest = dir.Write("trips.csv", "serial_number,trip_information\n"
+                                                        "T23110042,Pallet 9\n"
+                                                        "T2311,Pallet 1\n");
+    const auto run = cli.Run({"provision", dir.Write("bench.json", kFile), "--manifest", manifest});
+    ASSERT_EQ(logger->SaveCount(), 1u) << run.out << run.err;
+    EXPECT_EQ(DecodeSettings(logger->CurrentBlock()).tripInformation, "Pallet 1");
+}
+
 TEST(Provision, TwoLoggersWithOneSerialNumberAreNeitherWritten) {
     auto first = Logger(loggerOptions("TWIN00001", 0));
     auto second = Logger(loggerOptions("TWIN00001", 1));
@@ -256,8 +271,12 @@ TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
          {"provision", dir.Write("s.json", R"({"korvel": 1, "serial_number": "X"})")},
          platform::ClockSync::Synchronised,
          "serial_number: each logger keeps its own serial number"},
-        {"calibration",
+        {"humidity calibration",
          {"provision", dir.Write("c.json", R"({"korvel": 1, "calibration": {"humidity": 1}})")},
+         platform::ClockSync::Synchronised,
+         "calibration: each logger keeps its own sensor offsets"},
+        {"temperature calibration",
+         {"provision", dir.Write("t.json", R"({"korvel": 1, "calibration": {"temperature": 1}})")},
          platform::ClockSync::Synchronised,
          "calibration: each logger keeps its own sensor offsets"},
         {"report extension",

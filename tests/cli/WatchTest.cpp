@@ -6,6 +6,7 @@
 
 #include "cli/Commands.h"
 #include "protocol/Frame.h"
+#include "protocol/SettingsCodec.h"
 #include "tools/sim/SimBlock.h"
 
 #include <gmock/gmock.h>
@@ -65,6 +66,7 @@ bool eventually(const std::function<bool()>& done, std::chrono::milliseconds lim
 
 sim::LoggerSimulator::Options loggerOptions(const std::string& serial) {
     sim::Block block = sim::DefaultBlock();
+    std::fill_n(block.begin() + offset::kSerialNumber, width::kSerialNumber, 0);
     std::copy(serial.begin(), serial.end(), block.begin() + offset::kSerialNumber);
     sim::LoggerSimulator::Options options;
     options.block = sim::ReadReplyFrom(block);
@@ -194,6 +196,64 @@ TEST(Watch, CtrlCOnceLetsTheSaveFinishTwiceAbortsIt) {
     }
 }
 
+// Each logger takes the computer's clock when it is saved: one plugged in an
+// hour after the first gets a clock an hour later.
+TEST(Watch, ALoggerPluggedInLaterGetsTheClockOfItsOwnSave) {
+    const TempDir dir;
+    auto first = Logger(loggerOptions("WATCH0006"));
+    auto second = Logger(loggerOptions("WATCH0007"));
+    const std::string a = dir.Path("a");
+    const std::string b = dir.Path("b");
+    Cli cli;
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run(
+            {"provision", dir.Write("bench.json", kFile), "--watch", "--port", a, "--port", b});
+    });
+    std::filesystem::create_symlink(first->PortPath(), a);
+    ASSERT_TRUE(first->WaitForSaves(1, 10s));
+    cli.Advance(1h);
+    std::filesystem::create_symlink(second->PortPath(), b);
+    ASSERT_TRUE(second->WaitForSaves(1, 10s));
+    stops = 1;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
+    // 12:00:07 and 13:00:07 UTC in UTC+02:00.
+    const auto clockOf = [](const sim::LoggerSimulator& logger) {
+        const Block block = logger.CurrentBlock();
+        return std::vector<int>{block[offset::kSystemHour], block[offset::kSystemMinute],
+                                block[offset::kSystemSecond]};
+    };
+    EXPECT_EQ(clockOf(*first), (std::vector<int>{14, 0, 7}));
+    EXPECT_EQ(clockOf(*second), (std::vector<int>{15, 0, 7}));
+}
+
+// The watch, too, takes a manifest row only for the whole serial number.
+TEST(Watch, AManifestRowIsMatchedByTheWholeSerialNumber) {
+    const TempDir dir;
+    auto logger = Logger(loggerOptions("T2311"));
+    const std::string port = dir.Path("a");
+    std::filesystem::create_symlink(logger->PortPath(), port);
+    const std::string manifest = dir.Write("trips.csv", "serial_number,trip_information\n"
+                                                        "T23110042,Pallet 9\n"
+                                                        "T2311,Pallet 1\n");
+    Cli cli;
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", dir.Write("bench.json", kFile), "--watch", "--port", port,
+                        "--manifest", manifest});
+    });
+    const bool saved = logger->WaitForSaves(1, 10s);
+    stops = 1;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    ASSERT_TRUE(saved) << run.out << run.err;
+    EXPECT_EQ(DecodeSettings(logger->CurrentBlock()).tripInformation, "Pallet 1");
+}
+
 // In the program's own process, with a history: a logger saved less than a
 // day ago is warned of, and an aborted save is recorded as unknown.
 TEST(Watch, TheHistoryWarnsOfARecentSaveAndRecordsAnAbortedOne) {
@@ -220,7 +280,7 @@ TEST(Watch, TheHistoryWarnsOfARecentSaveAndRecordsAnAbortedOne) {
     ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
     const auto run = running.get();
     EXPECT_EQ(run.code, exit_code::kNotConfirmed) << run.out << run.err;
-    EXPECT_THAT(run.err, HasSubstr("logger WATCH0004 was provisioned 2025-06-01T09:00:00"));
+    EXPECT_THAT(run.err, HasSubstr("logger WATCH0004 was provisioned 2025-06-01T09:00:07"));
     EXPECT_THAT(run.err, HasSubstr("less than 24 hours ago"));
     EXPECT_EQ(history.ResultOf("WATCH0004"), "interrupted, state unknown");
 }

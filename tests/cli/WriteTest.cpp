@@ -139,11 +139,12 @@ TEST(Write, PrintsEachChangeAndSavesOnlyWhatTheFileNames) {
     EXPECT_EQ(std::vector<int>(saved.begin() + offset::kCalibrationTemperature,
                                saved.begin() + offset::kCalibrationTemperature + 6),
               (std::vector<int>{0x00, 0x01, 0x0F, 0x00, 0x00, 0x1D}));
-    // The system clock: 12:00 UTC in UTC+05:30.
+    // The system clock: 12:00:07 UTC in UTC+05:30, to the second.
     EXPECT_EQ(saved[offset::kSystemHour], 17);
     EXPECT_EQ(saved[offset::kSystemMinute], 30);
+    EXPECT_EQ(saved[offset::kSystemSecond], 7);
     EXPECT_EQ(saved[offset::kTripInfo], sim::DefaultBlock()[offset::kTripInfo]);
-    EXPECT_THAT(run.err, HasSubstr("clock written 2025-06-01T17:30:00 (not verifiable)"));
+    EXPECT_THAT(run.err, HasSubstr("clock written 2025-06-01T17:30:07 (not verifiable)"));
 }
 
 TEST(Write, RefusesAFileForAnotherLoggerUnlessSetSerial) {
@@ -227,7 +228,7 @@ TEST(Write, WarnsOfAnEarlyTimedStartAndAUnitChangeUnlessQuiet) {
     EXPECT_THAT(run.err,
                 HasSubstr("warning: temperature_unit changes but the file gives no alarm"));
     EXPECT_THAT(run.err, HasSubstr("warning: start.at 2025-05-31T23:00:00 is earlier than the "
-                                   "clock written (2025-06-01T13:00:00)"));
+                                   "clock written (2025-06-01T13:00:07)"));
     const auto quiet = cli.Run({"write", "-", "--dry-run", "--quiet"});
     EXPECT_EQ(quiet.err, "");
 }
@@ -345,7 +346,7 @@ TEST(Write, TheTraceHoldsEveryChunkBothWays) {
     std::string line;
     std::getline(lines, line);
     EXPECT_THAT(line, ::testing::MatchesRegex(
-                          "korvel-cli trace, started 2025-06-01T12:00:00.000000Z, korvel-cli "
+                          "korvel-cli trace, started 2025-06-01T12:00:07.25[0-9]000Z, korvel-cli "
                           "[0-9.]+, arguments: --trace .* write - --no-verify"));
     std::vector<std::string> directions;
     const std::regex chunk("[0-9]+\\.[0-9]{6} " + logger->PortPath() +

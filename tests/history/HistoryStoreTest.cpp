@@ -90,11 +90,27 @@ TEST_F(HistoryStore, ListsSavesNewestFirstWithTheirOutcomes) {
     EXPECT_EQ(found->attempt.operatorName, "ada");
     EXPECT_EQ(found->attempt.frame, Attempt("").frame);
     EXPECT_EQ(found->attempt.before, Attempt("").before);
+    ASSERT_TRUE(found->outcome);
     EXPECT_EQ(found->outcome->readBack, std::vector<std::uint8_t>(210, 7));
     EXPECT_FALSE(store->Find(99, error));
 
     EXPECT_EQ(store->LastConfirmedSave("A00000001"), kNoon);
     EXPECT_FALSE(store->LastConfirmedSave("B00000002"));
+}
+
+// The newest confirmed save, not the first, nor a newer one that failed.
+TEST_F(HistoryStore, TheLastConfirmedSaveIsTheNewestConfirmedOne) {
+    auto store = Open();
+    const auto save = [&](const char* result, std::chrono::system_clock::time_point time) {
+        std::string error;
+        const auto id = store->RecordAttempt(Attempt("A00000001"), error);
+        ASSERT_TRUE(id) << error;
+        ASSERT_TRUE(store->RecordOutcome(*id, Outcome(result, time), error)) << error;
+    };
+    save("confirmed", kNoon - std::chrono::days(30));
+    save("confirmed", kNoon - 1h);
+    save("not acknowledged", kNoon);
+    EXPECT_EQ(store->LastConfirmedSave("A00000001"), kNoon - 1h);
 }
 
 TEST_F(HistoryStore, AnIntactChainVerifiesAfterReopening) {
@@ -119,6 +135,8 @@ TEST_F(HistoryStore, VerifyNamesTheFirstRowChangedBehindItsBack) {
         {"an edited frame", "UPDATE saves SET frame = zeroblob(210) WHERE id = 1", 1, "edited"},
         {"an edited result", "UPDATE saves SET result = 'confirmed' WHERE id = 4", 4, "edited"},
         {"a read-back removed", "UPDATE saves SET read_back = NULL WHERE id = 2", 2, "edited"},
+        {"an edited detail, the last column", "UPDATE saves SET detail = 'fine' WHERE id = 4", 4,
+         "edited"},
         {"a row given another row's hash",
          "UPDATE saves SET hash = (SELECT hash FROM saves WHERE id = 1) WHERE id = 2", 2, "edited"},
         {"a deleted middle row", "DELETE FROM saves WHERE id = 2", 2, "deleted"},

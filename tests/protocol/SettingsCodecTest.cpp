@@ -166,6 +166,8 @@ const ReportedCase kReportedCases[] = {
      [](const LoggerSettings& s) {
          return s.timeZone == TimeZoneSetting::Unnamed({1, 0, 0});
      }},
+    {"ZoneOfSixtyMinutes", base, bytesAt(offset::kTimeZoneSign, {0, 5, 60}), LevelCoding::Plain,
+     [](const LoggerSettings& s) { return !s.timeZone.named(); }},
     {"ZoneOfSeventyFiveMinutes", base, bytesAt(offset::kTimeZoneSign, {0, 5, 75}),
      LevelCoding::Plain, [](const LoggerSettings& s) { return !s.timeZone.named(); }},
     {"ZoneSignByte2", base, bytesAt(offset::kTimeZoneSign, {2, 5, 30}), LevelCoding::Plain,

@@ -127,6 +127,14 @@ const ValidationCase kCases[] = {
      },
      {"start.at: 2099-12-00T23:59:59 is out of range (years 2000-2099, months 1-12, days 1-31, "
       "hours 0-23, minutes and seconds 0-59)"}},
+    {"StartAtSecond75",
+     base,
+     [](LoggerSettings& s) {
+         s.start.mode = StartMode::Timing;
+         s.start.at = {2025, 6, 1, 12, 0, 75};
+     },
+     {"start.at: 2025-06-01T12:00:75 is out of range (years 2000-2099, months 1-12, days 1-31, "
+      "hours 0-23, minutes and seconds 0-59)"}},
     {"CalibrationAbove255",
      base,
      [](LoggerSettings& s) {

@@ -205,6 +205,14 @@ TEST(SettingsFile, ChangesNameEveryKeyPathThatDiffers) {
     EXPECT_EQ(changes[2], (Change{"alarm.high", "8", std::string(kAbsent)}));
     EXPECT_EQ(changes[3].key, "alarm.levels.temperature_low_1.limit");
 
+    // Settings that differ only in a true or false value.
+    LoggerSettings pdfOn = single;
+    pdfOn.temporaryPdf = true;
+    LoggerSettings pdfOff = single;
+    pdfOff.temporaryPdf = false;
+    EXPECT_THAT(Changes(pdfOn, pdfOff),
+                ::testing::ElementsAre(Change{"temporary_pdf", "true", "false"}));
+
     LoggerSettings oneMore = multiple;
     oneMore.alarm.levels[Index(Threshold::H2)] = AlarmLevel{{false, 3000}, AlarmMode::Single, {}};
     EXPECT_THAT(
@@ -322,6 +330,10 @@ TEST(SettingsFile, CheckNamesTheRangeOfTheKeysGivenOnly) {
 
     EXPECT_THAT(CheckSettingsFile(parseOk(R"({"korvel": 1, "stop_mode": 5})")),
                 ::testing::SizeIs(1));
+    const std::vector<SettingsProblem> start = CheckSettingsFile(
+        parseOk(R"({"korvel": 1, "start": {"mode": "timed", "at": "2100-01-01T00:00:00"}})"));
+    ASSERT_EQ(start.size(), 1u);
+    EXPECT_EQ(start.front().key, "start.at");
     EXPECT_THAT(CheckSettingsFile(parseOk(R"({"korvel": 1})")), ::testing::IsEmpty());
 }
 

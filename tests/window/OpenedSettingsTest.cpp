@@ -57,6 +57,16 @@ TEST(OpenedSettingsTest, RefusedFilesNameWhereTheyAreWrong) {
     }
 }
 
+TEST(OpenedSettingsTest, AStartInTheListsFirstOrLastYearOpens) {
+    for (const char* at : {"2018-01-01T00:00:00", "2099-12-31T23:59:59"}) {
+        const std::string text =
+            std::string(R"({"korvel": 1, "start": {"mode": "timed", "at": ")") + at + "\"}}";
+        const OpenedFile result = OpenSettingsFile(text, base());
+        EXPECT_TRUE(result.opened)
+            << at << ": " << (result.problems.empty() ? "" : result.problems.front());
+    }
+}
+
 TEST(OpenedSettingsTest, AnOddValueIsTakenOnlyWhereTheWindowHoldsItAlready) {
     LoggerSettings odd = base();
     odd.stopMode = Coded<StopMode>::Unnamed(5);
