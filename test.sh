@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the whole suite under AddressSanitizer and
+# Checks the formatting, then builds and runs every test: clang-tidy's checks
+# and the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the serial-link tests under ThreadSanitizer,
 # then the Windows cross-build's tests under Wine, then every fuzz target for
 # about a minute (clang, libFuzzer).
@@ -13,8 +14,14 @@ tools/deps.sh build test a11y
 export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 
+# Every C++ file as clang-format writes it.
+tools/check-format.sh
+
 cmake --preset asan >/dev/null
 cmake --build --preset asan
+# clang-tidy's bugprone and performance checks over what that build compiles;
+# files unchanged since they last passed are not checked again.
+tools/tidy.sh build/asan
 ctest --preset asan
 
 cmake --preset tsan >/dev/null

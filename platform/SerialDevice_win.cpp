@@ -104,8 +104,7 @@ public:
             return {};
         }
         const DWORD code = ::GetLastError();
-        return {false, SerialErrorFromWin32(code, Win32Site::Transfer),
-                SystemErrorFromWin32(code)};
+        return {false, SerialErrorFromWin32(code, Win32Site::Transfer), SystemErrorFromWin32(code)};
     }
 
     bool ApplyTimeouts(const Timeouts& timeouts) override {

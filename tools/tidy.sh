@@ -10,7 +10,7 @@ db="$build/compile_commands.json"
 [ -f "$db" ] || { echo "tools/tidy.sh: no $db; configure that build first" >&2; exit 2; }
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/korvel/tidy"
 mkdir -p "$cache"
-export KORVEL_TIDY_CACHE="$cache" KORVEL_TIDY_BUILD="$build"
+export KORVEL_TIDY_CACHE="$cache" KORVEL_TIDY_BUILD="$build" KORVEL_TIDY_ROOT="$PWD"
 export KORVEL_TIDY_SALT
 KORVEL_TIDY_SALT="$( (clang-tidy --version; cat .clang-tidy) | sha256sum | cut -c1-64)"
 
@@ -30,7 +30,8 @@ PY
 check_one() {
     local file="${1%%	*}" command="${1#*	}"
     local key
-    key="$( (echo "$KORVEL_TIDY_SALT"; echo "$command"; cat "$file") | sha256sum | cut -c1-64)"
+    # The checkout's own path is left out, so that every clone shares the record.
+    key="$( (echo "$KORVEL_TIDY_SALT"; echo "${command//"$KORVEL_TIDY_ROOT"/}"; cat "$file") | sha256sum | cut -c1-64)"
     [ -f "$KORVEL_TIDY_CACHE/$key" ] && return 0
     if out="$(clang-tidy -p "$KORVEL_TIDY_BUILD" --quiet "$file" 2>&1)"; then
         touch "$KORVEL_TIDY_CACHE/$key"

@@ -11,8 +11,8 @@
 
 #include "protocol/LoggerLink.h"
 #include "serial/Comm.h"
-#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
+#include "tests/support/SerialPty.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "cli/Commands.h"
 #include "protocol/SettingsCodec.h"
-#include "tests/support/FakeHistory.h"
 #include "tests/history/HistoryFixture.h"
+#include "tests/support/FakeHistory.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -43,7 +43,7 @@ public:
     }
     ~TempDir() { std::filesystem::remove_all(path_); }
     std::string Write(const std::string& name, const std::string& text) const {
-        const std::string file = (path_ / name).string();
+        std::string file = (path_ / name).string();
         std::ofstream(file, std::ios::binary) << text;
         return file;
     }

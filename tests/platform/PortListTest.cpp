@@ -31,7 +31,7 @@ public:
     // Returns the tty's directory.
     fs::path addTty(const std::string& ttyDir, const std::string& name, bool withDevice,
                     const char* type = nullptr) {
-        const fs::path dir = root_ / "devices" / ttyDir / name;
+        fs::path dir = root_ / "devices" / ttyDir / name;
         fs::create_directories(dir);
         if (withDevice) {
             fs::create_directory_symlink("../..", dir / "device");

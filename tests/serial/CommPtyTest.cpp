@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
 #include "tests/serial/WindowCallingOrder.h"
+#include "tests/support/SerialPty.h"
 
 namespace korvel::serial {
 namespace {

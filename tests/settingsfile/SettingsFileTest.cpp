@@ -323,10 +323,14 @@ TEST(SettingsFile, CheckNamesTheRangeOfTheKeysGivenOnly) {
         "temperature_low_1": {"limit": -5, "mode": "single", "delay": "00:00:00"},
         "temperature_high_1": {"limit": 25.5, "mode": "cumulative", "delay": "00:10:00"},
         "temperature_high_2": {"limit": 300, "mode": "single", "delay": "00:00:00"}}}})");
+    // Each group checked on its own, so that losing one kind of nested problem
+    // does not hide whether the others are kept.
     const std::vector<SettingsProblem> problems = CheckSettingsFile(file);
-    ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems.front().Text(),
-              "alarm.levels.temperature_high_2.limit: 300 is out of range (at most 99)");
+    EXPECT_EQ(problems.size(), 1u);
+    if (!problems.empty()) {
+        EXPECT_EQ(problems.front().Text(),
+                  "alarm.levels.temperature_high_2.limit: 300 is out of range (at most 99)");
+    }
 
     EXPECT_THAT(CheckSettingsFile(parseOk(R"({"korvel": 1, "stop_mode": 5})")),
                 ::testing::SizeIs(1));

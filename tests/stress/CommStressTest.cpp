@@ -19,14 +19,15 @@
 #include <gtest/gtest.h>
 
 #include "protocol/Frame.h"
-#include "tests/support/SerialPty.h"
 #include "tests/serial/QueueSink.h"
 #include "tests/serial/WindowCallingOrder.h"
+#include "tests/support/SerialPty.h"
 
 // Freed blocks wait in AddressSanitizer's quarantine (256 MB by default, and
 // up to 1 MB more in each thread's own), which would look like growth; small
 // ones keep the resident size honest. The device closer frees on a thread of
 // its own, so its share counts too.
+// NOLINTNEXTLINE(bugprone-reserved-identifier): the name AddressSanitizer asks for
 extern "C" const char* __asan_default_options() {
     return "quarantine_size_mb=1:thread_local_quarantine_size_kb=64";
 }
@@ -46,7 +47,7 @@ constexpr int kWarmUpCycles = 100;
 constexpr std::uint32_t kReadInterval = 10;
 // Resident growth allowed between the warm-up and the end: far above noise,
 // far below what a leaked block per exchange would add up to.
-constexpr long kRssGrowthLimitKiB = 4 * 1024;
+constexpr long kRssGrowthLimitKiB = 4L * 1024;
 
 // The kernel's flag for a thread that has begun to exit (PF_EXITING), field 9
 // of /proc/<pid>/task/<tid>/stat.
