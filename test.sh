@@ -7,6 +7,12 @@ set -euo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh build test a11y
 
+# Compiled objects are kept in ccache's own folder outside the checkout, keyed by
+# what they were built from, so a second run rebuilds only what changed. Paths
+# are taken relative to the checkout, so any clone of it shares the cache.
+export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
+
 cmake --preset asan >/dev/null
 cmake --build --preset asan
 ctest --preset asan
