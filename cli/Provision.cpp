@@ -1,5 +1,6 @@
 #include "cli/Provision.h"
 
+#include "cli/Command.h"
 #include "cli/Discovery.h"
 #include "cli/ProvisionReport.h"
 #include "cli/SaveLogger.h"
@@ -61,7 +62,8 @@ std::string newBatchId(std::chrono::system_clock::time_point now) {
 class Board {
 public:
     Board(std::ostream& out, std::ostream& err, bool live, bool json, bool quiet)
-        : out_(out), err_(err), live_(live && !json), json_(json), quiet_(quiet) {}
+        : out_(out), err_(err), live_(live && !json), json_(json),
+          report_([this](const std::string& line) { Told(line); }, quiet) {}
 
     std::size_t Add(LoggerLine line) {
         const std::lock_guard lock(mutex_);
@@ -76,20 +78,36 @@ public:
         Show(index);
     }
 
-    // A message of its own, above the live lines. A warning (its text starts
-    // with "korvel-cli: ") goes to standard error unless the lines are live
-    // or JSON, where it would break them.
+    // Progress, warnings and errors, told the one way: to standard error,
+    // unless the lines are live or JSON, where a line of its own would break
+    // them and the message goes above them instead.
+    const Reporter& Report() const { return report_; }
+
+    // A message of its own, above the live lines; never left out.
     void Note(const std::string& text) {
         const std::lock_guard lock(mutex_);
-        const bool warning = text.rfind("korvel-cli: ", 0) == 0;
-        if (warning && quiet_) {
-            return;
-        }
-        if (!json_ && !live_ && warning) {
-            err_ << text << '\n';
+        Print(text);
+    }
+
+    // Ends the live drawing: what follows goes below it.
+    void Close() {
+        const std::lock_guard lock(mutex_);
+        drawn_ = 0;
+    }
+
+private:
+    void Told(const std::string& line) {
+        const std::lock_guard lock(mutex_);
+        if (!json_ && !live_) {
+            err_ << line << '\n';
             err_.flush();
             return;
         }
+        Print(line);
+    }
+
+    // Under the lock.
+    void Print(const std::string& text) {
         if (json_) {
             out_ << settingsfile::CompactText(
                         settingsfile::Node::Object({{"message", settingsfile::Node::String(text)}}))
@@ -106,13 +124,6 @@ public:
         out_.flush();
     }
 
-    // Ends the live drawing: what follows goes below it.
-    void Close() {
-        const std::lock_guard lock(mutex_);
-        drawn_ = 0;
-    }
-
-private:
     void Show(std::size_t index) {
         const LoggerLine& line = lines_[index];
         if (json_) {
@@ -140,9 +151,9 @@ private:
     std::ostream& err_;
     bool live_;
     bool json_;
-    bool quiet_;
     std::vector<LoggerLine> lines_;
     std::size_t drawn_ = 0;
+    Reporter report_;
 };
 
 enum class End { NoLogger, Skipped, Unsaved, Unconfirmed, Confirmed };
@@ -317,7 +328,7 @@ void saveStation(Batch& batch, Station& station, const std::optional<std::string
             });
         });
     for (const std::string& warning : saved.historyWarnings) {
-        batch.board.Note("korvel-cli: warning: " + station.path + ": " + warning);
+        batch.board.Report().Warning(station.path + ": " + warning);
     }
     const End end = saved.Confirmed() ? End::Confirmed
                     : saved.sent      ? End::Unconfirmed
@@ -513,7 +524,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
         std::string problem;
         monitor = platform::OpenTtyMonitor(problem);
         if (!monitor) {
-            batch.board.Note("korvel-cli: " + problem + "; listing the ports once a second");
+            batch.board.Report().Progress(problem + "; listing the ports once a second");
         }
     }
     const auto presentNow = [&]() -> std::set<std::string> {
@@ -574,9 +585,9 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
         if (batch.env.history != nullptr) {
             if (const auto last = batch.env.history->LastConfirmedSave(station.serial);
                 last && batch.env.now() - *last < kRecentSave) {
-                batch.board.Note("korvel-cli: warning: logger " + serial + " was provisioned " +
-                                 UtcText(*last) +
-                                 ", less than 24 hours ago; provisioning it again");
+                batch.board.Report().Warning("logger " + serial + " was provisioned " +
+                                             UtcText(*last) +
+                                             ", less than 24 hours ago; provisioning it again");
             }
         }
         if (stopping()) {
@@ -758,44 +769,44 @@ PortChanges ComparePorts(const std::set<std::string>& before, const std::set<std
     return changes;
 }
 
-int RunProvision(const Options& options, Environment& env, const settingsfile::SettingsFile& file,
+int RunProvision(const CommandContext& context, const settingsfile::SettingsFile& file,
                  const std::string& fileText, const PortLister& ports, Trace* trace) {
-    const auto error = [&env](const std::string& message) {
-        env.err << "korvel-cli: " << message << '\n';
-    };
-    const std::string name = options.file == "-" ? "standard input" : options.file;
+    const Options& options = context.options;
+    Environment& env = context.env;
+    const Reporter& tell = context.report;
+    const std::string name = FileName(options.file);
     if (const auto refusals = ProvisionFileRefusals(file); !refusals.empty()) {
         for (const std::string& refusal : refusals) {
-            error(name + ": " + refusal);
+            tell.Error(name + ": " + refusal);
         }
-        error("nothing was sent to any logger");
+        tell.Error("nothing was sent to any logger");
         return exit_code::kUsage;
     }
     for (const protocol::SettingsProblem& problem : settingsfile::CheckSettingsFile(file)) {
-        error(name + ": " + problem.Text());
+        tell.Error(name + ": " + problem.Text());
         return exit_code::kUsage;
     }
     std::optional<std::vector<ManifestEntry>> manifest;
     if (!options.manifest.empty()) {
         std::ifstream in(options.manifest, std::ios::binary);
         if (!in) {
-            error("cannot read the manifest " + options.manifest);
+            tell.Error("cannot read the manifest " + options.manifest);
             return exit_code::kUsage;
         }
         const std::string text(std::istreambuf_iterator<char>(in), {});
         ParsedManifest parsed = ParseManifest(text);
         if (!parsed.entries) {
-            error(options.manifest + ": " + parsed.error + "; nothing was sent to any logger");
+            tell.Error(options.manifest + ": " + parsed.error + "; nothing was sent to any logger");
             return exit_code::kUsage;
         }
         manifest = std::move(parsed.entries);
     }
     const platform::ClockSync clockSync = env.clockSync();
     if (clockSync == platform::ClockSync::Unsynchronised && !options.allowUnsyncedClock) {
-        error("the computer's clock is not synchronised, and every logger would take its time "
-              "from it; nothing was sent. Synchronise it (timedatectl set-ntp true, then wait "
-              "until timedatectl shows \"System clock synchronized: yes\"), or add "
-              "--allow-unsynced-clock to provision with the clock as it is");
+        tell.Error("the computer's clock is not synchronised, and every logger would take its time "
+                   "from it; nothing was sent. Synchronise it (timedatectl set-ntp true, then wait "
+                   "until timedatectl shows \"System clock synchronized: yes\"), or add "
+                   "--allow-unsynced-clock to provision with the clock as it is");
         return exit_code::kUsage;
     }
     std::unique_ptr<ProvisionReport> report;
@@ -803,7 +814,7 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
         std::string problem;
         report = ProvisionReport::Create(options.report, problem);
         if (!report) {
-            error(problem + "; nothing was sent to any logger");
+            tell.Error(problem + "; nothing was sent to any logger");
             return exit_code::kUsage;
         }
     }
@@ -816,15 +827,15 @@ int RunProvision(const Options& options, Environment& env, const settingsfile::S
     batch.identity.batch = newBatchId(env.now());
     batch.settingsSha256 = history::Sha256Hex(fileText);
     if (clockSync == platform::ClockSync::Unsynchronised) {
-        board.Note("korvel-cli: warning: the computer's clock is not synchronised; each logger "
-                   "gets its time");
+        board.Report().Warning(
+            "the computer's clock is not synchronised; each logger gets its time");
     } else if (clockSync == platform::ClockSync::Unknown) {
-        board.Note("korvel-cli: warning: whether the computer's clock is synchronised is not "
-                   "known here; check it before trusting the loggers' clocks");
+        board.Report().Warning("whether the computer's clock is synchronised is not known here; "
+                               "check it before trusting the loggers' clocks");
     }
     if (options.watch) {
-        board.Note("korvel-cli: watching for loggers; Ctrl-C stops taking new ones, a second "
-                   "Ctrl-C aborts those in progress");
+        board.Report().Progress("watching for loggers; Ctrl-C stops taking new ones, a second "
+                                "Ctrl-C aborts those in progress");
         return runWatch(batch, ports, !options.ports.empty() || options.demo);
     }
     const auto listed = ports();
