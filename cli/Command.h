@@ -12,6 +12,7 @@
 #include "cli/Environment.h"
 #include "cli/EventQueue.h"
 #include "cli/LoggerPort.h"
+#include "cli/SaveLogger.h"
 #include "cli/Trace.h"
 #include "history/HistoryStore.h"
 #include "protocol/ParameterBlock.h"
@@ -78,6 +79,14 @@ struct Found {
 // Finds the one logger; kDone, or the exit code after the error is told.
 int FindLogger(const CommandContext& context, EventQueue& queue, const PortSession& session,
                Found& found);
+
+// The save of `target` over the block `reply`, as `write` and `provision`
+// ask for it: the logger's clock (--clock, else the computer's in the
+// target's time zone) taken just before the frame is built, read back unless
+// --no-verify, recorded in the environment's history.
+SaveRequest SaveRequestFor(const Options& options, const Environment& env,
+                           const protocol::LoggerSettings& target, const protocol::Block& reply,
+                           history::SaveAttempt attempt);
 
 // "key: value" rows with the values in one column.
 void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,

@@ -153,6 +153,23 @@ int FindLogger(const CommandContext& context, EventQueue& queue, const PortSessi
     return exit_code::kDone;
 }
 
+SaveRequest SaveRequestFor(const Options& options, const Environment& env,
+                           const protocol::LoggerSettings& target, const protocol::Block& reply,
+                           history::SaveAttempt attempt) {
+    SaveRequest request;
+    request.target = target;
+    request.reply = reply;
+    request.clock = [clock = options.clock, now = env.now, zone = target.timeZone] {
+        return clock ? *clock : LoggerClock(now(), zone);
+    };
+    request.verify = !options.noVerify;
+    request.now = env.now;
+    request.history = env.history;
+    request.requireHistory = options.requireHistory;
+    request.attempt = std::move(attempt);
+    return request;
+}
+
 void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
                   const std::string& indent) {
     std::size_t width = 0;

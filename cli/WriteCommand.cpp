@@ -110,16 +110,9 @@ int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
         return exit_code::kDone;
     }
 
-    SaveRequest request;
-    request.target = plan.target;
-    request.reply = found.reply;
     // The clock is taken again just before the frame is built.
-    request.clock = clockNow;
-    request.verify = !options.noVerify;
-    request.now = env.now;
-    request.history = env.history;
-    request.requireHistory = options.requireHistory;
-    request.attempt = AttemptIdentity(options, env, clockSync);
+    const SaveRequest request = SaveRequestFor(options, env, plan.target, found.reply,
+                                               AttemptIdentity(options, env, clockSync));
     const SaveReport saved = SaveLogger(*found.port, queue, env.timing, request, {});
     for (const std::string& warning : saved.historyWarnings) {
         report.Warning(warning);
