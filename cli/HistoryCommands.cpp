@@ -57,7 +57,8 @@ struct ListColumn {
 
 const ListColumn kListColumns[] = {
     {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }},
-    {"time", [](const history::SaveEntry& e) { return history::UtcText(e.attempt.time); }},
+    {"time",
+     [](const history::SaveEntry& e) { return history::UtcMillisecondsText(e.attempt.time); }},
     {"serial_number", [](const history::SaveEntry& e) { return e.attempt.serialNumber; }},
     {"result", resultOf},
     {"port", [](const history::SaveEntry& e) { return e.attempt.port; }},
@@ -175,7 +176,8 @@ int RunHistoryCommand(const CommandContext& context) {
     if (!options.quiet) {
         report.Progress("save " + std::to_string(entry->id) + ": logger \"" +
                         entry->attempt.serialNumber + "\" on " + entry->attempt.port + ", " +
-                        history::UtcText(entry->attempt.time) + ", " + resultOf(*entry));
+                        history::UtcMillisecondsText(entry->attempt.time) + ", " +
+                        resultOf(*entry));
     }
     // The levels as the save frame wrote them, not as a reply would be read.
     env.out << settingsfile::WriteSettingsFile(

@@ -2,8 +2,8 @@
 
 #include "cli/Command.h"
 #include "cli/Discovery.h"
-#include "cli/ProvisionStation.h"
 #include "cli/ProvisionReport.h"
+#include "cli/ProvisionStation.h"
 #include "cli/Version.h"
 #include "history/Sha256.h"
 #include "platform/TtyMonitor.h"
@@ -34,7 +34,7 @@ constexpr auto kListingPeriod = 1s;
 constexpr auto kRecentSave = std::chrono::hours(24);
 
 std::string newBatchId(std::chrono::system_clock::time_point now) {
-    const std::string time = UtcText(now); // 2025-06-01T12:00:00.000000Z
+    const std::string time = UtcMicrosecondsText(now); // 2025-06-01T12:00:00.000000Z
     std::string compact;
     for (const char c : time.substr(0, 19)) {
         if (c != '-' && c != ':') {
@@ -171,7 +171,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
             if (const auto last = batch.env.history->LastConfirmedSave(station.serial);
                 last && batch.env.now() - *last < kRecentSave) {
                 batch.board.Report().Warning("logger " + serial + " was provisioned " +
-                                             UtcText(*last) +
+                                             UtcMicrosecondsText(*last) +
                                              ", less than 24 hours ago; provisioning it again");
             }
         }

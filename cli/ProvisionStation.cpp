@@ -69,7 +69,7 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
     }
     ReportRow row;
     row.batch = batch.identity.batch;
-    row.time = UtcText(batch.env.now());
+    row.time = UtcMicrosecondsText(batch.env.now());
     row.operatorName = batch.identity.operatorName;
     row.host = batch.identity.host;
     row.program = batch.identity.program;
@@ -185,10 +185,10 @@ void SaveStation(Batch& batch, Station& station, const std::optional<std::string
                     : saved.sent      ? End::Unconfirmed
                                       : End::Unsaved;
     std::string detail = saved.detail;
-    if (saved.result == "not sent" && detail.empty()) {
+    if (saved.outcome == history::Outcome::NotSent && detail.empty()) {
         detail = saved.save.problem;
     }
-    finishStation(batch, station, end, saved.result, detail, &plan, &saved);
+    finishStation(batch, station, end, history::OutcomeName(saved.outcome), detail, &plan, &saved);
     // The port is closed as soon as its logger is done, not at the end of the run.
     station.probe.port.reset();
 }
