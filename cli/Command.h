@@ -76,8 +76,9 @@ struct Found {
     std::unique_ptr<LoggerPort> port;
     protocol::Block reply{};
 };
-// Finds the one logger; kDone, or the exit code after the error is told.
-int FindLogger(const CommandContext& context, EventQueue& queue, const PortSession& session,
+// Opens the port session, then finds the one logger; kDone, or the exit code
+// after the error is told. `session` is declared before `queue`, to outlive it.
+int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& session,
                Found& found);
 
 // The save of `target` over the block `reply`, as `write` and `provision`

@@ -123,10 +123,13 @@ std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context
     return CandidatePorts(env.describePorts(*listed), options.allPorts);
 }
 
-int FindLogger(const CommandContext& context, EventQueue& queue, const PortSession& session,
+int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& session,
                Found& found) {
     Environment& env = context.env;
     const Reporter& report = context.report;
+    if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
+        return code;
+    }
     Trace* trace = session.trace.get();
     const auto ports = PortsToTry(context, session.demo.get());
     if (!ports) {

@@ -11,9 +11,6 @@ int RunReadCommand(const CommandContext& context) {
     const Options& options = context.options;
     Environment& env = context.env;
     PortSession session;
-    if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
-        return code;
-    }
     EventQueue queue;
     Found found;
     if (const int code = FindLogger(context, queue, session, found); code != exit_code::kDone) {

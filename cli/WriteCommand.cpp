@@ -171,9 +171,6 @@ int RunWriteCommand(const CommandContext& context) {
         return exit_code::kUsage;
     }
     PortSession session;
-    if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
-        return code;
-    }
     EventQueue queue;
     Found found;
     if (const int code = FindLogger(context, queue, session, found); code != exit_code::kDone) {
