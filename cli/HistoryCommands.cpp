@@ -1,5 +1,6 @@
 #include "cli/HistoryCommands.h"
 
+#include "cli/Command.h"
 #include "cli/Discovery.h"
 #include "cli/Version.h"
 #include "platform/UserIdentity.h"
@@ -17,15 +18,6 @@ namespace {
 
 using settingsfile::Member;
 using settingsfile::Node;
-
-void errorLine(Environment& env, const std::string& message) {
-    env.err << "korvel-cli: " << message << '\n';
-}
-
-bool recordsSaves(const Options& options) {
-    return (options.command == Command::Write && !options.dryRun) ||
-           options.command == Command::Provision;
-}
 
 std::string pathFor(const Options& options) {
     if (!options.historyPath.empty()) {
@@ -65,7 +57,8 @@ struct ListColumn {
 
 const ListColumn kListColumns[] = {
     {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }},
-    {"time", [](const history::SaveEntry& e) { return history::UtcText(e.attempt.time); }},
+    {"time",
+     [](const history::SaveEntry& e) { return history::UtcMillisecondsText(e.attempt.time); }},
     {"serial_number", [](const history::SaveEntry& e) { return e.attempt.serialNumber; }},
     {"result", resultOf},
     {"port", [](const history::SaveEntry& e) { return e.attempt.port; }},
@@ -129,13 +122,19 @@ void printList(const Options& options, const std::vector<history::SaveEntry>& en
     }
 }
 
-int runHistory(const Options& options, Environment& env, history::HistoryStore& store) {
+} // namespace
+
+int RunHistoryCommand(const CommandContext& context) {
+    const Options& options = context.options;
+    Environment& env = context.env;
+    const Reporter& report = context.report;
+    history::HistoryStore& store = *context.store;
     std::string error;
     switch (options.historyAction) {
     case HistoryAction::Verify: {
         const auto check = store.Verify(error);
         if (!check) {
-            errorLine(env, error);
+            report.Error(error);
             return exit_code::kNothingSaved;
         }
         if (!check->Intact()) {
@@ -149,14 +148,14 @@ int runHistory(const Options& options, Environment& env, history::HistoryStore& 
     case HistoryAction::List: {
         const auto entries = store.List(options.historySerial, error);
         if (!entries) {
-            errorLine(env, error);
+            report.Error(error);
             return exit_code::kNothingSaved;
         }
         printList(options, *entries, env.out);
         if (entries->empty() && !options.quiet) {
-            errorLine(env, options.historySerial.empty()
-                               ? "no saves recorded in " + store.Path()
-                               : "no saves of " + options.historySerial + " recorded");
+            report.Progress(options.historySerial.empty()
+                                ? "no saves recorded in " + store.Path()
+                                : "no saves of " + options.historySerial + " recorded");
         }
         return exit_code::kDone;
     }
@@ -165,19 +164,20 @@ int runHistory(const Options& options, Environment& env, history::HistoryStore& 
     }
     const auto entry = store.Find(options.historyId, error);
     if (!entry) {
-        errorLine(env, error);
+        report.Error(error);
         return exit_code::kNothingSaved;
     }
     protocol::Block frame{};
     if (entry->attempt.frame.size() != frame.size()) {
-        errorLine(env, "save " + std::to_string(entry->id) + " holds no whole save frame");
+        report.Error("save " + std::to_string(entry->id) + " holds no whole save frame");
         return exit_code::kNothingSaved;
     }
     std::copy(entry->attempt.frame.begin(), entry->attempt.frame.end(), frame.begin());
     if (!options.quiet) {
-        errorLine(env, "save " + std::to_string(entry->id) + ": logger \"" +
-                           entry->attempt.serialNumber + "\" on " + entry->attempt.port + ", " +
-                           history::UtcText(entry->attempt.time) + ", " + resultOf(*entry));
+        report.Progress("save " + std::to_string(entry->id) + ": logger \"" +
+                        entry->attempt.serialNumber + "\" on " + entry->attempt.port + ", " +
+                        history::UtcMillisecondsText(entry->attempt.time) + ", " +
+                        resultOf(*entry));
     }
     // The levels as the save frame wrote them, not as a reply would be read.
     env.out << settingsfile::WriteSettingsFile(
@@ -185,45 +185,44 @@ int runHistory(const Options& options, Environment& env, history::HistoryStore& 
     return exit_code::kDone;
 }
 
-} // namespace
-
-int RunWithHistory(const Options& options, Environment& env) {
-    if (options.command == Command::History) {
+int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,
+                std::unique_ptr<history::HistoryStore>& store) {
+    if (use == HistoryUse::Reads) {
         std::string error;
-        const auto store = openStore(options, error);
+        store = openStore(options, error);
         if (!store) {
-            errorLine(env, error);
+            report.Error(error);
             return exit_code::kNothingSaved;
         }
-        return runHistory(options, env, *store);
+        return exit_code::kDone;
     }
-    std::unique_ptr<history::HistoryStore> store;
+    if (use != HistoryUse::Records) {
+        return exit_code::kDone;
+    }
     // The simulated logger's saves stay out of the real record unless a file is named.
     const bool demoOnly = options.demo && options.historyPath.empty();
-    if (recordsSaves(options) && demoOnly && options.requireHistory) {
-        errorLine(env, "--demo records in no history unless --history PATH names one; nothing "
-                       "was saved");
+    if (demoOnly && options.requireHistory) {
+        report.Error("--demo records in no history unless --history PATH names one; nothing "
+                     "was saved");
         return exit_code::kNothingSaved;
     }
-    if (recordsSaves(options) && !options.noHistory && !demoOnly) {
-        // A build without a history says so only when one was asked for.
-        const bool asked = options.requireHistory || !options.historyPath.empty();
-        std::string error;
-        if (history::HistoryAvailable() || asked) {
-            store = openStore(options, error);
-        }
-        if (!store && options.requireHistory) {
-            errorLine(env, error + "; nothing was saved because --require-history was given");
-            return exit_code::kNothingSaved;
-        }
-        if (!store && !error.empty() && !options.quiet) {
-            errorLine(env, "warning: " + error + "; saving without a record in the history");
-        }
+    if (options.noHistory || demoOnly) {
+        return exit_code::kDone;
     }
-    env.history = store.get();
-    const int code = Run(options, env);
-    env.history = nullptr;
-    return code;
+    // A build without a history says so only when one was asked for.
+    const bool asked = options.requireHistory || !options.historyPath.empty();
+    std::string error;
+    if (history::HistoryAvailable() || asked) {
+        store = openStore(options, error);
+    }
+    if (!store && options.requireHistory) {
+        report.Error(error + "; nothing was saved because --require-history was given");
+        return exit_code::kNothingSaved;
+    }
+    if (!store && !error.empty()) {
+        report.Warning(error + "; saving without a record in the history");
+    }
+    return exit_code::kDone;
 }
 
 } // namespace korvel::cli

@@ -1,22 +1,28 @@
 #pragma once
-// The history of saves on the command line: which file the options choose,
-// the `history` commands that read it, and the rows a save writes into it.
+// The history of saves on the command line: the step the dispatcher runs
+// before a command to open the file its options choose, and the `history`
+// command (RunHistoryCommand, Command.h) that reads it.
 
 #include "cli/CommandLine.h"
-#include "cli/Commands.h"
+#include "cli/Environment.h"
 #include "history/HistoryStore.h"
-#include "protocol/ParameterBlock.h"
 
 #include <memory>
-#include <string>
 
 namespace korvel::cli {
 
-// Runs one command with the history its options choose: opened for the
-// commands that save (a file that cannot be opened warns, or, with
-// --require-history, stops the command with exit 1) and for `history`.
-// `env.history` points to it while the command runs. --demo records only in
-// a history named with --history. The program's main.
-int RunWithHistory(const Options& options, Environment& env);
+// What a command needs of the history.
+enum class HistoryUse {
+    None,    // nothing
+    Records, // its saves are recorded (not a dry run): opened unless --no-history or --demo
+    Reads,   // `history`: the file must open
+};
+
+// Opens the history `use` asks for into `store`. A file that cannot be opened
+// warns, or, with --require-history or for `history`, stops the command:
+// kDone, or the exit code after the error is told. --demo records only in a
+// history named with --history.
+int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,
+                std::unique_ptr<history::HistoryStore>& store);
 
 } // namespace korvel::cli

@@ -4,7 +4,8 @@
 // and calibration; and the watch of a configuration bench. The decisions are
 // pure functions here; RunProvision drives the ports.
 
-#include "cli/Commands.h"
+#include "cli/CommandLine.h"
+#include "cli/Environment.h"
 #include "cli/Manifest.h"
 #include "cli/Trace.h"
 #include "settingsfile/SettingsFile.h"
@@ -72,8 +73,10 @@ PortChanges ComparePorts(const std::set<std::string>& before, const std::set<std
 // nothing when they cannot be listed.
 using PortLister = std::function<std::optional<std::vector<std::string>>()>;
 
+struct CommandContext;
+
 // Runs `provision` with its file already read (`fileText` for its digest).
-int RunProvision(const Options& options, Environment& env, const settingsfile::SettingsFile& file,
+int RunProvision(const CommandContext& context, const settingsfile::SettingsFile& file,
                  const std::string& fileText, const PortLister& ports, Trace* trace);
 
 } // namespace korvel::cli

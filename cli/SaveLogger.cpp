@@ -53,7 +53,7 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
     history::SaveOutcome outcome;
     const auto finish = [&] {
         outcome.time = request.now();
-        outcome.result = report.result;
+        outcome.result = history::OutcomeName(report.outcome);
         outcome.acknowledged = report.acknowledged;
         outcome.detail = report.detail;
         if (std::string warning = history::FinishSave(request.history, record, outcome);
@@ -63,12 +63,12 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
     };
     if (!record.maySave) {
         report.held = true;
-        report.result = "not sent";
+        report.outcome = history::Outcome::NotSent;
         report.detail = "the history could not record the attempt";
         return report;
     }
     if (queue.Interrupted()) {
-        report.result = "not sent";
+        report.outcome = history::Outcome::NotSent;
         report.detail = "interrupted before the save";
         finish();
         return report;
@@ -77,7 +77,7 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
     step(onStep, SaveStep::Saving);
     report.save = SendSave(port, queue, frame, timing);
     if (report.save.answer == SaveAnswer::NotSent) {
-        report.result = "not sent";
+        report.outcome = history::Outcome::NotSent;
         report.detail = report.save.problem;
         finish();
         return report;
@@ -100,22 +100,22 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
 
     if (queue.Interrupted() && !(report.acknowledged && report.verified.value_or(false))) {
         report.interrupted = true;
-        report.result = "interrupted, state unknown";
+        report.outcome = history::Outcome::Interrupted;
         report.detail = report.acknowledged ? "acknowledged; the read-back was cut short"
                                             : "cut short while waiting for the acknowledgement";
     } else if (!report.acknowledged) {
-        report.result = "not acknowledged";
+        report.outcome = history::Outcome::NotAcknowledged;
         report.detail = report.save.problem;
     } else if (!request.verify) {
-        report.result = "not verified";
+        report.outcome = history::Outcome::NotVerified;
     } else if (!report.readBackProblem.empty() || !report.verified) {
-        report.result = "read-back failed";
+        report.outcome = history::Outcome::ReadBackFailed;
         report.detail = report.readBackProblem;
     } else if (!*report.verified) {
-        report.result = "read-back differs";
+        report.outcome = history::Outcome::ReadBackDiffers;
         report.detail = differenceKeys(report.verification);
     } else {
-        report.result = "confirmed";
+        report.outcome = history::Outcome::Confirmed;
     }
     finish();
     return report;

@@ -46,14 +46,13 @@ struct SaveReport {
     protocol::DateTime clock{};
     SaveResult save;
     std::string readBackProblem;
-    // The outcome as the history records it: "confirmed", "not acknowledged",
-    // "read-back failed", "read-back differs", "not verified", "not sent",
-    // "interrupted, state unknown".
-    std::string result;
+    history::Outcome outcome = history::Outcome::NotSent; // as the history records it
     std::string detail;
     std::vector<std::string> historyWarnings;
 
-    bool Confirmed() const { return result == "confirmed" || result == "not verified"; }
+    bool Confirmed() const {
+        return outcome == history::Outcome::Confirmed || outcome == history::Outcome::NotVerified;
+    }
     // 0 confirmed, 1 nothing saved, 3 sent but not confirmed.
     int ExitCode() const;
 };

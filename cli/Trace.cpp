@@ -32,7 +32,7 @@ std::unique_ptr<Trace> Trace::Open(const std::string& path, const std::string& v
         error = "cannot write the trace file " + path;
         return nullptr;
     }
-    out << "korvel-cli trace, started " << UtcText(start) << ", korvel-cli " << version
+    out << "korvel-cli trace, started " << UtcMicrosecondsText(start) << ", korvel-cli " << version
         << ", arguments:";
     for (const std::string& argument : arguments) {
         out << ' ' << shellWord(argument);
@@ -56,7 +56,7 @@ void Trace::Chunk(const std::string& port, Direction direction, const std::uint8
     out_.flush();
 }
 
-std::string UtcText(std::chrono::system_clock::time_point time) {
+std::string UtcMicrosecondsText(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto day = floor<days>(time);
     const year_month_day date{day};

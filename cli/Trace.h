@@ -41,7 +41,7 @@ private:
 };
 
 // "2025-06-01T12:00:00.123456Z"
-std::string UtcText(std::chrono::system_clock::time_point time);
+std::string UtcMicrosecondsText(std::chrono::system_clock::time_point time);
 
 // Bytes as upper-case hex pairs separated by spaces: "AA 55 14".
 std::string HexText(const std::uint8_t* bytes, std::size_t count);

@@ -17,7 +17,7 @@ std::string DefaultHistoryPath(const std::function<const char*(const char*)>& en
     return std::string(home) + "/.local/share/korvel/history.sqlite3";
 }
 
-std::string UtcText(std::chrono::system_clock::time_point time) {
+std::string UtcMillisecondsText(std::chrono::system_clock::time_point time) {
     using namespace std::chrono;
     const auto ms = floor<milliseconds>(time);
     const auto day = floor<days>(ms);

@@ -73,7 +73,7 @@ bool HistoryAvailable();
 std::string DefaultHistoryPath(const std::function<const char*(const char*)>& environment);
 
 // "2025-06-01T12:00:00.250Z" and back; the history's times are UTC text.
-std::string UtcText(std::chrono::system_clock::time_point time);
+std::string UtcMillisecondsText(std::chrono::system_clock::time_point time);
 std::optional<std::chrono::system_clock::time_point> ParseUtcText(const std::string& text);
 
 } // namespace korvel::history

@@ -30,4 +30,24 @@ std::string FinishSave(SaveHistory* history, const AttemptRecord& attempt,
     return "the history could not record the outcome of this save (" + error + ")";
 }
 
+const char* OutcomeName(Outcome outcome) {
+    switch (outcome) {
+    case Outcome::Confirmed:
+        return "confirmed";
+    case Outcome::NotAcknowledged:
+        return "not acknowledged";
+    case Outcome::ReadBackFailed:
+        return "read-back failed";
+    case Outcome::ReadBackDiffers:
+        return "read-back differs";
+    case Outcome::NotVerified:
+        return "not verified";
+    case Outcome::NotSent:
+        return "not sent";
+    case Outcome::Interrupted:
+        return "interrupted, state unknown";
+    }
+    return "";
+}
+
 } // namespace korvel::history

@@ -26,11 +26,24 @@ struct SaveAttempt {
     std::string batch;                // the provisioning batch; empty for a single save
 };
 
+// How a save ended.
+enum class Outcome {
+    Confirmed,       // acknowledged and read back the same
+    NotAcknowledged, // sent, no acknowledgement
+    ReadBackFailed,  // acknowledged, the read-back got no block
+    ReadBackDiffers, // acknowledged, the logger holds something else
+    NotVerified,     // acknowledged, not read back
+    NotSent,
+    Interrupted, // cut short while in flight: the logger's state is unknown
+};
+
+// The word the history stores for an outcome, and the programs print: the
+// words of existing history files, never to be changed.
+const char* OutcomeName(Outcome outcome);
+
 struct SaveOutcome {
     std::chrono::system_clock::time_point time; // UTC
-    // "confirmed", "not acknowledged", "read-back failed", "read-back differs",
-    // "not verified", "not sent", "interrupted, state unknown".
-    std::string result;
+    std::string result;                         // OutcomeName of how it ended, as stored
     bool acknowledged = false;
     std::optional<std::vector<std::uint8_t>> readBack; // the block read after, when read
     std::string detail;                                // the differing keys, the error text

@@ -214,7 +214,7 @@ public:
                                               std::string& error) override {
         Row row;
         row[kKind] = Text("attempt");
-        row[kTime] = Text(UtcText(attempt.time));
+        row[kTime] = Text(UtcMillisecondsText(attempt.time));
         row[kOperator] = Text(attempt.operatorName);
         row[kHost] = Text(attempt.host);
         row[kProgram] = Text(attempt.program);
@@ -232,7 +232,7 @@ public:
         Row row;
         row[kKind] = Text("outcome");
         row[kAttempt] = attempt;
-        row[kTime] = Text(UtcText(outcome.time));
+        row[kTime] = Text(UtcMillisecondsText(outcome.time));
         row[kResult] = Text(outcome.result);
         row[kAcknowledged] = std::int64_t{outcome.acknowledged ? 1 : 0};
         if (outcome.readBack) {
@@ -246,10 +246,11 @@ public:
     LastConfirmedSave(const std::string& serialNumber) override {
         const std::lock_guard lock(mutex_);
         Statement select(db_, "SELECT o.time FROM saves o JOIN saves a ON o.attempt = a.id"
-                              " WHERE o.kind = 'outcome' AND o.result = 'confirmed'"
+                              " WHERE o.kind = 'outcome' AND o.result = ?"
                               " AND a.kind = 'attempt' AND a.serial_number = ?"
                               " ORDER BY o.id DESC LIMIT 1");
-        select.Bind(1, Text(serialNumber));
+        select.Bind(1, Text(OutcomeName(Outcome::Confirmed)));
+        select.Bind(2, Text(serialNumber));
         if (!select.Ok() || select.Step() != SQLITE_ROW) {
             return std::nullopt;
         }

@@ -42,11 +42,13 @@ void SaveRecord::Sending(const std::string& port, const protocol::Block& frame) 
 }
 
 void SaveRecord::Answered(bool acknowledged, const std::string& detail) {
-    finish(acknowledged ? "not verified" : "not acknowledged", acknowledged, detail);
+    finish(history::OutcomeName(acknowledged ? history::Outcome::NotVerified
+                                             : history::Outcome::NotAcknowledged),
+           acknowledged, detail);
 }
 
 void SaveRecord::NotSent() {
-    finish("not sent", false, "the port took no bytes");
+    finish(history::OutcomeName(history::Outcome::NotSent), false, "the port took no bytes");
 }
 
 void SaveRecord::finish(const char* result, bool acknowledged, const std::string& detail) {

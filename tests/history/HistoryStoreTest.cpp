@@ -252,8 +252,8 @@ TEST(HistoryPath, FollowsXdgDataHome) {
 
 TEST(HistoryPath, UtcTextRoundTrips) {
     const auto time = kNoon + 59min + 7s + 5ms;
-    EXPECT_EQ(UtcText(time), "2025-06-01T12:59:07.005Z");
-    EXPECT_EQ(ParseUtcText(UtcText(time)), time);
+    EXPECT_EQ(UtcMillisecondsText(time), "2025-06-01T12:59:07.005Z");
+    EXPECT_EQ(ParseUtcText(UtcMillisecondsText(time)), time);
     EXPECT_FALSE(ParseUtcText("2025-02-30T12:00:00.000Z"));
     EXPECT_FALSE(ParseUtcText("2025-06-01 12:00:00"));
 }

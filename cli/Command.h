@@ -1,0 +1,99 @@
+#pragma once
+// One korvel-cli command: what the dispatcher (Commands.cpp) hands it, the one
+// signature every command has, and the steps commands share: reading the
+// settings file, the trace and demo logger, and finding the logger.
+//
+// A new command: a value in `Command` (CommandLine.h), its options there, a
+// file <Name>Command.cpp with `int Run<Name>Command(const CommandContext&)`,
+// and its row in the dispatch table in Commands.cpp.
+
+#include "cli/CommandLine.h"
+#include "cli/Discovery.h"
+#include "cli/Environment.h"
+#include "cli/EventQueue.h"
+#include "cli/LoggerPort.h"
+#include "cli/SaveLogger.h"
+#include "cli/Trace.h"
+#include "history/HistoryStore.h"
+#include "protocol/ParameterBlock.h"
+#include "settingsfile/JsonTree.h"
+#include "settingsfile/SettingsFile.h"
+#include "tools/sim/LoggerSimulator.h"
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace korvel::cli {
+
+struct CommandContext {
+    const Options& options;
+    Environment& env;
+    const Reporter& report;
+    // The history file, opened by the dispatcher for `history`; null otherwise.
+    // Saving commands record through env.history.
+    history::HistoryStore* store = nullptr;
+};
+
+using CommandFunction = int (*)(const CommandContext&);
+
+int RunCheckCommand(const CommandContext& context);
+int RunHistoryCommand(const CommandContext& context);
+int RunListCommand(const CommandContext& context);
+int RunProvisionCommand(const CommandContext& context);
+int RunReadCommand(const CommandContext& context);
+int RunWriteCommand(const CommandContext& context);
+
+// ---- Steps the commands share ----
+
+// "standard input" for "-", else the path.
+std::string FileName(const std::string& path);
+
+// The settings file of --file parsed, or its errors told; nothing means the
+// usage exit. `fileText` (may be null) receives the text as read.
+std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
+                                                           std::string* fileText = nullptr);
+
+// The trace file and the demo logger of a command that opens ports. The demo
+// logger outlives the queue and the ports, which may still hold its port.
+struct PortSession {
+    std::unique_ptr<Trace> trace;
+    std::unique_ptr<sim::LoggerSimulator> demo;
+};
+// Opens --trace and starts --demo's logger; kDone, or the exit code after
+// the error is told.
+int OpenPortSession(const CommandContext& context, PortSession& session);
+
+// The ports to try: the demo logger's, those given, or the USB serial ports;
+// nothing (told) when they cannot be listed.
+std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context,
+                                                   const sim::LoggerSimulator* demo);
+
+struct Found {
+    std::unique_ptr<LoggerPort> port;
+    protocol::Block reply{};
+};
+// Opens the port session, then finds the one logger; kDone, or the exit code
+// after the error is told. `session` is declared before `queue`, to outlive it.
+int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& session,
+               Found& found);
+
+// The save of `target` over the block `reply`, as `write` and `provision`
+// ask for it: the logger's clock (--clock, else the computer's in the
+// target's time zone) taken just before the frame is built, read back unless
+// --no-verify, recorded in the environment's history.
+SaveRequest SaveRequestFor(const Options& options, const Environment& env,
+                           const protocol::LoggerSettings& target, const protocol::Block& reply,
+                           history::SaveAttempt attempt);
+
+// "key: value" rows with the values in one column.
+void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
+                  const std::string& indent = "");
+
+// A value as the settings file writes it, as a JSON value again.
+settingsfile::Node ValueNode(const std::string& compact);
+
+} // namespace korvel::cli

@@ -1,0 +1,194 @@
+#include "cli/Command.h"
+
+#include "cli/Version.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace korvel::cli {
+
+namespace {
+
+using namespace korvel::protocol;
+
+struct LoadedText {
+    std::optional<std::string> text;
+    std::string error;
+};
+
+LoadedText loadText(const std::string& path, std::istream& in) {
+    const auto readAll = [](std::istream& stream) {
+        std::string text;
+        char buffer[4096];
+        while (text.size() <= settingsfile::kMaxFileBytes &&
+               stream.read(buffer, sizeof buffer).gcount() > 0) {
+            text.append(buffer, static_cast<std::size_t>(stream.gcount()));
+        }
+        return text;
+    };
+    std::string text;
+    if (path == "-") {
+        text = readAll(in);
+    } else {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            return {std::nullopt, "cannot read " + path + ": " + std::strerror(errno)};
+        }
+        text = readAll(file);
+    }
+    if (text.size() > settingsfile::kMaxFileBytes) {
+        return {std::nullopt, path + ": larger than 1 MiB; a settings file is a few hundred bytes"};
+    }
+    return {std::move(text), {}};
+}
+
+std::string canonicalPath(const std::string& path) {
+    std::error_code error;
+    const auto resolved = std::filesystem::canonical(path, error);
+    return error ? std::string() : resolved.string();
+}
+
+} // namespace
+
+std::string FileName(const std::string& path) {
+    return path == "-" ? "standard input" : path;
+}
+
+std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
+                                                           std::string* fileText) {
+    const Options& options = context.options;
+    const Reporter& report = context.report;
+    const LoadedText loaded = loadText(options.file, context.env.in);
+    if (!loaded.text) {
+        report.Error(loaded.error);
+        return std::nullopt;
+    }
+    if (fileText != nullptr) {
+        *fileText = *loaded.text;
+    }
+    settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded.text);
+    for (const settingsfile::FileError& error : parsed.errors) {
+        report.Error(FileName(options.file) + ": " + error.Text());
+    }
+    if (parsed.errors.empty()) {
+        return std::move(parsed.file);
+    }
+    report.Error("nothing was sent to the logger; correct the file and try again");
+    return std::nullopt;
+}
+
+int OpenPortSession(const CommandContext& context, PortSession& session) {
+    const Options& options = context.options;
+    const Environment& env = context.env;
+    if (!options.trace.empty()) {
+        std::string error;
+        session.trace = Trace::Open(options.trace, kVersion, env.arguments, env.now(), error);
+        if (!session.trace) {
+            context.report.Error(error + "; give another --trace FILE");
+            return exit_code::kUsage;
+        }
+    }
+    if (options.demo) {
+        try {
+            sim::LoggerSimulator::Options simulated;
+            simulated.pace = true; // as slow as the real line
+            session.demo = std::make_unique<sim::LoggerSimulator>(std::move(simulated));
+        } catch (const std::exception& error) {
+            context.report.Error(std::string("cannot start the simulated logger: ") + error.what());
+            return exit_code::kNothingSaved;
+        }
+    }
+    return exit_code::kDone;
+}
+
+std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context,
+                                                   const sim::LoggerSimulator* demo) {
+    const Options& options = context.options;
+    Environment& env = context.env;
+    const Reporter& report = context.report;
+    if (demo != nullptr) {
+        return std::vector<std::string>{demo->PortPath()};
+    }
+    if (!options.ports.empty()) {
+        return DistinctPorts(options.ports, canonicalPath);
+    }
+    const auto listed = env.listPorts();
+    if (!listed) {
+        report.Error("cannot list the serial ports; name the logger's port with --port");
+        return std::nullopt;
+    }
+    return CandidatePorts(env.describePorts(*listed), options.allPorts);
+}
+
+int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& session,
+               Found& found) {
+    Environment& env = context.env;
+    const Reporter& report = context.report;
+    if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
+        return code;
+    }
+    Trace* trace = session.trace.get();
+    const auto ports = PortsToTry(context, session.demo.get());
+    if (!ports) {
+        return exit_code::kNothingSaved;
+    }
+    if (ports->size() > 1) {
+        report.Progress("looking for the logger on " + std::to_string(ports->size()) + " ports");
+    }
+    std::vector<Probe> probes = ProbePorts(queue, *ports, env.timing, trace, env.opener);
+    const Choice choice = ChooseLogger(probes);
+    if (choice.kind == Choice::Kind::Several) {
+        report.Error(choice.message);
+        return exit_code::kSeveralLoggers;
+    }
+    if (choice.kind == Choice::Kind::None) {
+        report.Error(choice.message);
+        return exit_code::kNothingSaved;
+    }
+    Probe& probe = probes[choice.index];
+    found.port = std::move(probe.port);
+    found.reply = probe.reply;
+    report.Progress("logger " + settingsfile::QuotedText(SerialNumberOf(found.reply)) + " on " +
+                    probe.path);
+    return exit_code::kDone;
+}
+
+SaveRequest SaveRequestFor(const Options& options, const Environment& env,
+                           const protocol::LoggerSettings& target, const protocol::Block& reply,
+                           history::SaveAttempt attempt) {
+    SaveRequest request;
+    request.target = target;
+    request.reply = reply;
+    request.clock = [clock = options.clock, now = env.now, zone = target.timeZone] {
+        return clock ? *clock : LoggerClock(now(), zone);
+    };
+    request.verify = !options.noVerify;
+    request.now = env.now;
+    request.history = env.history;
+    request.requireHistory = options.requireHistory;
+    request.attempt = std::move(attempt);
+    return request;
+}
+
+void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
+                  const std::string& indent) {
+    std::size_t width = 0;
+    for (const auto& row : rows) {
+        width = std::max(width, row.first.size());
+    }
+    for (const auto& [key, value] : rows) {
+        out << indent << key << ':' << std::string(width - key.size() + 1, ' ') << value << '\n';
+    }
+}
+
+settingsfile::Node ValueNode(const std::string& compact) {
+    if (compact == settingsfile::kAbsent) {
+        return settingsfile::Node::Null();
+    }
+    return settingsfile::ParseJson(compact).root;
+}
+
+} // namespace korvel::cli

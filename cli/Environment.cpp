@@ -1,0 +1,69 @@
+#include "cli/Environment.h"
+
+#include "cli/StopRequests.h"
+#include "cli/Version.h"
+#include "platform/Console.h"
+#include "platform/PortList.h"
+#include "platform/UserIdentity.h"
+
+#include <ostream>
+
+namespace korvel::cli {
+
+Reporter::Reporter(std::ostream& err, bool quiet)
+    : sink_([&err](const std::string& line) { err << line << '\n'; }), quiet_(quiet) {}
+
+Reporter::Reporter(Sink sink, bool quiet) : sink_(std::move(sink)), quiet_(quiet) {}
+
+void Reporter::Progress(const std::string& message) const {
+    if (!quiet_) {
+        Line(message);
+    }
+}
+
+void Reporter::Warning(const std::string& message) const {
+    if (!quiet_) {
+        Line("warning: " + message);
+    }
+}
+
+void Reporter::Error(const std::string& message) const {
+    Line(message);
+}
+
+void Reporter::Line(const std::string& message) const {
+    sink_("korvel-cli: " + message);
+}
+
+history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,
+                                     platform::ClockSync clockSync) {
+    history::SaveAttempt attempt;
+    attempt.operatorName = options.operatorName.empty() ? env.loginName : options.operatorName;
+    attempt.host = env.hostName;
+    attempt.program = std::string("korvel-cli ") + kVersion;
+    attempt.clockSync = platform::ClockSyncName(clockSync);
+    return attempt;
+}
+
+Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,
+                              std::vector<std::string> arguments) {
+    Environment env{
+        out,
+        err,
+        in,
+        [] { return platform::ListSerialPorts(); },
+        [](const std::vector<std::string>& ports) { return platform::DescribeSerialPorts(ports); },
+        [] { return std::chrono::system_clock::now(); },
+        platform::OpenSerialDevice,
+        DefaultTiming(),
+        std::move(arguments)};
+    env.clockSync = [] { return platform::JudgeClockSync(platform::ReadClockDiscipline()); };
+    env.loginName = platform::LoginName();
+    env.hostName = platform::HostName();
+    env.terminal = platform::OutputIsLiveTerminal();
+    env.catchStopRequests = CatchStopRequests;
+    env.stopRequests = StopRequestCount;
+    return env;
+}
+
+} // namespace korvel::cli

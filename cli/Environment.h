@@ -1,0 +1,94 @@
+#pragma once
+// What every command of korvel-cli is given: the environment it touches the
+// system through, the exit codes it returns, who saves, and the one reporter
+// that writes progress, warnings and errors. Everything outside the program
+// comes through Environment, so tests run the commands against simulated
+// loggers on pseudo-terminals and read what they print.
+//
+// Results go to `out`; progress, warnings and errors to `err`, every line
+// starting with "korvel-cli: ".
+
+#include "cli/CommandLine.h"
+#include "cli/Exchange.h"
+#include "history/SaveHistory.h"
+#include "platform/ClockSync.h"
+#include "platform/PortInfo.h"
+#include "serial/Comm.h"
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvel::cli {
+
+namespace exit_code {
+inline constexpr int kDone = 0;
+// No logger, no reply, a bad frame, a value the logger does not take.
+inline constexpr int kNothingSaved = 1;
+// The command line, or a settings file that cannot be read, or is for another logger.
+inline constexpr int kUsage = 2;
+inline constexpr int kNotConfirmed = 3; // a save was sent but is not confirmed
+inline constexpr int kSeveralLoggers = 4;
+inline constexpr int kHistoryBroken = 5; // history verify found an edited or deleted row
+} // namespace exit_code
+
+struct Environment {
+    std::ostream& out;
+    std::ostream& err;
+    std::istream& in;
+    // The serial ports; nothing when they cannot be listed.
+    std::function<std::optional<std::vector<std::string>>()> listPorts;
+    std::function<std::vector<platform::PortInfo>(const std::vector<std::string>&)> describePorts;
+    std::function<std::chrono::system_clock::time_point()> now;
+    serial::TComm::DeviceOpener opener;
+    Timing timing;
+    std::vector<std::string> arguments; // the command line as given, for the trace
+    // Where saves are recorded; null when no history is kept.
+    history::SaveHistory* history = nullptr;
+    // Whether the computer's clock is kept synchronised.
+    std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
+    std::string loginName = {}; // the default operator
+    std::string hostName = {};
+    bool terminal = false; // `out` is a terminal: provisioning draws live lines
+    // Makes SIGINT and SIGTERM countable instead of fatal, and counts them.
+    std::function<void()> catchStopRequests = [] {};
+    std::function<int()> stopRequests = [] { return 0; };
+};
+
+// The real system: its ports, its clock, its devices.
+Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,
+                              std::vector<std::string> arguments);
+
+// Who saves, where and with what, for the record of a save: the operator
+// (--operator, else the login name), host, program and clock state.
+history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,
+                                     platform::ClockSync clockSync);
+
+// The one way a message reaches the user: "korvel-cli: " and the message, a
+// warning with "warning: " after the prefix. Progress and warnings are left
+// out under --quiet; errors never are. A line goes to the error stream, or to
+// a sink that takes the whole line (the live provisioning board, which must
+// not be broken by a line of its own). Safe from several threads when the
+// sink is.
+class Reporter {
+public:
+    using Sink = std::function<void(const std::string& line)>;
+
+    Reporter(std::ostream& err, bool quiet);
+    Reporter(Sink sink, bool quiet);
+
+    void Progress(const std::string& message) const;
+    void Warning(const std::string& message) const;
+    void Error(const std::string& message) const;
+
+private:
+    void Line(const std::string& message) const;
+
+    Sink sink_;
+    bool quiet_;
+};
+
+} // namespace korvel::cli
