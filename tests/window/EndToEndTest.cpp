@@ -95,7 +95,7 @@ private:
 class PortNames {
 public:
     std::string link(const char* name, const std::string& target) {
-        const std::string path = at(name);
+        std::string path = at(name);
         EXPECT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path;
         return path;
     }

@@ -54,7 +54,7 @@ protected:
     }
 
     QString write(const char* name, const QByteArray& text) {
-        const QString path = dir.filePath(QString::fromLatin1(name));
+        QString path = dir.filePath(QString::fromLatin1(name));
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
