@@ -24,7 +24,7 @@ ctest --preset tsan
 # protocol/, platform/, serial/, the settings files and korvel-cli.exe
 # cross-built with mingw-w64 and run under Wine: the line tests on a COM port
 # mapped to a pseudo-terminal, korvel-cli.exe against the simulated logger.
-tests/windows/run.sh
+tests/wine/run.sh
 
 tools/deps.sh fuzz
 cmake --preset fuzz >/dev/null

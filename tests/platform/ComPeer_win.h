@@ -1,7 +1,7 @@
 #pragma once
 // The COM port of the Windows line tests and what its far end does: every
 // byte comes back, and the hang-up marker makes the far end vanish as an
-// unplugged adapter does (tests/windows/pty_peer.cpp plays it under Wine).
+// unplugged adapter does (tests/wine/pty_peer.cpp plays it under Wine).
 
 #include <windows.h>
 
@@ -15,7 +15,7 @@ namespace korvel::testing {
 inline constexpr std::string_view kHangupMarker = "\x1b[korvel-peer:hangup]";
 
 inline constexpr const char* kNoComPortReason =
-    "KORVEL_TEST_COM names no COM port with an echoing far end; tests/windows/run.sh sets it";
+    "KORVEL_TEST_COM names no COM port with an echoing far end; tests/wine/run.sh sets it";
 
 // KORVEL_TEST_COM, e.g. COM5.
 inline std::optional<std::string> TestComPort() {

@@ -1,5 +1,5 @@
 // The Windows device on a COM port whose far end echoes (under Wine: a
-// pseudo-terminal behind a dosdevices link, played by tests/windows/pty_peer).
+// pseudo-terminal behind a dosdevices link, played by tests/wine/pty_peer).
 #include "platform/SerialDevice.h"
 
 #include <array>

@@ -24,10 +24,10 @@ cmake --build --preset asan --target korvel-sim korvel-cli
 built=$SECONDS
 build=build/windows
 mkdir -p "$build/host"
-c++ -std=c++20 -O1 -Wall -Wextra -o "$build/host/korvel-pty-peer" tests/windows/pty_peer.cpp -lutil
+c++ -std=c++20 -O1 -Wall -Wextra -o "$build/host/korvel-pty-peer" tests/wine/pty_peer.cpp -lutil
 
 export WINEPREFIX="$PWD/$build/wineprefix"
-wine=tests/windows/wine.sh
+wine=tests/wine/wine.sh
 com_port=COM33
 com_link="$WINEPREFIX/dosdevices/${com_port,,}"
 
@@ -71,7 +71,7 @@ cli_started=$SECONDS
 
 # korvel-cli.exe against the simulated logger: korvel-sim of the Linux build
 # behind COM34, with the Linux korvel-cli as the other side's witness.
-tests/windows/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
+tests/wine/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
     build/asan/cli/korvel-cli "$build/cli/korvel-cli.exe" || status=$?
 
 echo "Skipped under Wine:"

@@ -3,7 +3,7 @@
 // of the Wine prefix) at its slave side and echoes every byte it receives.
 // On the hang-up marker it closes the terminal, as an unplugged adapter
 // vanishes, then opens a fresh one behind LINK for the next test. Runs until
-// SIGINT or SIGTERM. Linux only; built by tests/windows/run.sh.
+// SIGINT or SIGTERM. Linux only; built by tests/wine/run.sh.
 
 #include <pty.h>
 #include <termios.h>
