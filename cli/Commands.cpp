@@ -10,6 +10,7 @@
 #include "cli/WritePlan.h"
 #include "platform/Console.h"
 #include "platform/PortList.h"
+#include "platform/ProgramArguments.h"
 #include "platform/UserIdentity.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/JsonTree.h"
@@ -79,7 +80,7 @@ LoadedText loadText(const std::string& path, std::istream& in) {
     if (path == "-") {
         text = readAll(in);
     } else {
-        std::ifstream file(path, std::ios::binary);
+        std::ifstream file(platform::FilePath(path), std::ios::binary);
         if (!file) {
             return {std::nullopt, "cannot read " + path + ": " + std::strerror(errno)};
         }
