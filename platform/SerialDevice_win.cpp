@@ -67,6 +67,10 @@ public:
     ~WinSerialDevice() override {
         // Both threads have ended; the reader may have left its line-event
         // wait outstanding, and it must finish before its record goes away.
+        // An empty mask ends a pending WaitCommEvent at once, even with drivers
+        // that never complete a cancelled request; the device closer runs this
+        // off the window's thread, so a read such a driver keeps blocks no window.
+        ::SetCommMask(handle_, 0);
         ::CancelIoEx(handle_, nullptr);
         DWORD ignored = 0;
         if (eventPending_) {
@@ -82,8 +86,15 @@ public:
 
     std::intptr_t NativeHandle() const override { return reinterpret_cast<std::intptr_t>(handle_); }
 
+    // The queue sizes are advice that many drivers ignore and some refuse (as
+    // virtual and Bluetooth ports do); a refusal leaves the driver's own queues,
+    // which serve as well, so it is only reported to a debugger.
     bool SetupQueues(std::size_t input, std::size_t output) override {
-        return ::SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) != 0;
+        if (::SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) == 0) {
+            ::OutputDebugStringW(L"korvel: SetupComm refused the queue sizes; the driver's own "
+                                 L"queues stay");
+        }
+        return true;
     }
 
     bool Purge(std::uint32_t flags) override {
@@ -104,8 +115,7 @@ public:
             return {};
         }
         const DWORD code = ::GetLastError();
-        return {false, SerialErrorFromWin32(code, Win32Site::Transfer),
-                SystemErrorFromWin32(code)};
+        return {false, SerialErrorFromWin32(code, Win32Site::Transfer), SystemErrorFromWin32(code)};
     }
 
     bool ApplyTimeouts(const Timeouts& timeouts) override {
@@ -251,10 +261,21 @@ private:
     // Keeps one WaitCommEvent outstanding while line events are watched; a
     // result when one was already there.
     std::optional<InputResult> ArmLineEventWait(const SerialEvent& stop) {
+        // A driver that keeps completing the wait at once with nothing watched
+        // would spin this loop: after a few such completions line events count
+        // as unsupported, and a stop is seen on every pass.
+        constexpr int kEmptyCompletionLimit = 4;
         while (lineEventsSupported_ && watchedEvents_ != 0 && !eventPending_) {
+            if (stop.IsSet()) {
+                return Stopped();
+            }
             if (::WaitCommEvent(handle_, &occurredEvents_, lineEvent_.Get()) != 0) {
                 if (const DWORD events = occurredEvents_ & watchedEvents_) {
+                    emptyEventCompletions_ = 0;
                     return InputResult{InputResult::Kind::LineEvent, events};
+                }
+                if (++emptyEventCompletions_ >= kEmptyCompletionLimit) {
+                    lineEventsSupported_ = false;
                 }
                 continue;
             }
@@ -336,6 +357,7 @@ private:
     bool eventPending_ = false;
     std::uint32_t watchedEvents_ = 0;
     bool lineEventsSupported_ = true;
+    int emptyEventCompletions_ = 0;
 };
 
 // A bare name stays a device name under \\.\: no separators that would make
