@@ -19,6 +19,11 @@ function(korvel_add_test name)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES TIMEOUT 180)
+        if(ARG_QT)
+            # Qt is static there: the offscreen platform is linked in by name.
+            qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+            set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        endif()
         return()
     endif()
     # The programs the tests start record their saves in a history of the
