@@ -6,6 +6,9 @@
 ; Built by CMake (target korvel_setup), which passes VERSION, PROGRAM, CLI,
 ; HELP, LICENSE, ICON and OUTFILE.
 Unicode true
+; A 64-bit installer for a 64-bit program; it also runs where only 64-bit
+; Windows code can (a Wine without its 32-bit half).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
