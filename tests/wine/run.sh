@@ -74,11 +74,32 @@ cli_started=$SECONDS
 tests/wine/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
     build/asan/cli/korvel-cli "$build/cli/korvel-cli.exe" || status=$?
 
+# The window on Windows (KORVEL_WINDOWS_GUI=1): korvel.exe from the static Qt
+# that tools/build-qt-mingw.sh builds once into its cache, its window under
+# Xvfb, and the installer's silent install and uninstall.
+cli_ended=$SECONDS
+gui_times=""
+if [ "${KORVEL_WINDOWS_GUI:-0}" = 1 ]; then
+    gui_started=$SECONDS
+    tools/build-qt-mingw.sh
+    qt_built=$SECONDS
+    cmake --preset windows -DKORVEL_BUILD_GUI=ON >/dev/null
+    cmake --build --preset windows --target korvel korvel_setup window_tests
+    gui_built=$SECONDS
+    KORVEL_TEST_COM=$com_port timeout 600 ctest --preset windows -R '^window_tests$' || status=$?
+    version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    tests/wine/gui_stage.sh "$build/gui-stage" build/asan/tools/sim/korvel-sim \
+        "$build/app/korvel.exe" "$version" || status=$?
+    tests/wine/installer_stage.sh "$build/korvel-setup-$version.exe" "$version" || status=$?
+    gui_times=", Qt $((qt_built - gui_started)) s, korvel.exe build $((gui_built - qt_built)) s,"
+    gui_times+=" window tests, window and installer $((SECONDS - gui_built)) s"
+fi
+
 echo "Skipped under Wine:"
 awk '/: Skipped$/ { getline reason; getline name; sub(/^\[  SKIPPED \] /, "", name);
                     print "  " name ": " reason }' "$build/Testing/Temporary/LastTest.log" |
     sort -u
 echo "Windows stage: $((SECONDS - started)) s (build $((built - started)) s, Wine set-up" \
     "$((tests_started - built)) s, tests $((cli_started - tests_started)) s," \
-    "korvel-cli.exe $((SECONDS - cli_started)) s)"
+    "korvel-cli.exe $((cli_ended - cli_started)) s$gui_times)"
 exit "$status"
