@@ -18,8 +18,9 @@ packages_for() {
     # the 64-bit Wine loader, and GoogleTest's sources to build with the cross compiler.
     # For the window on Windows: Qt and SQLite are cross-built from Debian's own
     # source packages (dpkg-dev unpacks them, Ninja builds Qt), NSIS makes the
-    # installer, Xvfb and ImageMagick show and photograph korvel.exe under Wine.
-    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build nsis xvfb xauth imagemagick" ;;
+    # installer, Xvfb shows korvel.exe under Wine, xdotool presses its keys and
+    # ImageMagick photographs it.
+    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build nsis xvfb xauth xdotool imagemagick" ;;
     # Where the window's start-up time, memory and idle wake-ups go (bench/README.md).
     profile) echo "linux-perf heaptrack strace" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;

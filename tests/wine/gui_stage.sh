@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
 # korvel.exe under Wine with its native windows platform plugin on a virtual
-# X display (Xvfb): it starts against korvel-sim behind COM35, shows its
-# window and saves a picture of it (--screenshot), which the stage keeps as
-# WORKDIR/window.png for a person to look at.
+# X display (Xvfb), against korvel-sim behind COM35:
+#   - --version answers without a display;
+#   - Read (Ctrl+R) shows "Read Success", and a picture of the screen is kept
+#     as WORKDIR/window.png for a person to look at;
+#   - Save (Ctrl+S) shows "Save Success", and the block the simulated logger
+#     received is byte for byte the one the Linux korvel-cli saved just before
+#     (the same settings), but for the clock, which must be the computer's;
+#   - Close (Ctrl+Q) asks, and the program ends.
+# The window's prompts come out on its standard error (the korvel.prompt
+# logging category), since a driver outside cannot read a message box.
 # Run by run.sh inside its Wine session; every step is bounded.
-# Usage: gui_stage.sh WORKDIR KORVEL_SIM KORVEL_EXE VERSION
+# Usage: gui_stage.sh WORKDIR KORVEL_SIM KORVEL_CLI KORVEL_EXE VERSION
 set -euo pipefail
-work=$1 sim=$2 exe=$3 version=$4
-wine="$(cd "$(dirname "$0")" && pwd)/wine.sh"
+work=$1 sim=$2 cli=$3 exe=$4 version=$5
+here="$(cd "$(dirname "$0")" && pwd)"
+wine="$here/wine.sh"
 com_port=COM35
 com_link="$WINEPREFIX/dosdevices/${com_port,,}"
 rm -rf "$work"
@@ -24,7 +32,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$sim" --pace --save-to "$work/saved.hex" >"$work/sim.out" 2>"$work/sim.log" &
+"$sim" --save-to "$work/saved.hex" >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
 for _ in $(seq 100); do
     [ -s "$work/sim.out" ] && break
@@ -37,11 +45,36 @@ ln -sfn "$pty" "$com_link"
 out=$(timeout 60 "$wine" "$exe" --version 2>/dev/null | tr -d '\r')
 [[ "$out" == *"$version"* ]] || { echo "korvel.exe --version said '$out'" >&2; exit 1; }
 
-# wine.sh empties DISPLAY for console programs; the window needs Xvfb's.
-timeout 180 xvfb-run -a -s "-screen 0 1280x800x24" \
-    env WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=" \
-    /usr/lib/wine/wine64 "$exe" --port "$com_port" --screenshot "Z:$work/window.png" \
-    >"$work/korvel.log" 2>&1 ||
-    { echo "korvel.exe did not show its window; see $work/korvel.log" >&2; exit 1; }
-[ -s "$work/window.png" ] || { echo "korvel.exe saved no picture of its window" >&2; exit 1; }
-echo "korvel.exe: --version, and its window on Xvfb in $work/window.png"
+# The reference: the Linux side saves a changed limit, and the block that
+# reaches the logger is what the window must save again after its Read.
+linux() { timeout 30 "$cli" --history "$work/history.sqlite3" --port "$pty" "$@"; }
+linux read --json >"$work/before.json"
+sed 's/"high": [0-9.]*}/"high": 17.19}/' "$work/before.json" >"$work/changed.json"
+linux write "$work/changed.json" >"$work/linux-write.out"
+[ -s "$work/saved.hex" ] || { echo "the Linux side saved nothing" >&2; exit 1; }
+mv "$work/saved.hex" "$work/reference.hex"
+
+timeout 240 xvfb-run -a -s "-screen 0 1280x800x24" \
+    "$here/gui_drive.sh" "$work" "$exe" "$com_port" >"$work/drive.log" 2>&1 ||
+    { echo "korvel.exe under Xvfb failed:" >&2; cat "$work/drive.log" >&2; exit 1; }
+
+[ -s "$work/saved.hex" ] || { echo "the window's save reached no logger" >&2; exit 1; }
+# Bytes 52 to 57 are the logger's clock (year - 2000, month, day, hour,
+# minute, second), set from the computer's local time at the save.
+python3 - "$work/reference.hex" "$work/saved.hex" <<'PY'
+import datetime, sys
+ref, got = (bytes.fromhex(open(p).read()) for p in sys.argv[1:3])
+if len(ref) != 210 or len(got) != 210:
+    sys.exit(f"blocks of {len(ref)} and {len(got)} bytes, not 210")
+clock = range(52, 58)
+diff = [i for i in range(210) if i not in clock and ref[i] != got[i]]
+if diff:
+    sys.exit("the window saved other bytes than the Linux side at " +
+             ", ".join(f"{i}: {ref[i]:02x} -> {got[i]:02x}" for i in diff))
+y, mo, d, h, mi, s = got[52:58]
+saved = datetime.datetime(2000 + y, mo, d, h, mi, s)
+if abs((datetime.datetime.now() - saved).total_seconds()) > 120:
+    sys.exit(f"the saved clock {saved} is not the computer's")
+print(f"  ok    the saved block equals the Linux side's but for the clock ({saved})")
+PY
+echo "korvel.exe: --version, Read, Save and Close on Xvfb; the screen after Read in $work/window.png"

@@ -89,7 +89,7 @@ if [ "${KORVEL_WINDOWS_GUI:-0}" = 1 ]; then
     KORVEL_TEST_COM=$com_port timeout 600 ctest --preset windows -R '^window_tests$' || status=$?
     version=$(sed -n 's/^project(Korvel VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     tests/wine/gui_stage.sh "$build/gui-stage" build/asan/tools/sim/korvel-sim \
-        "$build/app/korvel.exe" "$version" || status=$?
+        build/asan/cli/korvel-cli "$build/app/korvel.exe" "$version" || status=$?
     tests/wine/installer_stage.sh "$build/korvel-setup-$version.exe" "$version" || status=$?
     gui_times=", Qt $((qt_built - gui_started)) s, korvel.exe build $((gui_built - qt_built)) s,"
     gui_times+=" window tests, window and installer $((SECONDS - gui_built)) s"
