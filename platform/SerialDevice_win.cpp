@@ -8,10 +8,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/SerialDcb_win.h"
 #include "platform/SerialErrno_win.h"
@@ -219,13 +222,21 @@ private:
         DWORD failure = ERROR_SUCCESS;
         {
             std::lock_guard lock(readMutex_);
+            if (readPending_) {
+                // A cancelled read the driver never completed: it still owns
+                // the buffer, and a port that keeps a request forever is lost.
+                return InputResult{InputResult::Kind::Failed, 0, SerialError::DeviceGone};
+            }
+            // The driver fills the device's own buffer, which lives until the
+            // handle is closed, so a request it keeps past a bounded settle
+            // never writes into the caller's memory.
+            readBuffer_.resize(read.buffer.size());
             OVERLAPPED* request = read_.Get();
             DWORD got = 0;
-            if (::ReadFile(handle_, read.buffer.data(), static_cast<DWORD>(read.buffer.size()),
+            if (::ReadFile(handle_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()),
                            nullptr, request) != 0) {
                 if (::GetOverlappedResult(handle_, request, &got, FALSE) != 0) {
-                    read.count = got;
-                    return InputResult{InputResult::Kind::ReadDone};
+                    return ReadDone(read, got);
                 }
                 failure = ::GetLastError();
             } else if (failure = ::GetLastError(); failure == ERROR_IO_PENDING) {
@@ -246,8 +257,7 @@ private:
             DWORD got = 0;
             if (::GetOverlappedResult(handle_, read_.Pending(), &got, FALSE) != 0) {
                 readPending_ = false;
-                read.count = got;
-                return InputResult{InputResult::Kind::ReadDone};
+                return ReadDone(read, got);
             }
             failure = ::GetLastError();
             if (failure == ERROR_IO_INCOMPLETE) {
@@ -256,6 +266,12 @@ private:
             readPending_ = false;
         }
         return Failed(failure, stop);
+    }
+
+    InputResult ReadDone(ReadRequest& read, DWORD got) {
+        std::copy_n(readBuffer_.begin(), got, read.buffer.begin());
+        read.count = got;
+        return InputResult{InputResult::Kind::ReadDone};
     }
 
     // Keeps one WaitCommEvent outstanding while line events are watched; a
@@ -313,16 +329,23 @@ private:
         return readPending_;
     }
 
-    // Ends an outstanding read and waits until the driver has let go of its
-    // buffer, from whichever thread asks first.
+    // Ends an outstanding read, from whichever thread asks first. The owner
+    // asks from the window's thread when it stops the reader, so the wait is
+    // bounded: some drivers (CH340, Cypress) never complete a cancelled
+    // request, which then stays pending for the closer thread's destructor.
     void SettleRead() {
+        constexpr DWORD kSettleWaitMs = 500;
         std::lock_guard lock(readMutex_);
-        if (!readPending_) {
+        if (!readPending_ || readAbandoned_) {
             return;
         }
         ::CancelIoEx(handle_, read_.Pending());
+        if (::WaitForSingleObject(read_.Event(), kSettleWaitMs) != WAIT_OBJECT_0) {
+            readAbandoned_ = true; // waited once; later stops go on at once
+            return;
+        }
         DWORD ignored = 0;
-        ::GetOverlappedResult(handle_, read_.Pending(), &ignored, TRUE);
+        ::GetOverlappedResult(handle_, read_.Pending(), &ignored, FALSE);
         readPending_ = false;
     }
 
@@ -351,7 +374,9 @@ private:
     // Reader-thread state; readPending_ also for Purge from the owner.
     std::mutex readMutex_;
     Request read_;
+    std::vector<std::uint8_t> readBuffer_;
     bool readPending_ = false;
+    bool readAbandoned_ = false;
     Request lineEvent_;
     DWORD occurredEvents_ = 0; // written by the driver while the wait is outstanding
     bool eventPending_ = false;
