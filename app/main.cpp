@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
+#include "platform/ParentConsole.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "translations/Language.h"
 #include "window/ErrorText.h"
@@ -124,6 +125,7 @@ int main(int argc, char** argv) {
     const korvel::app::CommandLine early = korvel::app::ParseCommandLine(
         std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
     if (early.request != korvel::app::Request::Run && !MayBelongToQt(early)) {
+        korvel::platform::UseParentConsoleForOutput();
         return *Answer(early);
     }
     if (!korvel::app::HasGraphicalSession(
