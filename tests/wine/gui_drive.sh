@@ -2,6 +2,8 @@
 # Drives korvel.exe on the X display that xvfb-run gives it, with keys as a
 # user would press them: Read, then Save, then Close, each prompt answered
 # with Enter. Keeps a picture of the screen with the "Read Success" box.
+# The prompts' texts come from the window's standard error (the korvel.prompt
+# logging category).
 # Usage (from gui_stage.sh): gui_drive.sh WORKDIR KORVEL_EXE COM_PORT
 set -euo pipefail
 work=$1 exe=$2 port=$3
@@ -24,33 +26,48 @@ until_ok() {
     return 1
 }
 window_named() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
-said() { grep -q "$1" "$log"; }
+no_prompt() { ! window_named Prompt; }
+times_said() { grep -c "$1" "$log" || true; }
+said_more() { [ "$(times_said "$1")" -gt "$2" ]; }
 press() {
     local window
     window=$(xdotool search --onlyvisible --name "^$1\$" | tail -1)
-    xdotool windowfocus --sync "$window"
-    xdotool key --clearmodifiers "$2"
+    [ -n "$window" ] || return 1
+    timeout 10 xdotool windowfocus --sync "$window"
+    timeout 10 xdotool key --clearmodifiers "$2"
+}
+# The scan that starts with the window may already have found the logger and
+# shown its "Read Success": boxes are answered until none comes for a while.
+answer_prompts() {
+    for _ in 1 2 3 4 5; do
+        until_ok 2 window_named Prompt || return 0
+        press Prompt Return || true
+        until_ok 5 no_prompt || { echo "a box would not close"; return 1; }
+    done
+    echo "the prompts do not stop"
+    return 1
+}
+# press_and_expect WINDOW KEYS TEXT: presses KEYS and waits for one more TEXT.
+press_and_expect() {
+    local before
+    before=$(times_said "$3")
+    press "$1" "$2"
+    until_ok 30 said_more "$3" "$before" ||
+        { echo "no '$3' after $2"; cat "$log"; return 1; }
+    until_ok 10 window_named Prompt || { echo "no box for '$3'"; return 1; }
 }
 
 until_ok 90 window_named Paramter || { echo "no window"; exit 1; }
-# The window looks for its logger at start; let that settle before Read.
-sleep_free() { ! window_named Prompt; }
-until_ok 10 sleep_free
-press Paramter ctrl+r
-until_ok 30 said "Read Success" || { echo "no Read Success"; cat "$log"; exit 1; }
-until_ok 10 window_named Prompt || { echo "no box for Read Success"; exit 1; }
+answer_prompts
+
+press_and_expect Paramter ctrl+r "Read Success"
 import -window root "$work/window.png"
-press Prompt Return
-until_ok 10 sleep_free
+answer_prompts
 
-press Paramter ctrl+s
-until_ok 30 said "Save Success" || { echo "no Save Success"; cat "$log"; exit 1; }
-until_ok 10 window_named Prompt
-press Prompt Return
-until_ok 10 sleep_free
+press_and_expect Paramter ctrl+s "Save Success"
+answer_prompts
 
-press Paramter ctrl+q
-until_ok 10 window_named Prompt || { echo "Close asked nothing"; exit 1; }
+press_and_expect Paramter ctrl+q "Are you sure you want to quit"
 press Prompt Return
 for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
