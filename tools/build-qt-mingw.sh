@@ -74,7 +74,13 @@ if [ "${1:-}" = --print-prefix ]; then
     echo "$prefix"
     exit 0
 fi
-if [ -f "$dir/installed.stamp" ]; then
+# Fixes to Qt's source for this configuration (the windows platform plugin
+# without OpenGL), applied once each to the unpacked source. They are not in
+# the key: a new one is applied to the source in place and the build goes on
+# from where it was; the install stamp names the set it was built with.
+patches=("$here"/qt-mingw-patches/*.patch)
+patch_set=$(cat "${patches[@]}" | sha256sum | cut -c1-12)
+if [ -f "$dir/installed.stamp" ] && [ "$(cat "$dir/installed.stamp")" = "$patch_set" ]; then
     echo "Qt for mingw: cached in $prefix"
     exit 0
 fi
@@ -91,6 +97,13 @@ if [ ! -f "$src/.korvel-unpacked" ]; then
     rm -rf "$dir/fetch"
     touch "$src/.korvel-unpacked"
 fi
+for patch_file in "${patches[@]}"; do
+    name=$(basename "$patch_file" .patch)
+    if [ ! -f "$src/.korvel-patched-$name" ]; then
+        patch -d "$src" -p1 --forward --quiet <"$patch_file"
+        touch "$src/.korvel-patched-$name"
+    fi
+done
 fetched=$SECONDS
 
 build=$dir/build
@@ -111,6 +124,6 @@ cmake --build "$build" --parallel "$jobs" >"$dir/build.log" 2>&1 ||
 built=$SECONDS
 rm -rf "$prefix"
 cmake --install "$build" >"$dir/install.log" 2>&1 || { tail -20 "$dir/install.log" >&2; exit 1; }
-touch "$dir/installed.stamp"
+echo "$patch_set" >"$dir/installed.stamp"
 echo "Qt for mingw: installed in $prefix in $((SECONDS - started)) s (source $((fetched - started)) s," \
     "configure $((configured - fetched)) s, build $((built - configured)) s, install $((SECONDS - built)) s)"
