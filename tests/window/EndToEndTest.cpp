@@ -109,12 +109,6 @@ private:
 
 class EndToEndTest : public WindowTest {
 protected:
-    void SetUp() override {
-        if (!sim::LoggerSimulator::Available()) {
-            GTEST_SKIP() << "no simulated logger: it sits behind a pseudo-terminal";
-        }
-        WindowTest::SetUp();
-    }
     // Clicks like the user does, through the pictures' click signals.
     void click(TPicture* picture) { QTest::mouseClick(picture, Qt::LeftButton); }
 };
