@@ -32,12 +32,6 @@ private:
 
 class SaveHistoryTest : public WindowTest {
 protected:
-    void SetUp() override {
-        if (!sim::LoggerSimulator::Available()) {
-            GTEST_SKIP() << "no simulated logger: it sits behind a pseudo-terminal";
-        }
-        WindowTest::SetUp();
-    }
     // Reads the logger, then saves; true once the read succeeded.
     bool ReadAndSave(sim::LoggerSimulator& logger) {
         ports.ports = std::vector<std::string>{logger.PortPath()};
