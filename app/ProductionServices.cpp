@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimeZone>
@@ -18,12 +19,17 @@
 namespace korvel::app {
 namespace {
 
+// Every prompt's text, for a test that drives the window from outside and
+// cannot read a message box: QT_LOGGING_RULES="korvel.prompt.info=true".
+Q_LOGGING_CATEGORY(lcPrompt, "korvel.prompt", QtWarningMsg)
+
 QString Caption() {
     return QCoreApplication::translate("Prompt", "Prompt");
 }
 
 // Boxes belong to the active window so that they stay above the frameless main window.
 void ShowBox(QMessageBox::Icon icon, const QString& text) {
+    qCInfo(lcPrompt).noquote() << text;
     QMessageBox box(icon, Caption(), text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
 }
@@ -55,6 +61,7 @@ void MessageBoxPrompt::plain(const QString& text) {
 }
 
 bool MessageBoxPrompt::confirm(const QString& text) {
+    qCInfo(lcPrompt).noquote() << text;
     QMessageBox box(QMessageBox::Question, Caption(), text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
     return box.exec() == QMessageBox::Ok;

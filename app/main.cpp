@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
+#include "platform/ParentConsole.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "translations/Language.h"
 #include "window/ErrorText.h"
@@ -85,10 +86,12 @@ bool MayBelongToQt(const korvel::app::CommandLine& line) {
            argument[0] == '-' && argument[1] != '-';
 }
 
+// Qt reads Windows' command line as UTF-16; UTF-8 on every system from here on,
+// the local 8-bit code page of Windows cannot hold most names.
 std::vector<std::string> Arguments(const QStringList& arguments) {
     std::vector<std::string> plain;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        plain.push_back(arguments[i].toLocal8Bit().toStdString());
+        plain.push_back(arguments[i].toStdString());
     }
     return plain;
 }
@@ -122,6 +125,7 @@ int main(int argc, char** argv) {
     const korvel::app::CommandLine early = korvel::app::ParseCommandLine(
         std::vector<std::string>(argv + std::min(argc, 1), argv + argc));
     if (early.request != korvel::app::Request::Run && !MayBelongToQt(early)) {
+        korvel::platform::UseParentConsoleForOutput();
         return *Answer(early);
     }
     if (!korvel::app::HasGraphicalSession(
@@ -188,7 +192,7 @@ int main(int argc, char** argv) {
     window.show();
 
     if (!options.screenshot.empty()) {
-        ScheduleScreenshot(window, QString::fromLocal8Bit(options.screenshot.c_str()));
+        ScheduleScreenshot(window, QString::fromStdString(options.screenshot));
     }
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "cli/Command.h"
 
 #include "cli/Version.h"
+#include "platform/ProgramArguments.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -33,7 +34,7 @@ LoadedText loadText(const std::string& path, std::istream& in) {
     if (path == "-") {
         text = readAll(in);
     } else {
-        std::ifstream file(path, std::ios::binary);
+        std::ifstream file(platform::FilePath(path), std::ios::binary);
         if (!file) {
             return {std::nullopt, "cannot read " + path + ": " + std::strerror(errno)};
         }

@@ -1,5 +1,6 @@
 #include "cli/LoggerPort.h"
 
+#include "platform/OpenHints.h"
 #include "protocol/LoggerLink.h"
 
 #include <utility>
@@ -13,13 +14,14 @@ OpenFailure DescribeOpenFailure(const std::string& path, SerialError error,
     const std::string because = systemText.empty() ? "" : " (" + systemText + ")";
     switch (error) {
     case SerialError::AccessDenied:
-        return {error, "permission denied on " + path + because +
-                           ": add yourself to the dialout group (sudo usermod -aG dialout "
-                           "\"$USER\", then log in again) or install Korvel's udev rule"};
+        if (platform::PortOpenHints().accessDeniedMeansBusy) {
+            return {error,
+                    path + " is busy" + because + ": " + platform::PortOpenHints().accessDenied};
+        }
+        return {error, "permission denied on " + path + because + ": " +
+                           platform::PortOpenHints().accessDenied};
     case SerialError::Busy:
-        return {error, path + " is busy" + because +
-                           ": another program holds it; close that program (ModemManager probes "
-                           "new ports for a few seconds) and try again"};
+        return {error, path + " is busy" + because + ": " + platform::PortOpenHints().busy};
     case SerialError::NotFound:
     case SerialError::DeviceGone:
         return {error, path + " is gone" + because +

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/HistoryCommands.h"
 #include "platform/Console.h"
+#include "platform/ProgramArguments.h"
 
 #include <iostream>
 #include <string>
@@ -10,7 +11,7 @@
 
 int main(int argc, char** argv) {
     const korvel::platform::Utf8Console console;
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::vector<std::string> arguments = korvel::platform::ProgramArguments(argc, argv);
     const korvel::cli::ParsedCommandLine line = korvel::cli::ParseCommandLine(arguments);
     std::cout << line.out;
     std::cerr << line.err;

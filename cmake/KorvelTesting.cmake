@@ -19,6 +19,22 @@ function(korvel_add_test name)
     if(CMAKE_CROSSCOMPILING)
         add_test(NAME ${name} COMMAND ${name})
         set_tests_properties(${name} PROPERTIES TIMEOUT 180)
+        if(ARG_QT)
+            # Qt is static there: the offscreen platform is linked in by name.
+            qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+            # Its font database reads one folder: the Debian faces the window's
+            # stand-ins name, linked into one, as a Windows path under Wine.
+            set(fonts ${CMAKE_BINARY_DIR}/test-fonts)
+            file(GLOB faces /usr/share/fonts/truetype/liberation2/LiberationSans-*.ttf
+                 /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
+            file(MAKE_DIRECTORY ${fonts})
+            foreach(face IN LISTS faces)
+                get_filename_component(face_name ${face} NAME)
+                file(CREATE_LINK ${face} ${fonts}/${face_name} SYMBOLIC)
+            endforeach()
+            set_tests_properties(${name} PROPERTIES ENVIRONMENT
+                                 "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=Z:${fonts}")
+        endif()
         return()
     endif()
     # The programs the tests start record their saves in a history of the

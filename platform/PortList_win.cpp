@@ -1,13 +1,17 @@
 #include "platform/PortList_win.h"
 
-// clang-format off: initguid.h must come first so that devguid.h defines the GUIDs.
-#include <devguid.h>
+// initguid.h must come before devguid.h, so that it defines the class GUIDs
+// here instead of only declaring them; clang-format would sort it after.
+// clang-format off
+#include <windows.h>
 #include <initguid.h>
+#include <devguid.h>
 #include <setupapi.h>
 // clang-format on
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 #include "platform/PortList.h"
 #include "platform/WideText_win.h"
@@ -17,6 +21,11 @@ namespace korvel::platform {
 const char* const kPortListHint = "can HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM be read?";
 
 namespace {
+
+// GUID_DEVINTERFACE_COMPORT: <windows.h> has declared it before initguid.h,
+// and the header that defines it is the driver kit's.
+DEFINE_GUID(kComPortInterface, 0x86e0d1e0, 0x8089, 0x11d0, 0x9c, 0xe4, 0x08, 0x00, 0x3e, 0x30, 0x1f,
+            0x73);
 
 // Both buffers hold 256 characters: a name or text that does not fit is a
 // failure of the whole listing, not a shortened entry.
@@ -60,15 +69,7 @@ std::optional<std::string> PortNameOf(HDEVINFO devices, SP_DEVINFO_DATA& device)
     if (key.get() == nullptr) {
         return std::nullopt;
     }
-    wchar_t data[kDataCapacity] = {};
-    DWORD bytes = sizeof data;
-    DWORD type = 0;
-    if (::RegQueryValueExW(key.get(), L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(data),
-                           &bytes) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return std::nullopt;
-    }
-    return Utf8FromWide(RegistryText(data, bytes));
+    return PortNameFromDeviceKey(key.get());
 }
 
 // A text property; of a list (the hardware ids) its first entry. Empty when
@@ -103,6 +104,28 @@ std::string HexAfter(const std::string& id, const std::string& key) {
 }
 
 } // namespace
+
+std::optional<std::string> PortNameFromDeviceKey(HKEY key) {
+    wchar_t data[kDataCapacity] = {};
+    DWORD bytes = sizeof data;
+    DWORD type = 0;
+    if (::RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                           &bytes) == ERROR_SUCCESS &&
+        type == REG_SZ) {
+        std::wstring name = RegistryText(data, bytes);
+        if (!name.empty()) {
+            return Utf8FromWide(name);
+        }
+    }
+    DWORD number = 0;
+    bytes = sizeof number;
+    if (::RegQueryValueExW(key, L"PortNumber", nullptr, &type, reinterpret_cast<BYTE*>(&number),
+                           &bytes) == ERROR_SUCCESS &&
+        type == REG_DWORD && bytes == sizeof number && number != 0) {
+        return "COM" + std::to_string(number);
+    }
+    return std::nullopt;
+}
 
 std::string UsbIdFromHardwareId(const std::string& hardwareId) {
     std::string id = hardwareId;
@@ -146,26 +169,46 @@ std::optional<std::vector<std::string>> ListSerialPorts(const std::string&, cons
     return ListSerialPortsUnder(HKEY_LOCAL_MACHINE, kSerialCommKey);
 }
 
-std::vector<PortDescription> DescribeSerialPorts() {
-    std::vector<PortDescription> ports;
-    const HDEVINFO devices =
-        ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+namespace {
+
+// Adds every present device of one SetupAPI set that has a port name and is
+// not listed yet (a port is in its class and behind the COM-port interface).
+void AddDevicesOf(HDEVINFO devices, std::vector<PortDescription>& ports) {
     if (devices == INVALID_HANDLE_VALUE) {
-        return ports;
+        return;
     }
     SP_DEVINFO_DATA device{};
     device.cbSize = sizeof device;
-    // The class holds parallel ports (LPT1) too; callers match these by name
-    // against ListSerialPorts.
     for (DWORD index = 0; ::SetupDiEnumDeviceInfo(devices, index, &device); ++index) {
-        if (auto name = PortNameOf(devices, device)) {
-            ports.push_back({std::move(*name), TextPropertyOf(devices, device, SPDRP_FRIENDLYNAME),
-                             TextPropertyOf(devices, device, SPDRP_HARDWAREID),
-                             TextPropertyOf(devices, device, SPDRP_MFG),
-                             TextPropertyOf(devices, device, SPDRP_SERVICE)});
+        auto name = PortNameOf(devices, device);
+        if (!name || std::any_of(ports.begin(), ports.end(), [&name](const PortDescription& port) {
+                return port.name == *name;
+            })) {
+            continue;
         }
+        ports.push_back({std::move(*name), TextPropertyOf(devices, device, SPDRP_FRIENDLYNAME),
+                         TextPropertyOf(devices, device, SPDRP_HARDWAREID),
+                         TextPropertyOf(devices, device, SPDRP_MFG),
+                         TextPropertyOf(devices, device, SPDRP_SERVICE)});
     }
     ::SetupDiDestroyDeviceInfoList(devices);
+}
+
+} // namespace
+
+std::vector<PortDescription> DescribeSerialPorts() {
+    std::vector<PortDescription> ports;
+    // The Ports class holds parallel ports (LPT1) too; callers match these by
+    // name against ListSerialPorts. A USB adapter whose driver installs it as a
+    // modem is in the Modem class instead, and some drivers register only the
+    // COM-port interface: all three keep the adapter's USB identity.
+    AddDevicesOf(::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT),
+                 ports);
+    AddDevicesOf(::SetupDiGetClassDevsW(&GUID_DEVCLASS_MODEM, nullptr, nullptr, DIGCF_PRESENT),
+                 ports);
+    AddDevicesOf(::SetupDiGetClassDevsW(&kComPortInterface, nullptr, nullptr,
+                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE),
+                 ports);
     std::stable_sort(ports.begin(), ports.end(),
                      [](const PortDescription& a, const PortDescription& b) {
                          return PortNameLess(a.name, b.name);

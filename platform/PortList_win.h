@@ -34,8 +34,14 @@ struct PortDescription {
 // empty for any other.
 std::string UsbIdFromHardwareId(const std::string& hardwareId);
 
-// Every present device of the Ports class that has a port name, from SetupAPI,
-// sorted by name as SortPortNames sorts; empty when SetupAPI has none.
+// The COM name in a port's device key: its PortName text, or else COM<n> from
+// the PortNumber some modem and virtual-port drivers write instead; nullopt
+// with neither.
+std::optional<std::string> PortNameFromDeviceKey(HKEY key);
+
+// Every present device of the Ports and Modem classes or behind the COM-port
+// interface that has a port name, from SetupAPI, each name once, sorted by
+// name as SortPortNames sorts; empty when SetupAPI has none.
 std::vector<PortDescription> DescribeSerialPorts();
 
 } // namespace korvel::platform

@@ -8,10 +8,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "platform/SerialDcb_win.h"
 #include "platform/SerialErrno_win.h"
@@ -67,6 +70,10 @@ public:
     ~WinSerialDevice() override {
         // Both threads have ended; the reader may have left its line-event
         // wait outstanding, and it must finish before its record goes away.
+        // An empty mask ends a pending WaitCommEvent at once, even with drivers
+        // that never complete a cancelled request; the device closer runs this
+        // off the window's thread, so a read such a driver keeps blocks no window.
+        ::SetCommMask(handle_, 0);
         ::CancelIoEx(handle_, nullptr);
         DWORD ignored = 0;
         if (eventPending_) {
@@ -82,8 +89,15 @@ public:
 
     std::intptr_t NativeHandle() const override { return reinterpret_cast<std::intptr_t>(handle_); }
 
+    // The queue sizes are advice that many drivers ignore and some refuse (as
+    // virtual and Bluetooth ports do); a refusal leaves the driver's own queues,
+    // which serve as well, so it is only reported to a debugger.
     bool SetupQueues(std::size_t input, std::size_t output) override {
-        return ::SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) != 0;
+        if (::SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) == 0) {
+            ::OutputDebugStringW(L"korvel: SetupComm refused the queue sizes; the driver's own "
+                                 L"queues stay");
+        }
+        return true;
     }
 
     bool Purge(std::uint32_t flags) override {
@@ -208,13 +222,21 @@ private:
         DWORD failure = ERROR_SUCCESS;
         {
             std::lock_guard lock(readMutex_);
+            if (readPending_) {
+                // A cancelled read the driver never completed: it still owns
+                // the buffer, and a port that keeps a request forever is lost.
+                return InputResult{InputResult::Kind::Failed, 0, SerialError::DeviceGone};
+            }
+            // The driver fills the device's own buffer, which lives until the
+            // handle is closed, so a request it keeps past a bounded settle
+            // never writes into the caller's memory.
+            readBuffer_.resize(read.buffer.size());
             OVERLAPPED* request = read_.Get();
             DWORD got = 0;
-            if (::ReadFile(handle_, read.buffer.data(), static_cast<DWORD>(read.buffer.size()),
+            if (::ReadFile(handle_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()),
                            nullptr, request) != 0) {
                 if (::GetOverlappedResult(handle_, request, &got, FALSE) != 0) {
-                    read.count = got;
-                    return InputResult{InputResult::Kind::ReadDone};
+                    return ReadDone(read, got);
                 }
                 failure = ::GetLastError();
             } else if (failure = ::GetLastError(); failure == ERROR_IO_PENDING) {
@@ -235,8 +257,7 @@ private:
             DWORD got = 0;
             if (::GetOverlappedResult(handle_, read_.Pending(), &got, FALSE) != 0) {
                 readPending_ = false;
-                read.count = got;
-                return InputResult{InputResult::Kind::ReadDone};
+                return ReadDone(read, got);
             }
             failure = ::GetLastError();
             if (failure == ERROR_IO_INCOMPLETE) {
@@ -247,13 +268,30 @@ private:
         return Failed(failure, stop);
     }
 
+    InputResult ReadDone(ReadRequest& read, DWORD got) {
+        std::copy_n(readBuffer_.begin(), got, read.buffer.begin());
+        read.count = got;
+        return InputResult{InputResult::Kind::ReadDone};
+    }
+
     // Keeps one WaitCommEvent outstanding while line events are watched; a
     // result when one was already there.
     std::optional<InputResult> ArmLineEventWait(const SerialEvent& stop) {
+        // A driver that keeps completing the wait at once with nothing watched
+        // would spin this loop: after a few such completions line events count
+        // as unsupported, and a stop is seen on every pass.
+        constexpr int kEmptyCompletionLimit = 4;
         while (lineEventsSupported_ && watchedEvents_ != 0 && !eventPending_) {
+            if (stop.IsSet()) {
+                return Stopped();
+            }
             if (::WaitCommEvent(handle_, &occurredEvents_, lineEvent_.Get()) != 0) {
                 if (const DWORD events = occurredEvents_ & watchedEvents_) {
+                    emptyEventCompletions_ = 0;
                     return InputResult{InputResult::Kind::LineEvent, events};
+                }
+                if (++emptyEventCompletions_ >= kEmptyCompletionLimit) {
+                    lineEventsSupported_ = false;
                 }
                 continue;
             }
@@ -291,16 +329,23 @@ private:
         return readPending_;
     }
 
-    // Ends an outstanding read and waits until the driver has let go of its
-    // buffer, from whichever thread asks first.
+    // Ends an outstanding read, from whichever thread asks first. The owner
+    // asks from the window's thread when it stops the reader, so the wait is
+    // bounded: some drivers (CH340, Cypress) never complete a cancelled
+    // request, which then stays pending for the closer thread's destructor.
     void SettleRead() {
+        constexpr DWORD kSettleWaitMs = 500;
         std::lock_guard lock(readMutex_);
-        if (!readPending_) {
+        if (!readPending_ || readAbandoned_) {
             return;
         }
         ::CancelIoEx(handle_, read_.Pending());
+        if (::WaitForSingleObject(read_.Event(), kSettleWaitMs) != WAIT_OBJECT_0) {
+            readAbandoned_ = true; // waited once; later stops go on at once
+            return;
+        }
         DWORD ignored = 0;
-        ::GetOverlappedResult(handle_, read_.Pending(), &ignored, TRUE);
+        ::GetOverlappedResult(handle_, read_.Pending(), &ignored, FALSE);
         readPending_ = false;
     }
 
@@ -329,12 +374,15 @@ private:
     // Reader-thread state; readPending_ also for Purge from the owner.
     std::mutex readMutex_;
     Request read_;
+    std::vector<std::uint8_t> readBuffer_;
     bool readPending_ = false;
+    bool readAbandoned_ = false;
     Request lineEvent_;
     DWORD occurredEvents_ = 0; // written by the driver while the wait is outstanding
     bool eventPending_ = false;
     std::uint32_t watchedEvents_ = 0;
     bool lineEventsSupported_ = true;
+    int emptyEventCompletions_ = 0;
 };
 
 // A bare name stays a device name under \\.\: no separators that would make

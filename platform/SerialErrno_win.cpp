@@ -19,8 +19,10 @@ SerialError SerialErrorFromWin32(std::uint32_t code, Win32Site site) {
     switch (code) {
     case ERROR_SUCCESS:
         return SerialError::None;
+    // Our handle closes only once both threads have ended, so during a transfer
+    // an invalid handle is one the driver let go of with its device.
     case ERROR_INVALID_HANDLE:
-        return SerialError::InvalidHandle;
+        return site == Win32Site::Open ? SerialError::InvalidHandle : SerialError::DeviceGone;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:

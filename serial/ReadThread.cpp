@@ -66,10 +66,19 @@ bool TReadThread::TakePurge(platform::ReadRequest& read) {
 }
 
 bool TReadThread::DeliverChunk(std::size_t count) {
-    // An empty completion (only possible under total or "at once" time-outs)
-    // ends the reader without a notice.
+    // An empty completion comes with total or "at once" time-outs, but also
+    // from a driver whose device went away. The port is asked: a port that
+    // still answers gets its read again, one that does not is gone, so the
+    // next exchange is not left to look like a logger that does not reply.
     if (count == 0) {
-        return false;
+        const platform::LineErrorResult check = link_.device().TakeLineErrors();
+        if (!check.ok) {
+            link_.EndAfterFailure(check.error == platform::SerialError::None
+                                      ? platform::SerialError::DeviceGone
+                                      : check.error);
+            return false;
+        }
+        return true;
     }
     Notification chunk{MessageId::MsgReceivedData, 0, nullptr, static_cast<std::uint16_t>(count),
                        inputGeneration_};

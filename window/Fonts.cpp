@@ -1,18 +1,34 @@
 #include "window/Fonts.h"
 
+#include "platform/FontStandIns.h"
+
 #include <QStringList>
+
+#include <span>
 
 namespace korvel::window {
 namespace {
 
-void Substitute(const QString& family, const QString& standIn) {
-    if (!QFont::substitutes(family).contains(standIn)) {
-        QFont::insertSubstitution(family, standIn);
+void Substitute(const char* family, std::span<const char* const> standIns) {
+    const QString name = QString::fromLatin1(family);
+    for (const char* standIn : standIns) {
+        if (!QFont::substitutes(name).contains(QString::fromLatin1(standIn))) {
+            QFont::insertSubstitution(name, QString::fromLatin1(standIn));
+        }
     }
 }
 
-QFont DesignFont(const char* family, int pixelSize, bool bold) {
+QFont DesignFont(const char* family, std::span<const char* const> standIns, int pixelSize,
+                 bool bold) {
     QFont font(QString::fromLatin1(family));
+    if (platform::DesignFontStandIns().beforeDesignFace) {
+        QStringList families;
+        for (const char* standIn : standIns) {
+            families.append(QString::fromLatin1(standIn));
+        }
+        families.append(QString::fromLatin1(family));
+        font.setFamilies(families);
+    }
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     return font;
@@ -21,16 +37,17 @@ QFont DesignFont(const char* family, int pixelSize, bool bold) {
 } // namespace
 
 void InstallFontSubstitutes() {
-    Substitute(QString::fromLatin1(kMheiFamily), QStringLiteral("WenQuanYi Micro Hei"));
-    Substitute(QString::fromLatin1(kSansFamily), QStringLiteral("Liberation Sans"));
+    const platform::FontStandIns standIns = platform::DesignFontStandIns();
+    Substitute(kMheiFamily, standIns.mhei);
+    Substitute(kSansFamily, standIns.sans);
 }
 
 QFont MheiFont(int pixelSize, bool bold) {
-    return DesignFont(kMheiFamily, pixelSize, bold);
+    return DesignFont(kMheiFamily, platform::DesignFontStandIns().mhei, pixelSize, bold);
 }
 
 QFont SansFont(int pixelSize, bool bold) {
-    return DesignFont(kSansFamily, pixelSize, bold);
+    return DesignFont(kSansFamily, platform::DesignFontStandIns().sans, pixelSize, bold);
 }
 
 } // namespace korvel::window

@@ -1,5 +1,7 @@
 #include "window/ScanStatus.h"
 
+#include "platform/OpenHints.h"
+
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -46,7 +48,9 @@ QString Reasons(const std::vector<PollOutcome>& polls) {
 PollOutcome PollOutcomeOf(platform::SerialError error) {
     switch (error) {
     case platform::SerialError::AccessDenied:
-        return PollOutcome::AccessDenied;
+        // On Windows that is another program holding the port.
+        return platform::PortOpenHints().accessDeniedMeansBusy ? PollOutcome::Busy
+                                                               : PollOutcome::AccessDenied;
     case platform::SerialError::Busy:
         return PollOutcome::Busy;
     case platform::SerialError::NotFound:

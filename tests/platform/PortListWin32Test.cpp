@@ -70,6 +70,27 @@ TEST_F(SerialCommKeyTest, NonAsciiNamesComeBackAsUtf8) {
     EXPECT_EQ(List(), Names{"COM\xc3\xa9"});
 }
 
+// A device key names its port by text, or only by number (modems, some
+// virtual ports); an empty text or a zero number names none.
+TEST_F(SerialCommKeyTest, DeviceKeyNamesThePortByTextOrNumber) {
+    EXPECT_EQ(PortNameFromDeviceKey(key_), std::nullopt);
+    const DWORD number = 7;
+    ASSERT_EQ(::RegSetValueExW(key_, L"PortNumber", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&number), sizeof number),
+              ERROR_SUCCESS);
+    EXPECT_EQ(PortNameFromDeviceKey(key_), "COM7");
+    Add(L"PortName", L"");
+    EXPECT_EQ(PortNameFromDeviceKey(key_), "COM7");
+    Add(L"PortName", L"COM12");
+    EXPECT_EQ(PortNameFromDeviceKey(key_), "COM12");
+    const DWORD zero = 0;
+    ::RegDeleteValueW(key_, L"PortName");
+    ASSERT_EQ(::RegSetValueExW(key_, L"PortNumber", 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&zero), sizeof zero),
+              ERROR_SUCCESS);
+    EXPECT_EQ(PortNameFromDeviceKey(key_), std::nullopt);
+}
+
 // SetupAPI's list depends on the machine; what holds everywhere is its shape.
 TEST(DescribeSerialPorts, NamedAndSortedLikeThePortList) {
     const std::vector<PortDescription> ports = DescribeSerialPorts();

@@ -4,9 +4,13 @@
 
 #include <array>
 #include <chrono>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <numeric>
+#include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -97,33 +101,73 @@ protected:
         WriteAll({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
     }
 
-    // One completed read, waited for on another thread so that a read that
-    // never ends fails the test instead of hanging it.
+    void TearDown() override {
+        if (reader_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                quit_ = true;
+            }
+            stop_.Set();
+            wake_.notify_all();
+            reader_.join();
+        }
+    }
+
+    // One completed read, done by the test's one reader thread so that a read
+    // that never ends fails the test instead of hanging it. The thread lives
+    // as long as the test: Windows cancels a thread's pending I/O when the
+    // thread ends, so a read must not outlive the thread that started it.
     std::vector<std::uint8_t> ReadChunk(std::chrono::milliseconds limit = 5s) {
-        auto reading = std::async(std::launch::async, [this] {
+        std::unique_lock lock(mutex_);
+        if (!reader_.joinable()) {
+            reader_ = std::thread([this] { Serve(); });
+        }
+        done_.reset();
+        wanted_ = true;
+        wake_.notify_all();
+        if (!wake_.wait_for(lock, limit, [this] { return done_.has_value(); })) {
+            stop_.Set();
+            wake_.wait_for(lock, 5s, [this] { return done_.has_value(); });
+            ADD_FAILURE() << "no read completed within " << limit.count() << " ms";
+            return {};
+        }
+        auto [result, bytes] = std::move(*done_);
+        done_.reset();
+        EXPECT_EQ(result.kind, InputResult::Kind::ReadDone);
+        return bytes;
+    }
+
+    void Serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return wanted_ || quit_; });
+            if (quit_) {
+                return;
+            }
+            wanted_ = false;
+            lock.unlock();
             ReadRequest read(buffer_);
             InputResult result;
             do {
                 result = device_->WaitForInput(read, stop_);
             } while (result.kind == InputResult::Kind::LineEvent);
-            return std::make_pair(
-                result, std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + read.count));
-        });
-        if (reading.wait_for(limit) != std::future_status::ready) {
-            stop_.Set();
-            reading.wait();
-            ADD_FAILURE() << "no read completed within " << limit.count() << " ms";
-            return {};
+            std::vector<std::uint8_t> bytes(buffer_.begin(), buffer_.begin() + read.count);
+            lock.lock();
+            done_.emplace(result, std::move(bytes));
+            wake_.notify_all();
         }
-        auto [result, bytes] = reading.get();
-        EXPECT_EQ(result.kind, InputResult::Kind::ReadDone);
-        return bytes;
     }
 
     std::string name_;
     std::unique_ptr<SerialDevice> device_;
     SerialEvent stop_;
     std::array<std::uint8_t, 2048> buffer_{};
+    std::thread reader_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool wanted_ = false;
+    bool quit_ = false;
+    std::optional<std::pair<InputResult, std::vector<std::uint8_t>>> done_;
 };
 
 // Every byte value, XON and XOFF among them, crosses both ways unchanged:

@@ -30,7 +30,8 @@ const ErrorCase kErrorCases[] = {
     {"HeldByAnotherProgram", ERROR_ACCESS_DENIED, kOpen, SerialError::Busy},
     {"SharingViolation", ERROR_SHARING_VIOLATION, kOpen, SerialError::Busy},
     {"NotASerialDevice", ERROR_INVALID_FUNCTION, kOpen, SerialError::NotATerminal},
-    {"ClosedHandle", ERROR_INVALID_HANDLE, kTransfer, SerialError::InvalidHandle},
+    {"HandleLetGoDuringTransfer", ERROR_INVALID_HANDLE, kTransfer, SerialError::DeviceGone},
+    {"InvalidHandleAtOpen", ERROR_INVALID_HANDLE, kOpen, SerialError::InvalidHandle},
     // An unplugged adapter, as the common USB serial drivers report it.
     {"UnpluggedAccessDenied", ERROR_ACCESS_DENIED, kTransfer, SerialError::DeviceGone},
     {"UnpluggedBadCommand", ERROR_BAD_COMMAND, kTransfer, SerialError::DeviceGone},

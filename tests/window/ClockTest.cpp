@@ -103,6 +103,10 @@ TEST(StandardBiasTest, LeavesDaylightSavingOut) {
         {"UTC", At(2026, 7, 15, 12, 0, 0), 0},
     };
     for (const Case& c : cases) {
+        if (!QTimeZone::isTimeZoneIdAvailable(c.zone)) {
+            // Windows without ICU knows the zones its registry names; Wine's lacks some.
+            GTEST_SKIP() << c.zone << " is unknown to this system";
+        }
         const QTimeZone zone(c.zone);
         ASSERT_TRUE(zone.isValid()) << c.zone;
         EXPECT_EQ(StandardBiasMinutes(zone, c.at), c.bias) << c.zone;

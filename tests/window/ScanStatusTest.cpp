@@ -1,5 +1,6 @@
 // The status line's words for a scan, from the outcome of every poll.
 #include "window/ScanStatus.h"
+#include "platform/OpenHints.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,9 @@ TEST(ScanStatusTest, SaysWhatTheScanDoesAndWhyItFoundNothing) {
 TEST(ScanStatusTest, AFailedOpenCountsUnderTheReasonTheUserCanActOn) {
     using platform::SerialError;
     const std::pair<SerialError, PollOutcome> cases[] = {
-        {SerialError::AccessDenied, AccessDenied},
+        // Windows answers a port held by another program with "access denied".
+        {SerialError::AccessDenied,
+         platform::PortOpenHints().accessDeniedMeansBusy ? Busy : AccessDenied},
         {SerialError::Busy, Busy},
         {SerialError::NotFound, Gone},
         {SerialError::DeviceGone, Gone},

@@ -7,7 +7,8 @@
 #   - an alarm limit of 17.19 (the bytes 0x11 0x13, XON and XOFF, in the save
 #     frame and in every reply after it) is saved and verified under Wine,
 #     arrives whole at the logger and is read back alike by both sides;
-#   - check validates a file, and --demo is refused with exit 2.
+#   - check validates a file, also one named 温度.json, a missing Jürgen.json is
+#     named whole, and --demo is refused with exit 2.
 # Run by run.sh inside its Wine session; every step is bounded.
 # Usage: cli_stage.sh WORKDIR KORVEL_SIM KORVEL_CLI KORVEL_CLI_EXE
 set -euo pipefail
@@ -101,6 +102,15 @@ check "a reply holding 0x11 0x13 reads alike on both sides" \
 rc=0
 on_windows check "$(windows_path "$work/changed.json")" >/dev/null 2>&1 || rc=$?
 check "check validates a file: exit 0" exited "$rc" 0
+# Names beyond the ANSI code page: the argument must reach the program and
+# the file system whole, and come back whole in what it prints.
+cp "$work/changed.json" "$work/温度.json"
+rc=0
+on_windows check "$(windows_path "$work/温度.json")" >/dev/null 2>"$work/unicode.err" || rc=$?
+check "check opens 温度.json: exit 0" exited "$rc" 0
+rc=0
+on_windows check "$(windows_path "$work/Jürgen.json")" >/dev/null 2>"$work/missing.err" || rc=$?
+check "a missing Jürgen.json is named whole in the error" grep -q "Jürgen.json" "$work/missing.err"
 rc=0
 on_windows --demo read >/dev/null 2>"$work/demo.err" || rc=$?
 check "--demo is refused with exit 2" exited "$rc" 2

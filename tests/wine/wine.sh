@@ -8,5 +8,6 @@ export WINEPREFIX="${WINEPREFIX:-$here/../../build/windows/wineprefix}"
 export WINEDEBUG=-all
 export DISPLAY=
 # No Mono or Gecko: console programs need neither, and wineboot would offer to fetch them.
-export WINEDLLOVERRIDES="mscoree=;mshtml="
+# No menu entries in the host's desktop for shortcuts made in the prefix.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
 exec /usr/lib/wine/wine64 "$@"

@@ -1,0 +1,7 @@
+#include "platform/ParentConsole.h"
+
+namespace korvel::platform {
+
+void UseParentConsoleForOutput() {}
+
+} // namespace korvel::platform
