@@ -140,6 +140,10 @@ int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& se
         report.Progress("looking for the logger on " + std::to_string(ports->size()) + " ports");
     }
     std::vector<Probe> probes = ProbePorts(queue, *ports, env.timing, trace, env.opener);
+    if (queue.Interrupted()) {
+        report.Error("stopped while looking for the logger; nothing was saved");
+        return exit_code::kNothingSaved;
+    }
     const Choice choice = ChooseLogger(probes);
     if (choice.kind == Choice::Kind::Several) {
         report.Error(choice.message);

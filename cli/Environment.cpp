@@ -1,9 +1,9 @@
 #include "cli/Environment.h"
 
-#include "cli/StopRequests.h"
 #include "cli/Version.h"
 #include "platform/Console.h"
 #include "platform/PortList.h"
+#include "platform/StopSignals.h"
 #include "platform/UserIdentity.h"
 
 #include <ostream>
@@ -61,8 +61,9 @@ Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream
     env.loginName = platform::LoginName();
     env.hostName = platform::HostName();
     env.terminal = platform::OutputIsLiveTerminal();
-    env.catchStopRequests = CatchStopRequests;
-    env.stopRequests = StopRequestCount;
+    env.catchStopRequests = platform::CatchStopSignals;
+    env.stopRequests = platform::StopSignalCount;
+    env.sessionEnded = platform::SessionEnded;
     return env;
 }
 

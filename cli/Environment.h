@@ -35,6 +35,9 @@ inline constexpr int kSeveralLoggers = 4;
 inline constexpr int kHistoryBroken = 5; // history verify found an edited or deleted row
 } // namespace exit_code
 
+// How often a thread that waits looks at the stop requests.
+inline constexpr std::chrono::milliseconds kStopPoll{50};
+
 struct Environment {
     std::ostream& out;
     std::ostream& err;
@@ -53,9 +56,12 @@ struct Environment {
     std::string loginName = {}; // the default operator
     std::string hostName = {};
     bool terminal = false; // `out` is a terminal: provisioning draws live lines
-    // Makes SIGINT and SIGTERM countable instead of fatal, and counts them.
+    // Makes the stop signals (Ctrl-C, SIGTERM, SIGHUP) countable instead of
+    // fatal and a broken pipe an error, and counts them.
     std::function<void()> catchStopRequests = [] {};
     std::function<int()> stopRequests = [] { return 0; };
+    // Whether one of them was the terminal or session going away.
+    std::function<bool()> sessionEnded = [] { return false; };
 };
 
 // The real system: its ports, its clock, its devices.

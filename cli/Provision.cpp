@@ -27,8 +27,6 @@ namespace {
 // A busy new port (ModemManager probes fresh ttyACM ports) is tried again
 // for this long before it is reported.
 constexpr auto kBusyLimit = 15s;
-// How often the main thread looks at Ctrl-C, the ports and its workers.
-constexpr auto kPoll = 50ms;
 constexpr auto kPathPoll = 200ms;
 constexpr auto kListingPeriod = 1s;
 constexpr auto kRecentSave = std::chrono::hours(24);
@@ -55,7 +53,7 @@ int runOnce(Batch& batch, const std::vector<std::string>& ports) {
         stations.push_back(std::make_unique<Station>(path));
         stations.back()->line = batch.board.Add({path, "", "probing", ""});
     }
-    const auto stopping = [&batch] { return batch.env.stopRequests() >= 1; };
+    const auto stopping = [&batch] { return batch.Stops() >= 1; };
     for (const auto& station : stations) {
         StartStation(*station, [&batch, &station = *station, stopping] {
             ProbeStation(batch, station, std::chrono::milliseconds(0), stopping);
@@ -126,7 +124,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
 
     std::vector<std::unique_ptr<Station>> stations; // appended by this thread only
     std::mutex registry; // guards `stations` against the workers, and their claims
-    const auto stopping = [&batch] { return batch.env.stopRequests() >= 1; };
+    const auto stopping = [&batch] { return batch.Stops() >= 1; };
 
     const auto provisionPort = [&](Station& station) {
         ProbeStation(batch, station, kBusyLimit, stopping);
@@ -187,7 +185,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
     auto lastListing = EventQueue::Clock::time_point{};
     bool aborted = false;
     while (true) {
-        const int stops = batch.env.stopRequests();
+        const int stops = batch.Stops();
         if (stops >= 2 && !aborted) {
             aborted = true;
             for (const auto& station : stations) {
@@ -199,7 +197,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
                             [](const auto& station) { return station->finished.load(); })) {
                 break;
             }
-            std::this_thread::sleep_for(kPoll);
+            std::this_thread::sleep_for(kStopPoll);
             continue;
         }
         bool relist = true;

@@ -6,6 +6,7 @@
 #include "cli/Environment.h"
 #include "cli/Provision.h"
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -45,6 +46,10 @@ public:
         Print(text);
     }
 
+    // Whether standard output has failed (a closed pipe, a terminal gone):
+    // the run then takes no new logger, as after a first Ctrl-C.
+    bool OutputLost() const { return lost_; }
+
     // Ends the live drawing: what follows goes below it.
     void Close() {
         const std::lock_guard lock(mutex_);
@@ -77,7 +82,7 @@ private:
         } else {
             out_ << text << '\n';
         }
-        out_.flush();
+        Flush();
     }
 
     void Show(std::size_t index) {
@@ -99,7 +104,14 @@ private:
         } else {
             out_ << PlainLine(line) << '\n';
         }
-        out_.flush();
+        Flush();
+    }
+
+    // Under the lock.
+    void Flush() {
+        if (!out_.flush()) {
+            lost_ = true;
+        }
     }
 
     std::mutex mutex_;
@@ -109,6 +121,7 @@ private:
     bool json_;
     std::vector<LoggerLine> lines_;
     std::size_t drawn_ = 0;
+    std::atomic<bool> lost_ = false;
     Reporter report_;
 };
 

@@ -18,8 +18,6 @@ namespace {
 // A busy new port (ModemManager probes fresh ttyACM ports) is tried again
 // this often before it is reported.
 constexpr auto kBusyRetry = 500ms;
-// How often the main thread looks at Ctrl-C and its workers.
-constexpr auto kPoll = 50ms;
 
 std::string probeResult(const Probe& probe) {
     switch (probe.result) {
@@ -142,7 +140,8 @@ void ProbeStation(Batch& batch, Station& station, std::chrono::milliseconds busy
             line.step = "found";
         });
     } else {
-        station.result = probeResult(station.probe);
+        station.result =
+            station.queue.Interrupted() ? "stopped while probing" : probeResult(station.probe);
         batch.board.Update(station.line, [&](LoggerLine& line) {
             line.step = "done";
             line.result = station.result;
@@ -197,13 +196,13 @@ void JoinStations(Batch& batch, std::vector<std::unique_ptr<Station>>& stations)
     bool aborted = false;
     while (!std::all_of(stations.begin(), stations.end(),
                         [](const auto& station) { return station->finished.load(); })) {
-        if (!aborted && batch.env.stopRequests() >= 2) {
+        if (!aborted && batch.Stops() >= 2) {
             aborted = true;
             for (const auto& station : stations) {
                 station->queue.Interrupt();
             }
         }
-        std::this_thread::sleep_for(kPoll);
+        std::this_thread::sleep_for(kStopPoll);
     }
     for (const auto& station : stations) {
         if (station->thread.joinable()) {
@@ -230,7 +229,17 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
               const std::vector<const ManifestEntry*>& missing) {
     batch.board.Close();
     const Tally tally = tallyOf(stations, static_cast<int>(missing.size()));
-    const int code = ProvisionExitCode(tally, batch.options.expect);
+    int code = ProvisionExitCode(tally, batch.options.expect);
+    // The run was cut short, and whoever started it may not see the summary:
+    // the exit code says so.
+    if (batch.board.OutputLost() || batch.env.sessionEnded()) {
+        Reporter(batch.env.err, false)
+            .Error(std::string(batch.board.OutputLost() ? "standard output failed"
+                                                        : "the terminal was closed") +
+                   ": no new logger was taken; those in progress were finished and recorded");
+        code = std::max(code, exit_code::kNothingSaved);
+    }
+    const bool stopped = batch.Stops() >= 1;
     std::ostream& out = batch.env.out;
     std::vector<std::string> failed;
     for (const auto& station : stations) {
@@ -276,7 +285,9 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     if (countMissed) {
         out << "expected " << *batch.options.expect << " loggers, found " << tally.found << '\n';
     }
-    if (tally.found == 0 && !countMissed) {
+    if (tally.found == 0 && stopped) {
+        out << "stopped before any logger was found; nothing was saved\n";
+    } else if (tally.found == 0 && !countMissed) {
         out << "no logger found: check that the loggers are plugged in, or name their ports "
                "with --port\n";
     }

@@ -55,6 +55,10 @@ struct Batch {
     history::SaveAttempt identity; // operator, host, program, clock sync, batch
     std::string settingsSha256;
     platform::ClockSync clockSync;
+
+    // Requests to stop: Ctrl-C, SIGTERM and SIGHUP, and a standard output
+    // that failed, which counts as the first.
+    int Stops() const { return env.stopRequests() + (board.OutputLost() ? 1 : 0); }
 };
 
 // Opens the port and asks for the logger's block. A busy port is tried again

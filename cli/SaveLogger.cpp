@@ -67,9 +67,10 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
         report.detail = "the history could not record the attempt";
         return report;
     }
-    if (queue.Interrupted()) {
+    if (queue.Interrupted() || (request.stopped && request.stopped())) {
+        report.stopped = true;
         report.outcome = history::Outcome::NotSent;
-        report.detail = "interrupted before the save";
+        report.detail = "stopped before the save";
         finish();
         return report;
     }

@@ -29,6 +29,9 @@ struct SaveRequest {
     std::function<std::chrono::system_clock::time_point()> now; // UTC, for the record
     history::SaveHistory* history = nullptr;                    // null: no record kept
     bool requireHistory = false;
+    // Asked, just before the frame goes out, whether the user asked to stop:
+    // then nothing is sent. Empty: the save goes on.
+    std::function<bool()> stopped;
     // Operator, host, program, clock sync and batch; the port, serial number,
     // blocks and time are filled in here.
     history::SaveAttempt attempt;
@@ -37,7 +40,8 @@ struct SaveRequest {
 enum class SaveStep { Saving, ReadingBack };
 
 struct SaveReport {
-    bool held = false; // the history is required and could not record the attempt
+    bool held = false;    // the history is required and could not record the attempt
+    bool stopped = false; // stopped by the user before the frame went out
     bool sent = false;
     bool acknowledged = false;
     bool interrupted = false;     // the queue was interrupted before the save was confirmed

@@ -6,6 +6,11 @@
 #include "cli/WritePlan.h"
 #include "protocol/SettingsCodec.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace korvel::cli {
 
 namespace {
@@ -28,6 +33,35 @@ Node changesNode(const std::vector<settingsfile::Change>& changes, const char* b
     }
     return Node::Array(std::move(items));
 }
+
+// Ctrl-C, SIGTERM or a closed terminal while the logger is being found stops
+// the command with nothing saved. Once the save is under way the first
+// request lets the acknowledgement and the read-back finish, so that the
+// outcome is known; the second cuts them short.
+class StopWatcher {
+public:
+    StopWatcher(const Environment& env, EventQueue& queue)
+        : thread_([this, &env, &queue](const std::stop_token& token) {
+              std::unique_lock lock(mutex_);
+              while (!token.stop_requested()) {
+                  wake_.wait_for(lock, token, kStopPoll, [] { return false; });
+                  const int requests = env.stopRequests();
+                  if (requests >= 2 || (requests >= 1 && !saving_)) {
+                      queue.Interrupt();
+                      return;
+                  }
+              }
+          }) {}
+
+    // From here a first request no longer ends the wait in flight.
+    void Saving() { saving_ = true; }
+
+private:
+    std::atomic<bool> saving_ = false;
+    std::mutex mutex_;
+    std::condition_variable_any wake_;
+    std::jthread thread_; // last: stopped and joined before the rest goes
+};
 
 struct WriteOutcome {
     bool sent = false;
@@ -59,7 +93,7 @@ void printWriteJson(std::ostream& out, const std::string& port, const WritePlan&
     out << settingsfile::PrettyText(Node::Object(std::move(members)));
 }
 
-int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
+int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& watcher, Found& found,
                const settingsfile::SettingsFile& file) {
     const Options& options = context.options;
     Environment& env = context.env;
@@ -111,8 +145,10 @@ int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
     }
 
     // The clock is taken again just before the frame is built.
-    const SaveRequest request = SaveRequestFor(options, env, plan.target, found.reply,
-                                               AttemptIdentity(options, env, clockSync));
+    SaveRequest request = SaveRequestFor(options, env, plan.target, found.reply,
+                                         AttemptIdentity(options, env, clockSync));
+    watcher.Saving();
+    request.stopped = [&env] { return env.stopRequests() >= 1; };
     const SaveReport saved = SaveLogger(*found.port, queue, env.timing, request, {});
     for (const std::string& warning : saved.historyWarnings) {
         report.Warning(warning);
@@ -125,10 +161,15 @@ int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
     outcome.exitCode = saved.ExitCode();
     if (saved.held) {
         report.Error("nothing was saved");
+    } else if (saved.stopped) {
+        report.Error("stopped before the save; nothing was saved");
     } else if (!saved.sent) {
         report.Error(saved.save.problem + "; nothing was saved");
     } else {
-        if (outcome.acknowledged) {
+        if (saved.interrupted) {
+            report.Error("interrupted, state unknown: run korvel-cli read to see what the logger "
+                         "holds now, then write the file again");
+        } else if (outcome.acknowledged) {
             report.Progress("saved; the logger acknowledged, clock written " +
                             DateTimeText(outcome.clock) + " (not verifiable)");
         } else {
@@ -151,7 +192,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
         } else if (outcome.verification.levels == LevelReport::Plain) {
             report.Progress("the logger reports its alarm levels as plain bytes");
         }
-        if (outcome.exitCode == exit_code::kNotConfirmed) {
+        if (outcome.exitCode == exit_code::kNotConfirmed && !saved.interrupted) {
             report.Error("run korvel-cli read to see what the logger holds now, then write the "
                          "file again");
         }
@@ -170,13 +211,17 @@ int RunWriteCommand(const CommandContext& context) {
     if (!file) {
         return exit_code::kUsage;
     }
+    if (!context.options.dryRun) {
+        context.env.catchStopRequests();
+    }
     PortSession session;
     EventQueue queue;
+    StopWatcher watcher(context.env, queue);
     Found found;
     if (const int code = FindLogger(context, queue, session, found); code != exit_code::kDone) {
         return code;
     }
-    return writeFound(context, queue, found, *file);
+    return writeFound(context, queue, watcher, found, *file);
 }
 
 } // namespace korvel::cli

@@ -256,6 +256,27 @@ TEST(Provision, TheExpectedCountAndNoLoggerAtAll) {
     EXPECT_THAT(none.out, HasSubstr("no logger found"));
 }
 
+// Two Ctrl-C while the ports are probed end the probes at once, and the run
+// says it was stopped rather than that there was no logger.
+TEST(Provision, TwoStopRequestsWhileProbingSayStopped) {
+    sim::LoggerSimulator::Options options;
+    options.replyDelay = 3s;
+    auto logger = Logger(std::move(options));
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const std::atomic<int> stops = 2;
+    cli.stopRequests = &stops;
+    const TempDir dir;
+    const auto started = std::chrono::steady_clock::now();
+    const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_EQ(run.code, exit_code::kNothingSaved);
+    EXPECT_THAT(run.out, HasSubstr("stopped while probing"));
+    EXPECT_THAT(run.out, HasSubstr("stopped before any logger was found; nothing was saved"));
+    EXPECT_THAT(run.out, Not(HasSubstr("no logger found")));
+    EXPECT_EQ(logger->SaveCount(), 0u);
+}
+
 // Refused before any port is opened: exit 2 and nothing read.
 TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
     const TempDir dir;

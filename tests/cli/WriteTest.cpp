@@ -1,6 +1,7 @@
 // write: the identity guard, the save frame against the window's, every way a
 // save can fail to be confirmed, and what is printed.
 #include "CliFixture.h"
+#include "tests/support/FakeHistory.h"
 
 #include "cli/Commands.h"
 #include "protocol/SettingsCodec.h"
@@ -370,6 +371,73 @@ TEST(Check, ValidatesAFileWithoutALogger) {
     EXPECT_THAT(bad.err, HasSubstr("password: 'abc' is not 6 letters or digits"));
     cli.input = R"({"korvel": 1, "log_interval": "00:60:00"})";
     EXPECT_EQ(cli.Run({"check", "-"}).code, exit_code::kDone);
+}
+
+} // namespace
+} // namespace korvel::cli
+
+namespace korvel::cli {
+namespace {
+
+using namespace std::chrono_literals;
+using korvel::testing::Cli;
+using korvel::testing::FakeHistory;
+using korvel::testing::Logger;
+using ::testing::HasSubstr;
+
+// Ctrl-C (or SIGTERM, or a closed terminal) during a write: before the frame
+// goes out nothing is saved; after it, the first request lets the save be
+// confirmed and the second cuts it short, told as a state unknown.
+TEST(Write, AStopRequestBeforeOrAfterTheFrameWentOut) {
+    const struct {
+        const char* name;
+        int atStart; // requests before the command begins
+        int onSave;  // requests once the logger has the frame
+        int code;
+        const char* error; // in standard error
+        std::uint64_t saves;
+        const char* recorded; // the history's outcome; empty: nothing recorded
+    } cases[] = {
+        {"while looking for the logger", 1, 0, exit_code::kNothingSaved, "nothing was saved", 0,
+         ""},
+        {"once after the frame went out", 0, 1, exit_code::kDone,
+         "read back: the logger holds every setting saved", 1, "confirmed"},
+        {"twice after the frame went out", 0, 2, exit_code::kNotConfirmed,
+         "interrupted, state unknown: run korvel-cli read", 1, "interrupted, state unknown"},
+    };
+    for (const auto& c : cases) {
+        std::atomic<int> stops = c.atStart;
+        std::atomic<sim::LoggerSimulator*> simulated = nullptr;
+        sim::LoggerSimulator::Options options;
+        // Slow enough that a request is seen while an answer is awaited.
+        options.replyDelay = 300ms;
+        options.onSave = [&](const sim::Block&) {
+            stops = c.onSave;
+            if (c.onSave >= 2) {
+                simulated.load()->SetReplyDelay(5s);
+            }
+        };
+        const auto logger = Logger(std::move(options));
+        simulated = logger.get();
+        Cli cli;
+        cli.systemPorts = {logger->PortPath()};
+        cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+        FakeHistory history;
+        cli.history = &history;
+        cli.stopRequests = &stops;
+        const auto started = std::chrono::steady_clock::now();
+        const auto run = cli.Run({"write", "-"});
+        EXPECT_EQ(run.code, c.code) << c.name << run.err;
+        EXPECT_THAT(run.err, HasSubstr(c.error)) << c.name;
+        EXPECT_EQ(logger->SaveCount(), c.saves) << c.name;
+        if (*c.recorded != '\0') {
+            EXPECT_EQ(history.ResultOf(protocol::DecodeSettings(sim::DefaultBlock()).serialNumber),
+                      c.recorded)
+                << c.name;
+        }
+        // The cut-short wait ends at the request, not after the logger's 5 s.
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 4s) << c.name;
+    }
 }
 
 } // namespace
