@@ -277,10 +277,9 @@ std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const char c = utf8[i];
-        // A C1 control, U+0080 to U+009F: C2 80 to C2 9F.
-        const bool c1 = static_cast<unsigned char>(c) == 0xC2 && i + 1 < utf8.size() &&
-                        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F &&
-                        static_cast<unsigned char>(utf8[i + 1]) >= 0x80;
+        // A C1 control, U+0080 to U+009F, is C2 80 to C2 9F; its code is the second byte.
+        const auto next = static_cast<unsigned char>(i + 1 < utf8.size() ? utf8[i + 1] : 0);
+        const bool c1 = static_cast<unsigned char>(c) == 0xC2 && next >= 0x80 && next <= 0x9F;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -299,10 +298,11 @@ std::string JsonString(std::string_view utf8) {
             break;
         default:
             if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f' || c1) {
-                const auto code = static_cast<unsigned char>(c1 ? utf8[++i] : c);
                 char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", code);
+                std::snprintf(escape, sizeof escape, "\\u%04x",
+                              c1 ? next : static_cast<unsigned char>(c));
                 out += escape;
+                i += c1 ? 1 : 0;
             } else {
                 out += c;
             }

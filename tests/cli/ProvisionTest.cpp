@@ -378,9 +378,9 @@ TEST(Manifest, ReadsQuotedRowsAndNamesTheLineOfAFault) {
         {header + "A1,\xE2\x82\xAC\n", "line 2: trip_information"}, // the euro sign
         // Not UTF-8 text: named, with the place of the first bad byte, not
         // as a fault of the field's JSON.
-        {header + "A1,Vaccines 2-8 \xB0"
-                  "C, Lyon\n",
-         "line 2, column 17: the byte B0 is not UTF-8 (is the file Latin-1 or Windows-1252?): "
+        {header + "A1,\"Vaccines, 2-8 \xB0"
+                  "C\"\n",
+         "line 2, column 19: the byte B0 is not UTF-8 (is the file Latin-1 or Windows-1252?): "
          "save it as UTF-8"},
         {header + "A1,x\n" + std::string(1, '\0') + "B2,y\n",
          "line 3, column 1: a NUL byte, which no text file holds"},

@@ -458,6 +458,15 @@ TEST(SettingsFile, ANumberTooLargeToReadNamesItsKeyPlaceAndRange) {
     }
 }
 
+TEST(SettingsFile, ControlCharactersAreWrittenAsJsonEscapesAndReadBack) {
+    LoggerSettings settings = DecodeSettings(factoryBlock());
+    settings.serialNumber = "A\x1b[2J\x7f\x9b\xa0\xe9"; // ESC, DEL, C1 CSI, NBSP, e acute
+    const std::string file = WriteSettingsFile(settings);
+    EXPECT_THAT(file, HasSubstr(R"("serial_number": "A\u001b[2J\u007f\u009b)"
+                                "\xc2\xa0\xc3\xa9\""));
+    EXPECT_EQ(parseOk(file).settings.serialNumber, settings.serialNumber);
+}
+
 TEST(SettingsFile, ErrorLinesShowTheFirstTwentyAndCountTheRest) {
     std::string text = R"({"korvel": 1)";
     for (int i = 0; i < 2000; ++i) {
