@@ -89,7 +89,7 @@ SaveRequest SaveRequestFor(const Options& options, const Environment& env,
                            const protocol::LoggerSettings& target, const protocol::Block& reply,
                            history::SaveAttempt attempt);
 
-// "key: value" rows with the values in one column.
+// "key: value" rows with the values in one column, control characters escaped.
 void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
                   const std::string& indent = "");
 

@@ -2,6 +2,8 @@
 
 #include "cli/Version.h"
 #include "platform/ProgramArguments.h"
+#include "protocol/Printable.h"
+#include "protocol/Result.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,12 +17,8 @@ namespace {
 
 using namespace korvel::protocol;
 
-struct LoadedText {
-    std::optional<std::string> text;
-    std::string error;
-};
-
-LoadedText loadText(const std::string& path, std::istream& in) {
+// The file's bytes, or why they cannot be had.
+Result<std::string> loadText(const std::string& path, std::istream& in) {
     const auto readAll = [](std::istream& stream) {
         std::string text;
         char buffer[4096];
@@ -36,14 +34,16 @@ LoadedText loadText(const std::string& path, std::istream& in) {
     } else {
         std::ifstream file(platform::FilePath(path), std::ios::binary);
         if (!file) {
-            return {std::nullopt, "cannot read " + path + ": " + std::strerror(errno)};
+            return Failure{Failure::Kind::System,
+                           "cannot read " + path + ": " + std::strerror(errno)};
         }
         text = readAll(file);
     }
     if (text.size() > settingsfile::kMaxFileBytes) {
-        return {std::nullopt, path + ": larger than 1 MiB; a settings file is a few hundred bytes"};
+        return Failure{Failure::Kind::Invalid,
+                       path + ": larger than 1 MiB; a settings file is a few hundred bytes"};
     }
-    return {std::move(text), {}};
+    return text;
 }
 
 std::string canonicalPath(const std::string& path) {
@@ -62,17 +62,19 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
                                                            std::string* fileText) {
     const Options& options = context.options;
     const Reporter& report = context.report;
-    const LoadedText loaded = loadText(options.file, context.env.in);
-    if (!loaded.text) {
-        report.Error(loaded.error);
+    const Result<std::string> loaded = loadText(options.file, context.env.in);
+    if (!loaded) {
+        report.Error(loaded.failure().message);
         return std::nullopt;
     }
     if (fileText != nullptr) {
-        *fileText = *loaded.text;
+        *fileText = *loaded;
     }
-    settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded.text);
-    for (const settingsfile::FileError& error : parsed.errors) {
-        report.Error(FileName(options.file) + ": " + error.Text());
+    settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded);
+    // The first errors and a count of the rest: a file of 75,000 unknown keys
+    // is not worth 75,000 lines.
+    for (const std::string& line : settingsfile::ErrorLines(parsed.errors)) {
+        report.Error(FileName(options.file) + ": " + line);
     }
     if (parsed.errors.empty()) {
         return std::move(parsed.file);
@@ -180,11 +182,13 @@ SaveRequest SaveRequestFor(const Options& options, const Environment& env,
 
 void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
                   const std::string& indent) {
+    std::vector<std::pair<std::string, std::string>> printable;
     std::size_t width = 0;
-    for (const auto& row : rows) {
-        width = std::max(width, row.first.size());
-    }
     for (const auto& [key, value] : rows) {
+        printable.emplace_back(protocol::PrintableText(key), protocol::PrintableText(value));
+        width = std::max(width, printable.back().first.size());
+    }
+    for (const auto& [key, value] : printable) {
         out << indent << key << ':' << std::string(width - key.size() + 1, ' ') << value << '\n';
     }
 }

@@ -5,6 +5,7 @@
 #include "platform/PortList.h"
 #include "platform/StopSignals.h"
 #include "platform/UserIdentity.h"
+#include "protocol/Printable.h"
 
 #include <ostream>
 
@@ -32,7 +33,9 @@ void Reporter::Error(const std::string& message) const {
 }
 
 void Reporter::Line(const std::string& message) const {
-    sink_("korvel-cli: " + message);
+    // Messages quote keys, values and serial numbers that a file or a logger
+    // controls: their control characters are escaped, never sent to the terminal.
+    sink_("korvel-cli: " + protocol::PrintableText(message));
 }
 
 history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,

@@ -77,8 +77,9 @@ history::SaveAttempt AttemptIdentity(const Options& options, const Environment& 
 // warning with "warning: " after the prefix. Progress and warnings are left
 // out under --quiet; errors never are. A line goes to the error stream, or to
 // a sink that takes the whole line (the live provisioning board, which must
-// not be broken by a line of its own). Safe from several threads when the
-// sink is.
+// not be broken by a line of its own). Control characters in a message are
+// escaped (protocol::PrintableText). Safe from several threads when the sink
+// is.
 class Reporter {
 public:
     using Sink = std::function<void(const std::string& line)>;

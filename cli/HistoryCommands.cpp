@@ -4,6 +4,7 @@
 #include "cli/Discovery.h"
 #include "cli/Version.h"
 #include "platform/UserIdentity.h"
+#include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/JsonTree.h"
 #include "settingsfile/SettingsFile.h"
@@ -98,7 +99,8 @@ void printList(const Options& options, const std::vector<history::SaveEntry>& en
         for (const history::SaveEntry& entry : entries) {
             std::string line;
             for (const ListColumn& column : kListColumns) {
-                line += (line.empty() ? "" : ",") + csvField(column.value(entry));
+                line += (line.empty() ? "" : ",") +
+                        csvField(protocol::PrintableText(column.value(entry)));
             }
             out << line << "\r\n";
         }
@@ -109,13 +111,14 @@ void printList(const Options& options, const std::vector<history::SaveEntry>& en
     std::vector<std::size_t> widths(kShown, 0);
     for (const history::SaveEntry& entry : entries) {
         for (std::size_t i = 0; i < kShown; ++i) {
-            widths[i] = std::max(widths[i], kListColumns[i].value(entry).size());
+            widths[i] =
+                std::max(widths[i], protocol::PrintableText(kListColumns[i].value(entry)).size());
         }
     }
     for (const history::SaveEntry& entry : entries) {
         std::string line;
         for (std::size_t i = 0; i < kShown; ++i) {
-            const std::string value = kListColumns[i].value(entry);
+            const std::string value = protocol::PrintableText(kListColumns[i].value(entry));
             line += value + (i + 1 < kShown ? std::string(widths[i] - value.size() + 2, ' ') : "");
         }
         out << line << '\n';

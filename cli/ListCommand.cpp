@@ -2,6 +2,7 @@
 #include "cli/Command.h"
 
 #include "platform/PortList.h"
+#include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
 
 #include <algorithm>
@@ -114,7 +115,7 @@ int RunListCommand(const CommandContext& context) {
         report.Progress("no serial ports");
     }
     for (const platform::PortInfo& port : ports) {
-        env.out << port.path << '\n';
+        env.out << protocol::PrintableText(port.path) << '\n';
         std::vector<std::pair<std::string, std::string>> rows;
         const auto add = [&rows](const char* key, const std::string& value) {
             if (!value.empty()) {

@@ -10,20 +10,22 @@ namespace korvel::cli {
 
 namespace {
 
+using protocol::Failure;
+using protocol::Result;
+
 struct Row {
     std::vector<std::string> fields;
     int line = 0;
 };
 
-struct Rows {
-    std::vector<Row> rows;
-    std::string error;
-};
+Failure invalid(int line, const std::string& message) {
+    return {Failure::Kind::Invalid, "line " + std::to_string(line) + ": " + message};
+}
 
 // CSV records: fields split at commas, quoted fields may hold anything,
 // records end at an unquoted line break (LF or CR LF).
-Rows splitRows(std::string_view text) {
-    Rows out;
+Result<std::vector<Row>> splitRows(std::string_view text) {
+    std::vector<Row> rows;
     int line = 1;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -37,8 +39,7 @@ Rows splitRows(std::string_view text) {
                 ++i;
                 while (true) {
                     if (i >= text.size()) {
-                        out.error = "line " + std::to_string(opened) + ": a quote is not closed";
-                        return out;
+                        return invalid(opened, "a quote is not closed");
                     }
                     if (text[i] == '"') {
                         if (i + 1 < text.size() && text[i + 1] == '"') {
@@ -57,10 +58,8 @@ Rows splitRows(std::string_view text) {
             }
             while (i < text.size() && text[i] != ',' && text[i] != '\n') {
                 if (text[i] == '"') {
-                    out.error = "line " + std::to_string(line) +
-                                ": a quote inside an unquoted field (quote the whole field and "
-                                "double the quote)";
-                    return out;
+                    return invalid(line, "a quote inside an unquoted field (quote the whole field "
+                                         "and double the quote)");
                 }
                 field += text[i++];
             }
@@ -81,28 +80,27 @@ Rows splitRows(std::string_view text) {
         }
         const bool blank = row.fields.size() == 1 && row.fields.front().empty();
         if (!blank) {
-            out.rows.push_back(std::move(row));
+            rows.push_back(std::move(row));
         }
     }
-    return out;
+    return rows;
 }
 
-// The trip text through the settings file's own rules: UTF-8 within Latin-1
-// and no longer than the logger holds.
-std::string tripProblem(const std::string& utf8, std::string& latin1) {
+// The trip text (Latin-1) through the settings file's own rules: UTF-8 within
+// Latin-1 and no longer than the logger holds.
+Result<std::string> tripText(const std::string& utf8, int line) {
     const std::string json =
         "{\"korvel\": 1, \"trip_information\": " + settingsfile::JsonString(utf8) + "}";
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(json);
     if (!parsed.file) {
-        return parsed.errors.empty() ? "trip_information: not readable"
-                                     : parsed.errors.front().Text();
+        return invalid(line, parsed.errors.empty() ? "trip_information: not readable"
+                                                   : parsed.errors.front().Text());
     }
     const auto problems = settingsfile::CheckSettingsFile(*parsed.file);
     if (!problems.empty()) {
-        return problems.front().Text();
+        return invalid(line, problems.front().Text());
     }
-    latin1 = parsed.file->settings.tripInformation;
-    return {};
+    return parsed.file->settings.tripInformation;
 }
 
 } // namespace
@@ -112,51 +110,47 @@ std::string SerialNumberText(std::string_view stored) {
     return std::string(stored.substr(0, end == std::string_view::npos ? 0 : end + 1));
 }
 
-ParsedManifest ParseManifest(std::string_view text) {
-    ParsedManifest parsed;
-    if (text.substr(0, 3) == "\xEF\xBB\xBF") {
-        text.remove_prefix(3); // spreadsheets save a byte-order mark
+Result<std::vector<ManifestEntry>> ParseManifest(std::string_view text) {
+    // Text first: UTF-16 or Latin-1 from a spreadsheet is named as such, with
+    // its place, rather than failing a field's rules later.
+    if (const auto faults = settingsfile::TextFaults(text); !faults.empty()) {
+        return Failure{Failure::Kind::Invalid, faults.front().Text()};
     }
-    Rows split = splitRows(text);
-    if (!split.error.empty()) {
-        parsed.error = std::move(split.error);
-        return parsed;
+    const Result<std::vector<Row>> split =
+        splitRows(settingsfile::WithoutByteOrderMark(text)); // spreadsheets save a mark
+    if (!split) {
+        return split.failure();
     }
-    const auto fail = [&parsed](int line, const std::string& message) {
-        parsed.error = "line " + std::to_string(line) + ": " + message;
-        return parsed;
-    };
-    if (split.rows.empty() || split.rows.front().fields !=
-                                  std::vector<std::string>{"serial_number", "trip_information"}) {
-        return fail(split.rows.empty() ? 1 : split.rows.front().line,
-                    "the first line must be the header serial_number,trip_information");
+    const std::vector<Row>& rows = *split;
+    if (rows.empty() ||
+        rows.front().fields != std::vector<std::string>{"serial_number", "trip_information"}) {
+        return invalid(rows.empty() ? 1 : rows.front().line,
+                       "the first line must be the header serial_number,trip_information");
     }
     std::vector<ManifestEntry> entries;
     std::set<std::string> seen;
-    for (std::size_t r = 1; r < split.rows.size(); ++r) {
-        const Row& row = split.rows[r];
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        const Row& row = rows[r];
         if (row.fields.size() != 2) {
-            return fail(row.line, std::to_string(row.fields.size()) +
-                                      " fields; a row is serial_number,trip_information");
+            return invalid(row.line, std::to_string(row.fields.size()) +
+                                         " fields; a row is serial_number,trip_information");
         }
         const std::string& serial = row.fields[0];
         if (serial.empty() || serial.size() > protocol::width::kSerialNumber) {
-            return fail(row.line, "serial_number \"" + serial + "\" is not 1 to " +
-                                      std::to_string(protocol::width::kSerialNumber) +
-                                      " characters");
+            return invalid(row.line, "serial_number \"" + serial + "\" is not 1 to " +
+                                         std::to_string(protocol::width::kSerialNumber) +
+                                         " characters");
         }
         if (!seen.insert(serial).second) {
-            return fail(row.line, "serial_number \"" + serial + "\" is listed twice");
+            return invalid(row.line, "serial_number \"" + serial + "\" is listed twice");
         }
-        ManifestEntry entry{serial, {}, row.line};
-        if (std::string problem = tripProblem(row.fields[1], entry.tripInformation);
-            !problem.empty()) {
-            return fail(row.line, problem);
+        Result<std::string> trip = tripText(row.fields[1], row.line);
+        if (!trip) {
+            return trip.failure();
         }
-        entries.push_back(std::move(entry));
+        entries.push_back({serial, *trip, row.line});
     }
-    parsed.entries = std::move(entries);
-    return parsed;
+    return entries;
 }
 
 } // namespace korvel::cli

@@ -5,7 +5,8 @@
 // quotes them (a quoted field may hold commas, doubled quotes and line
 // breaks); the text is UTF-8 within Latin-1, as in settings files.
 
-#include <optional>
+#include "protocol/Result.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +19,13 @@ struct ManifestEntry {
     int line = 0;                // where the row starts, for messages
 };
 
-struct ParsedManifest {
-    std::optional<std::vector<ManifestEntry>> entries;
-    std::string error; // "line 4: ...": the first fault
-};
-
-// Refuses a missing or different header, a row without exactly two fields, an
+// The entries, or the first fault with its line ("line 4: ..."). Refuses text
+// that is not UTF-8 (UTF-16, a NUL byte, Latin-1; with its line and column), a
+// missing or different header, a row without exactly two fields, an
 // unterminated quote, an empty or over-long serial number, a serial number
-// listed twice, and trip information the logger cannot hold.
-ParsedManifest ParseManifest(std::string_view text);
+// listed twice, and trip information the logger cannot hold. A UTF-8
+// byte-order mark is skipped.
+protocol::Result<std::vector<ManifestEntry>> ParseManifest(std::string_view text);
 
 // A stored serial number as the manifest and the user write it: the trailing
 // NULs of a shorter number dropped.

@@ -274,12 +274,13 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
             return exit_code::kUsage;
         }
         const std::string text(std::istreambuf_iterator<char>(in), {});
-        ParsedManifest parsed = ParseManifest(text);
-        if (!parsed.entries) {
-            tell.Error(options.manifest + ": " + parsed.error + "; nothing was sent to any logger");
+        const protocol::Result<std::vector<ManifestEntry>> parsed = ParseManifest(text);
+        if (!parsed) {
+            tell.Error(options.manifest + ": " + parsed.failure().message +
+                       "; nothing was sent to any logger");
             return exit_code::kUsage;
         }
-        manifest = std::move(parsed.entries);
+        manifest = *parsed;
     }
     const platform::ClockSync clockSync = env.clockSync();
     if (clockSync == platform::ClockSync::Unsynchronised && !options.allowUnsyncedClock) {

@@ -56,7 +56,8 @@ struct LoggerLine {
     std::string step;   // "probing", "saving", "reading back", "done"
     std::string result; // empty until it ends
 };
-// "PORT SERIAL STEP[: RESULT]": one event, for a log or a pipe.
+// "PORT SERIAL STEP[: RESULT]": one event, for a log or a pipe. Here and in
+// RedrawBoard the fields' control characters are escaped (PrintableText).
 std::string PlainLine(const LoggerLine& line);
 // The whole board redrawn in place on a terminal: the cursor goes up over the
 // `drawn` lines of the last drawing and every line is rewritten, in columns.

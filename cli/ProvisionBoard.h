@@ -5,6 +5,7 @@
 
 #include "cli/Environment.h"
 #include "cli/Provision.h"
+#include "protocol/Printable.h"
 
 #include <atomic>
 #include <cstddef>
@@ -77,10 +78,10 @@ private:
             if (drawn_ > 0) {
                 out_ << "\x1b[" << drawn_ << "A\x1b[J";
             }
-            out_ << text << '\n' << RedrawBoard(lines_, 0);
+            out_ << protocol::PrintableText(text) << '\n' << RedrawBoard(lines_, 0);
             drawn_ = lines_.size();
         } else {
-            out_ << text << '\n';
+            out_ << protocol::PrintableText(text) << '\n';
         }
         Flush();
     }

@@ -1,5 +1,6 @@
 #include "cli/ProvisionReport.h"
 
+#include "protocol/Printable.h"
 #include "settingsfile/JsonTree.h"
 
 #include <cerrno>
@@ -80,7 +81,8 @@ std::string CsvRow(const ReportRow& row) {
         joined(row.compared, [](const auto& key) { return key.first + "=" + key.second; })};
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        line += (i == 0 ? "" : ",") + csvField(fields[i]);
+        // A serial number or a detail from the logger may hold control characters.
+        line += (i == 0 ? "" : ",") + csvField(protocol::PrintableText(fields[i]));
     }
     return line + "\n";
 }

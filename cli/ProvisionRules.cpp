@@ -3,6 +3,8 @@
 // that came and went.
 #include "cli/Provision.h"
 
+#include "protocol/Printable.h"
+
 #include <algorithm>
 #include <iterator>
 #include <map>
@@ -69,12 +71,26 @@ int ProvisionExitCode(const Tally& tally, std::optional<int> expect) {
     return exit_code::kDone;
 }
 
-std::string PlainLine(const LoggerLine& line) {
+namespace {
+
+// A line as it is printed: a logger's serial number and the result (which
+// quotes the logger's answers) may hold control characters.
+LoggerLine printable(const LoggerLine& line) {
+    return {protocol::PrintableText(line.port), protocol::PrintableText(line.serial),
+            protocol::PrintableText(line.step), protocol::PrintableText(line.result)};
+}
+
+} // namespace
+
+std::string PlainLine(const LoggerLine& given) {
+    const LoggerLine line = printable(given);
     return line.port + " " + (line.serial.empty() ? "-" : line.serial) + " " + line.step +
            (line.result.empty() ? "" : ": " + line.result);
 }
 
-std::string RedrawBoard(const std::vector<LoggerLine>& lines, std::size_t drawn) {
+std::string RedrawBoard(const std::vector<LoggerLine>& given, std::size_t drawn) {
+    std::vector<LoggerLine> lines;
+    std::transform(given.begin(), given.end(), std::back_inserter(lines), printable);
     std::size_t portWidth = 0;
     std::size_t serialWidth = 9;
     std::size_t stepWidth = 0;

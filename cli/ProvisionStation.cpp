@@ -2,6 +2,7 @@
 
 #include "cli/SaveLogger.h"
 #include "cli/WritePlan.h"
+#include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/JsonTree.h"
 
@@ -292,7 +293,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                "with --port\n";
     }
     for (const std::string& failure : failed) {
-        out << "failed: " << failure << '\n';
+        out << "failed: " << PrintableText(failure) << '\n';
     }
     if (tally.unconfirmed > 0) {
         out << "run korvel-cli read --port PORT on each logger not confirmed to see what it "

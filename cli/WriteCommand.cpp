@@ -4,6 +4,7 @@
 
 #include "cli/SaveLogger.h"
 #include "cli/WritePlan.h"
+#include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
 
 #include <atomic>
@@ -129,7 +130,8 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
     }
     if (!options.json) {
         for (const settingsfile::Change& change : plan.changes) {
-            env.out << change.key << ": " << change.before << " -> " << change.after << '\n';
+            env.out << PrintableText(change.key + ": " + change.before + " -> " + change.after)
+                    << '\n';
         }
         if (plan.changes.empty()) {
             env.out << "no change\n";

@@ -1,7 +1,10 @@
 #include "settingsfile/JsonTree.h"
 
+#include "protocol/Printable.h"
+
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <utility>
@@ -22,7 +25,7 @@ public:
     using string_t = json::string_t;
     using binary_t = json::binary_t;
 
-    explicit TreeBuilder(ParsedJson& out) : out_(out) {}
+    TreeBuilder(ParsedJson& out, std::string_view text) : out_(out), text_(text) {}
 
     bool null() { return add(Node::Null()); }
     bool boolean(bool value) { return add(Node::Bool(value)); }
@@ -42,13 +45,26 @@ public:
     bool key(string_t& key) {
         Level& level = levels_.back();
         if (!level.keys.insert(key).second) {
-            out_.errors.push_back({pathTo(key), "duplicate key (given more than once)"});
+            out_.errors.push_back({pathTo(key), "duplicate key (given more than once)", false});
         }
         level.key = std::move(key);
         return true;
     }
 
-    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
+    bool parse_error(std::size_t position, const std::string& token,
+                     const nlohmann::detail::exception& error) {
+        if (error.id == kNumberOverflow) {
+            // The library's text names neither the key nor the place.
+            const std::size_t start = position - std::min(position, token.size());
+            const std::string place = PlaceIn(text_, start);
+            if (levels_.empty()) {
+                out_.errors.push_back({place, token + " is too large a number", true});
+            } else {
+                out_.errors.push_back(
+                    {valuePath(), token + " at " + place + " is too large a number", true});
+            }
+            return false;
+        }
         // "[json.exception.parse_error.101] parse error at line 2, column 5: syntax error ..."
         std::string what = error.what();
         const std::string marker = "parse error at ";
@@ -60,11 +76,14 @@ public:
             where = what.substr(0, colon);
             what.erase(0, colon + 2);
         }
-        out_.errors.push_back({std::move(where), std::move(what)});
+        out_.errors.push_back({std::move(where), std::move(what), false});
         return false;
     }
 
 private:
+    // nlohmann's out_of_range.406: a number beyond a double.
+    static constexpr int kNumberOverflow = 406;
+
     struct Level {
         Node* node;
         std::string key; // objects: the key of the value that comes next
@@ -94,7 +113,7 @@ private:
     bool open(Node::Kind kind) {
         if (levels_.size() >= kMaxJsonDepth) {
             out_.errors.push_back({levels_.empty() ? "JSON" : pathTo(levels_.back().key),
-                                   "nested deeper than any settings key"});
+                                   "nested deeper than any settings key", false});
             return false;
         }
         Node container;
@@ -130,7 +149,16 @@ private:
         return path;
     }
 
+    // The path of the value that comes next: "calibration.temperature", "time_zone[1]".
+    std::string valuePath() const {
+        if (levels_.back().node->kind == Node::Kind::Object) {
+            return pathTo(levels_.back().key);
+        }
+        return pathTo({}) + '[' + std::to_string(levels_.back().node->items.size()) + ']';
+    }
+
     ParsedJson& out_;
+    std::string_view text_;
     std::vector<Level> levels_;
 };
 
@@ -228,14 +256,30 @@ bool operator==(const Node& a, const Node& b) {
 
 ParsedJson ParseJson(std::string_view text) {
     ParsedJson parsed;
-    TreeBuilder builder(parsed);
+    TreeBuilder builder(parsed, text);
     json::sax_parse(text, &builder);
     return parsed;
 }
 
+std::string PlaceIn(std::string_view text, std::size_t offset) {
+    const std::string_view before = text.substr(0, std::min(offset, text.size()));
+    const std::size_t lastBreak = before.rfind('\n');
+    const auto line = 1 + std::count(before.begin(), before.end(), '\n');
+    std::size_t column = 1;
+    for (std::size_t at = lastBreak == std::string_view::npos ? 0 : lastBreak + 1;
+         at < before.size(); ++column) {
+        at += std::max<std::size_t>(1, protocol::Utf8LengthAt(text, at));
+    }
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
 std::string JsonString(std::string_view utf8) {
     std::string out = "\"";
-    for (const char c : utf8) {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        // A C1 control, U+0080 to U+009F, is C2 80 to C2 9F; its code is the second byte.
+        const auto next = static_cast<unsigned char>(i + 1 < utf8.size() ? utf8[i + 1] : 0);
+        const bool c1 = static_cast<unsigned char>(c) == 0xC2 && next >= 0x80 && next <= 0x9F;
         switch (c) {
         case '"':
             out += "\\\"";
@@ -253,10 +297,12 @@ std::string JsonString(std::string_view utf8) {
             out += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == '\x7f' || c1) {
                 char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+                std::snprintf(escape, sizeof escape, "\\u%04x",
+                              c1 ? next : static_cast<unsigned char>(c));
                 out += escape;
+                i += c1 ? 1 : 0;
             } else {
                 out += c;
             }

@@ -45,6 +45,9 @@ inline bool operator==(const Member& a, const Member& b) {
 struct JsonError {
     std::string where;
     std::string message;
+    // A number too large for any reader (1e400): `where` is its key path and
+    // `message` gives its line and column; at the top `where` is its place.
+    bool tooLarge = false;
 };
 
 struct ParsedJson {
@@ -55,9 +58,18 @@ struct ParsedJson {
 // Objects and arrays nest at most this deep; no settings key comes near.
 inline constexpr std::size_t kMaxJsonDepth = 16;
 
+// Reads a whole text. A NUL byte ends nlohmann's reading as the end of the
+// text would: callers reading a file refuse NUL bytes first (TextFaults).
 ParsedJson ParseJson(std::string_view text);
 
-// A JSON string literal, quotes included, for UTF-8 text.
+// "line 3, column 7": the place of the byte at `offset` in `text`. Lines end at
+// LF; columns count characters, as an editor shows them (a byte that is not
+// UTF-8 counts as one).
+std::string PlaceIn(std::string_view text, std::size_t offset);
+
+// A JSON string literal, quotes included, for UTF-8 text. Control characters
+// (C0, DEL and C1) are escaped as \u001b, so that JSON prints on a terminal as
+// safely as the program's other output.
 std::string JsonString(std::string_view utf8);
 
 // One line: {"mode": "delayed", "delay": "02:15"}, [0, 5, 150].

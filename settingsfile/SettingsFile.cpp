@@ -30,4 +30,20 @@ std::vector<SettingsProblem> CheckSettingsFile(const SettingsFile& file) {
     return problems;
 }
 
+std::vector<std::string> ErrorLines(const std::vector<FileError>& errors) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < errors.size() && i < kErrorsShown; ++i) {
+        lines.push_back(errors[i].Text());
+    }
+    if (errors.size() > kErrorsShown) {
+        // 74980 as "74,980".
+        std::string count = std::to_string(errors.size() - kErrorsShown);
+        for (std::size_t at = count.size(); at > 3; at -= 3) {
+            count.insert(at - 3, ",");
+        }
+        lines.push_back("... and " + count + (count == "1" ? " more error" : " more errors"));
+    }
+    return lines;
+}
+
 } // namespace korvel::settingsfile

@@ -56,10 +56,29 @@ struct ParsedFile {
     std::vector<FileError> errors;
 };
 
-// Reads a file's text. Every error is listed: JSON syntax (the first only),
+// Reads a file's text. Every error is listed: bytes that are not UTF-8 text
+// (TextFaults), JSON syntax (the first only; anything but white space after
+// the object is one), a number too large to read (with its key's range),
 // unknown keys (with the nearest valid key), duplicate keys, missing required
 // keys, values of the wrong kind or form, numbers with more than two decimals.
 ParsedFile ParseSettingsFile(std::string_view text);
+
+// The errors as the user reads them (FileError::Text): the first
+// kErrorsShown, then one line "... and 74,980 more errors" for the rest.
+inline constexpr std::size_t kErrorsShown = 20;
+std::vector<std::string> ErrorLines(const std::vector<FileError>& errors);
+
+// The first fault of a file's bytes as UTF-8 text, for settings files and
+// manifests alike; empty when there is none. UTF-16 is named as a whole (by
+// its byte-order mark FF FE or FE FF, or by the zero bytes of its ASCII
+// characters); otherwise a NUL byte, or a byte that is not UTF-8 (Latin-1,
+// Windows-1252), is named by its line and column. Each says to save the file as
+// UTF-8. A UTF-8 byte-order mark is no fault.
+std::vector<FileError> TextFaults(std::string_view bytes);
+
+// The text without a leading UTF-8 byte-order mark, which spreadsheets and
+// Windows editors write.
+std::string_view WithoutByteOrderMark(std::string_view text);
 
 // `base` with every setting the file gives replaced. A trip text that reads as
 // `base`'s trip information keeps its bytes exactly; any other has its "\n"

@@ -3,6 +3,7 @@
 #include "settingsfile/SettingsFile.h"
 
 #include "protocol/Decimal.h"
+#include "protocol/Numbers.h"
 #include "protocol/SettingsCodec.h"
 #include "protocol/TimeZone.h"
 #include "settingsfile/FileText.h"
@@ -71,9 +72,12 @@ public:
                 continue;
             }
             std::string_view nearest = *allowed.begin();
+            std::size_t nearestDistance = editDistance(member.key, nearest);
             for (const std::string_view key : allowed) {
-                if (editDistance(member.key, key) < editDistance(member.key, nearest)) {
+                if (const std::size_t distance = editDistance(member.key, key);
+                    distance < nearestDistance) {
                     nearest = key;
+                    nearestDistance = distance;
                 }
             }
             fail(JoinPath(path, member.key),
@@ -544,6 +548,56 @@ SettingsFile readSettings(Reader& r, const Node& root) {
     return file;
 }
 
+// The numbers the key at `path` takes, for a number too large to read; empty
+// for a key that takes none or is unknown.
+std::string numbersTakenAt(std::string_view path) {
+    const auto decimals = [](unsigned integerMax) {
+        const std::string most = std::to_string(integerMax) + ".99";
+        return "-" + most + " to " + most + " with at most two decimals";
+    };
+    const auto isRow = [path](SettingKey key) { return path == KeyPath(key); };
+    const bool levelPart = path.starts_with("alarm.levels.");
+    if (path == kVersionKey) {
+        return "1, the format version";
+    }
+    if (path.ends_with("]")) {
+        return "a byte value, 0-255";
+    }
+    if (isRow(SettingKey::CalibrationTemperature) || isRow(SettingKey::CalibrationHumidity) ||
+        path == "alarm.low" || path == "alarm.high") {
+        return decimals(kPlainByteMax);
+    }
+    if (levelPart && path.ends_with(".limit")) {
+        return decimals(kPackedBcdMax);
+    }
+    const bool choice = std::any_of(kSettingTable.begin(), kSettingTable.end(), [&](auto& row) {
+        return row.path == path && !row.choices.empty() && row.key != SettingKey::Start &&
+               row.key != SettingKey::Alarm;
+    });
+    if (choice || isRow(SettingKey::TemporaryPdf) || isRow(SettingKey::Password) ||
+        path == "start.mode" || path == "alarm.type" || (levelPart && path.ends_with(".mode"))) {
+        return "a name, or a code 0-255 the logger holds";
+    }
+    return {};
+}
+
+// A JSON error as a settings file's: a number too large to read with its
+// key's range, more text after the object said plainly.
+FileError fileErrorOf(JsonError error) {
+    if (error.tooLarge) {
+        const std::string taken = numbersTakenAt(error.where);
+        if (!taken.empty()) {
+            error.message += " (" + error.where + " takes " + taken + ")";
+        } else if (error.where.starts_with("line ")) {
+            error.message += "; a settings file is a JSON object such as {\"korvel\": 1}";
+        }
+    } else if (error.message.ends_with("expected end of input")) {
+        error.message = "more after the end of the settings (only white space may follow the "
+                        "closing brace)";
+    }
+    return {std::move(error.where), std::move(error.message)};
+}
+
 } // namespace
 
 ParsedFile ParseSettingsFile(std::string_view text) {
@@ -553,9 +607,13 @@ ParsedFile ParseSettingsFile(std::string_view text) {
                                          "bytes"});
         return parsed;
     }
-    ParsedJson json = ParseJson(text);
+    parsed.errors = TextFaults(text);
+    if (!parsed.errors.empty()) {
+        return parsed;
+    }
+    ParsedJson json = ParseJson(WithoutByteOrderMark(text));
     for (JsonError& error : json.errors) {
-        parsed.errors.push_back({std::move(error.where), std::move(error.message)});
+        parsed.errors.push_back(fileErrorOf(std::move(error)));
     }
     if (!parsed.errors.empty()) {
         return parsed;

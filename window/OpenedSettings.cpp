@@ -46,9 +46,7 @@ OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSetting
     OpenedFile result;
     const settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(text);
     if (!parsed.file) {
-        for (const settingsfile::FileError& error : parsed.errors) {
-            result.problems.push_back(error.Text());
-        }
+        result.problems = settingsfile::ErrorLines(parsed.errors);
         return result;
     }
     const settingsfile::SettingsFile& file = *parsed.file;

@@ -377,13 +377,13 @@ TEST(Manifest, ReadsQuotedRowsAndNamesTheLineOfAFault) {
                                     "\r\n"
                                     "B2,\"with \"\"quotes\"\", a comma\nand a line\"\r\n"
                                     "C3,\n");
-    ASSERT_TRUE(good.entries) << good.error;
-    ASSERT_EQ(good.entries->size(), 3u);
-    EXPECT_EQ((*good.entries)[0].tripInformation, "plain");
-    EXPECT_EQ((*good.entries)[1].tripInformation, "with \"quotes\", a comma\nand a line");
-    EXPECT_EQ((*good.entries)[1].line, 4);
-    EXPECT_EQ((*good.entries)[2].serialNumber, "C3");
-    EXPECT_EQ((*good.entries)[2].tripInformation, "");
+    ASSERT_TRUE(good) << good.failure().message;
+    ASSERT_EQ(good->size(), 3u);
+    EXPECT_EQ((*good)[0].tripInformation, "plain");
+    EXPECT_EQ((*good)[1].tripInformation, "with \"quotes\", a comma\nand a line");
+    EXPECT_EQ((*good)[1].line, 4);
+    EXPECT_EQ((*good)[2].serialNumber, "C3");
+    EXPECT_EQ((*good)[2].tripInformation, "");
 
     const std::string header = "serial_number,trip_information\n";
     const struct {
@@ -397,11 +397,23 @@ TEST(Manifest, ReadsQuotedRowsAndNamesTheLineOfAFault) {
         {header + "A1,Vaccines \"cold\"\n", "line 2: a quote inside an unquoted field"},
         {header + "A1," + std::string(101, 'x') + "\n", "line 2: trip_information"},
         {header + "A1,\xE2\x82\xAC\n", "line 2: trip_information"}, // the euro sign
+        // Not UTF-8 text: named, with the place of the first bad byte, not
+        // as a fault of the field's JSON.
+        {header + "A1,\"Vaccines, 2-8 \xB0"
+                  "C\"\n",
+         "line 2, column 19: the byte B0 is not UTF-8 (is the file Latin-1 or Windows-1252?): "
+         "save it as UTF-8"},
+        {header + "A1,x\n" + std::string(1, '\0') + "B2,y\n",
+         "line 3, column 1: a NUL byte, which no text file holds"},
+        {"\xEF\xBB\xBF" + header + std::string("A1,\0\n", 5), "line 2, column 4: a NUL byte"},
+        {std::string("\xFF\xFEs\0e\0", 6), "file: UTF-16 LE text (it begins with the byte-order "
+                                           "mark FF FE), not UTF-8: save it as UTF-8"},
+        {std::string("s\0e\0r\0", 6), "file: UTF-16 LE text (every other byte is zero)"},
     };
     for (const auto& fault : faults) {
         const auto parsed = ParseManifest(fault.text);
-        EXPECT_FALSE(parsed.entries) << fault.text;
-        EXPECT_THAT(parsed.error, ::testing::StartsWith(fault.error)) << fault.text;
+        ASSERT_FALSE(parsed) << fault.text;
+        EXPECT_THAT(parsed.failure().message, ::testing::StartsWith(fault.error)) << fault.text;
     }
 }
 

@@ -1,7 +1,8 @@
 // Settings files from any bytes: the reader never crashes and refuses or
-// accepts as a whole; what it accepts, written out again, reads back as the
-// same settings. Input that also fills a parameter block is taken as a
-// logger's reply too: whatever a logger reports, its file reads back the same.
+// accepts as a whole, never a file with a NUL byte; what it accepts, written
+// out again, reads back as the same settings. Input that also fills a
+// parameter block is taken as a logger's reply too: whatever a logger reports,
+// its file reads back the same.
 #include "protocol/ParameterBlock.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/SettingsFile.h"
@@ -40,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(text);
     Require(parsed.file.has_value() == parsed.errors.empty(), "accepted exactly without errors");
+    // A NUL byte would end the JSON reader's text early: what follows it must not pass unseen.
+    Require(!parsed.file || text.find('\0') == std::string_view::npos,
+            "a file with a NUL byte is refused");
     if (parsed.file) {
         const protocol::LoggerSettings applied =
             settingsfile::ApplySettingsFile(*parsed.file, protocol::LoggerSettings{});

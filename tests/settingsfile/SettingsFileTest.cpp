@@ -4,6 +4,7 @@
 #include "settingsfile/SettingsFile.h"
 
 #include "protocol/SettingsCodec.h"
+#include "settingsfile/JsonTree.h"
 #include "tools/sim/SimBlock.h"
 
 #include <gmock/gmock.h>
@@ -339,6 +340,166 @@ TEST(SettingsFile, CheckNamesTheRangeOfTheKeysGivenOnly) {
     ASSERT_EQ(start.size(), 1u);
     EXPECT_EQ(start.front().key, "start.at");
     EXPECT_THAT(CheckSettingsFile(parseOk(R"({"korvel": 1})")), ::testing::IsEmpty());
+}
+
+// Text before JSON: a file must be UTF-8 and nothing but its JSON, so that
+// what check accepts is what the logger gets.
+TEST(SettingsFile, RefusesBytesThatAreNotUtf8TextWithTheirPlace) {
+    using namespace std::string_literals;
+    // {"korvel": 1} as Windows PowerShell 5.1's > writes it.
+    std::string utf16le = "\xFF\xFE";
+    for (const char c : std::string(R"({"korvel": 1})")) {
+        utf16le += c;
+        utf16le += '\0';
+    }
+    std::string utf16be = "\xFE\xFF";
+    for (const char c : std::string(R"({"korvel": 1})")) {
+        utf16be += '\0';
+        utf16be += c;
+    }
+    const struct {
+        const char* name;
+        std::string text;
+        const char* error; // the whole first error; "" when the file is read
+    } cases[] = {
+        {"NUL and anything after", "{\"korvel\": 1}\0{\"stop_mode\": 77}"s,
+         "line 1, column 14: a NUL byte, which no text file holds"},
+        {"NUL inside a string", "{\"korvel\": 1,\n \"trip_information\": \"a\0b\"}"s,
+         "line 2, column 24: a NUL byte, which no text file holds"},
+        {"NUL after white space", "{\"korvel\": 1}\n\0"s,
+         "line 2, column 1: a NUL byte, which no text file holds"},
+        {"text after the object", "{\"korvel\": 1}\n  x",
+         "line 2, column 3: more after the end of the settings (only white space may follow "
+         "the closing brace)"},
+        {"a second object", "{\"korvel\": 1} {}",
+         "line 1, column 15: more after the end of the settings (only white space may follow "
+         "the closing brace)"},
+        {"white space after the object", "{\"korvel\": 1}\r\n\t \n", ""},
+        {"UTF-16 LE with its mark", utf16le,
+         "file: UTF-16 LE text (it begins with the byte-order mark FF FE), not UTF-8: save it "
+         "as UTF-8 (Windows PowerShell 5.1's > writes UTF-16; pipe to Out-File -Encoding utf8 "
+         "instead)"},
+        {"UTF-16 BE with its mark", utf16be,
+         "file: UTF-16 BE text (it begins with the byte-order mark FE FF), not UTF-8: save it "
+         "as UTF-8 (Windows PowerShell 5.1's > writes UTF-16; pipe to Out-File -Encoding utf8 "
+         "instead)"},
+        {"UTF-16 LE without a mark", utf16le.substr(2),
+         "file: UTF-16 LE text (every other byte is zero), not UTF-8"},
+        {"UTF-16 BE without a mark", utf16be.substr(2),
+         "file: UTF-16 BE text (every other byte is zero), not UTF-8"},
+        {"Latin-1",
+         "{\"korvel\": 1,\n \"trip_information\": \"Caf\xE9 2-8 \xB0"
+         "C\"}",
+         "line 2, column 26: the byte E9 is not UTF-8 (is the file Latin-1 or Windows-1252?): "
+         "save it as UTF-8"},
+        {"columns count characters",
+         "{\"korvel\": 1, \"trip_information\": \"\xC3\xA9\xC3\xA9\xFF\"}",
+         "line 1, column 38: the byte FF is not UTF-8"},
+        {"a UTF-8 byte-order mark", "\xEF\xBB\xBF{\"korvel\": 1}", ""},
+        {"columns after a byte-order mark", "\xEF\xBB\xBF{\"korvel\": 1, x}",
+         "line 1, column 15: syntax error"},
+        {"a CESU surrogate", "{\"korvel\": 1, \"trip_information\": \"\xED\xA0\x80\"}",
+         "line 1, column 36: the byte ED is not UTF-8"},
+    };
+    for (const auto& c : cases) {
+        const ParsedFile parsed = parse(c.text);
+        if (std::string(c.error).empty()) {
+            EXPECT_TRUE(parsed.file.has_value()) << c.name;
+            EXPECT_THAT(parsed.errors, ::testing::IsEmpty()) << c.name;
+            continue;
+        }
+        EXPECT_FALSE(parsed.file.has_value()) << c.name;
+        ASSERT_EQ(parsed.errors.size(), 1u) << c.name;
+        EXPECT_THAT(parsed.errors.front().Text(), ::testing::StartsWith(c.error)) << c.name;
+    }
+}
+
+TEST(SettingsFile, ANumberTooLargeToReadNamesItsKeyPlaceAndRange) {
+    const struct {
+        const char* name;
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"calibration", "{\"korvel\": 1,\n  \"calibration\": {\"temperature\": 1e400}}",
+         "calibration.temperature: 1e400 at line 2, column 34 is too large a number "
+         "(calibration.temperature takes -255.99 to 255.99 with at most two decimals)"},
+        {"negative", R"({"korvel": 1, "alarm": {"type": "single", "low": -1E+999, "high": 8}})",
+         "alarm.low: -1E+999 at line 1, column 50 is too large a number (alarm.low takes "
+         "-255.99 to 255.99 with at most two decimals)"},
+        {"a level's limit",
+         R"({"korvel": 1, "alarm": {"levels": {"temperature_high_2": {"limit": 9e999}}}})",
+         "alarm.levels.temperature_high_2.limit: 9e999 at line 1, column 68 is too large a "
+         "number (alarm.levels.temperature_high_2.limit takes -99.99 to 99.99 with at most two "
+         "decimals)"},
+        {"a byte of a list", R"({"korvel": 1, "time_zone": [0, 1e400, 0]})",
+         "time_zone[1]: 1e400 at line 1, column 32 is too large a number (time_zone[1] takes a "
+         "byte value, 0-255)"},
+        {"a code", R"({"korvel": 1, "stop_mode": 1e400})",
+         "stop_mode: 1e400 at line 1, column 28 is too large a number (stop_mode takes a name, "
+         "or a code 0-255 the logger holds)"},
+        {"a level's mode",
+         R"({"korvel": 1, "alarm": {"levels": {"humidity_low_1": {"mode": 1e400}}}})",
+         "alarm.levels.humidity_low_1.mode: 1e400 at line 1, column 63 is too large a number "
+         "(alarm.levels.humidity_low_1.mode takes a name, or a code 0-255 the logger holds)"},
+        {"the version", R"({"korvel": 1e400})",
+         "korvel: 1e400 at line 1, column 12 is too large a number (korvel takes 1, the format "
+         "version)"},
+        {"a key that takes no number", R"({"korvel": 1, "log_interval": 1e400})",
+         "log_interval: 1e400 at line 1, column 31 is too large a number"},
+        {"the whole file", "\n 1e400",
+         "line 2, column 2: 1e400 is too large a number; a settings file is a JSON object such "
+         "as {\"korvel\": 1}"},
+    };
+    for (const auto& c : cases) {
+        const ParsedFile parsed = parse(c.text);
+        EXPECT_FALSE(parsed.file.has_value()) << c.name;
+        ASSERT_EQ(parsed.errors.size(), 1u) << c.name;
+        EXPECT_EQ(parsed.errors.front().Text(), c.error) << c.name;
+    }
+}
+
+TEST(SettingsFile, ControlCharactersAreWrittenAsJsonEscapesAndReadBack) {
+    LoggerSettings settings = DecodeSettings(factoryBlock());
+    settings.serialNumber = "A\x1b[2J\x7f\x9b\xa0\xe9"; // ESC, DEL, C1 CSI, NBSP, e acute
+    const std::string file = WriteSettingsFile(settings);
+    EXPECT_THAT(file, HasSubstr(R"("serial_number": "A\u001b[2J\u007f\u009b)"
+                                "\xc2\xa0\xc3\xa9\""));
+    EXPECT_EQ(parseOk(file).settings.serialNumber, settings.serialNumber);
+}
+
+TEST(SettingsFile, ErrorLinesShowTheFirstTwentyAndCountTheRest) {
+    std::string text = R"({"korvel": 1)";
+    for (int i = 0; i < 2000; ++i) {
+        text += ", \"k" + std::to_string(i) + "\": 0";
+    }
+    text += "}";
+    const ParsedFile parsed = parse(text);
+    ASSERT_EQ(parsed.errors.size(), 2000u);
+    const std::vector<std::string> lines = ErrorLines(parsed.errors);
+    ASSERT_EQ(lines.size(), kErrorsShown + 1);
+    EXPECT_THAT(lines.front(), ::testing::StartsWith("k0: unknown key"));
+    EXPECT_THAT(lines[kErrorsShown - 1], ::testing::StartsWith("k19: unknown key"));
+    EXPECT_EQ(lines.back(), "... and 1,980 more errors");
+
+    std::vector<FileError> errors(kErrorsShown, FileError{"a", "b"});
+    EXPECT_EQ(ErrorLines(errors).size(), kErrorsShown);
+    errors.push_back({"c", "d"});
+    EXPECT_EQ(ErrorLines(errors).back(), "... and 1 more error");
+    errors.resize(75000, FileError{"e", "f"});
+    EXPECT_EQ(ErrorLines(errors).back(), "... and 74,980 more errors");
+    errors.resize(1000020, FileError{"e", "f"});
+    EXPECT_EQ(ErrorLines(errors).back(), "... and 1,000,000 more errors");
+}
+
+TEST(SettingsFile, PlacesCountLinesAndCharacters) {
+    EXPECT_EQ(PlaceIn("abc", 0), "line 1, column 1");
+    EXPECT_EQ(PlaceIn("abc", 2), "line 1, column 3");
+    EXPECT_EQ(PlaceIn("ab\ncd", 2), "line 1, column 3"); // the line break itself
+    EXPECT_EQ(PlaceIn("ab\ncd", 3), "line 2, column 1");
+    EXPECT_EQ(PlaceIn("a\r\n\r\nb", 5), "line 3, column 1");
+    EXPECT_EQ(PlaceIn("\xC3\xA9\xE2\x82\xAC!", 5), "line 1, column 3");
+    EXPECT_EQ(PlaceIn("\xE9\xE9!", 2), "line 1, column 3");
+    EXPECT_EQ(PlaceIn("ab", 9), "line 1, column 3");
 }
 
 } // namespace
