@@ -166,7 +166,7 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
             return;
         }
         if (batch.env.history != nullptr) {
-            if (const auto last = batch.env.history->LastConfirmedSave(station.serial);
+            if (const auto last = batch.env.history->LastConfirmedSave(serial);
                 last && batch.env.now() - *last < kRecentSave) {
                 batch.board.Report().Warning("logger " + serial + " was provisioned " +
                                              UtcMicrosecondsText(*last) +

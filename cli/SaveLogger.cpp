@@ -1,6 +1,7 @@
 #include "cli/SaveLogger.h"
 
 #include "protocol/SettingsCodec.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <thread>
 
@@ -42,7 +43,8 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
     history::SaveAttempt attempt = request.attempt;
     attempt.time = request.now();
     attempt.port = port.Path();
-    attempt.serialNumber = DecodeSettings(request.reply).serialNumber;
+    // As text, as the window records it: the logger stores Latin-1.
+    attempt.serialNumber = settingsfile::Utf8Text(DecodeSettings(request.reply).serialNumber);
     attempt.before.assign(request.reply.begin(), request.reply.end());
     attempt.frame.assign(frame.begin(), frame.end());
     const history::AttemptRecord record =

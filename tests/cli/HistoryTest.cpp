@@ -97,6 +97,21 @@ TEST(HistoryCli, ARenamedLoggerIsRecordedUnderTheNumberItReported) {
     ASSERT_EQ(history.Saves().size(), 1u);
     EXPECT_EQ(history.Saves()[0].attempt.serialNumber, "T23110042");
     EXPECT_EQ(protocol::DecodeSettings(logger->CurrentBlock()).serialNumber, "X00000001");
+
+    // A number beyond ASCII is recorded as text, as the window records it,
+    // though the logger stores it in Latin-1.
+    sim::LoggerSimulator::Options options;
+    options.block = sim::DefaultBlock();
+    const std::string latin1 = "J\xFCRGEN001";
+    std::copy(latin1.begin(), latin1.end(),
+              options.block.begin() + protocol::offset::kSerialNumber);
+    const auto foreign = Logger(std::move(options));
+    cli.systemPorts = {foreign->PortPath()};
+    cli.input = R"({"korvel": 1})";
+    const auto run2 = cli.Run({"write", "-"});
+    ASSERT_EQ(run2.code, exit_code::kDone) << run2.err;
+    ASSERT_EQ(history.Saves().size(), 2u);
+    EXPECT_EQ(history.Saves()[1].attempt.serialNumber, "J\u00fcRGEN001");
 }
 
 class HistoryFile : public ::testing::Test {
