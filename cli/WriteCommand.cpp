@@ -115,7 +115,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, Found& found,
                                                AttemptIdentity(options, env, clockSync));
     const SaveReport saved = SaveLogger(*found.port, queue, env.timing, request, {});
     for (const std::string& warning : saved.historyWarnings) {
-        report.Warning(warning);
+        report.Alert(warning);
     }
     outcome.clock = saved.clock;
     outcome.sent = saved.sent;
