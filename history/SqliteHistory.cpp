@@ -313,7 +313,7 @@ public:
 
     // Brings the file to the current layout.
     Result<void> Migrate() {
-        if (const Result<void> begun = exec("BEGIN IMMEDIATE"); !begun) {
+        if (Result<void> begun = exec("BEGIN IMMEDIATE"); !begun) {
             return begun;
         }
         const auto rollback = [this](Failure failed) {
@@ -387,7 +387,7 @@ private:
             return begun.failure();
         }
         const auto fail = [&] {
-            const Failure failed = failure();
+            Failure failed = failure();
             exec("ROLLBACK");
             return failed;
         };
