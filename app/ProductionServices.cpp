@@ -89,14 +89,13 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
     }
     history::StoreOptions options;
     options.createFolder = true;
-    std::string error;
-    auto store = history::OpenHistoryStore(
-        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options,
-        error);
+    protocol::Result<std::unique_ptr<history::HistoryStore>> store = history::OpenHistoryStore(
+        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
     if (!store) {
-        warnings << "korvel: warning: " << error << "; saves are not recorded\n";
+        warnings << "korvel: warning: " << store.failure().message << "; saves are not recorded\n";
+        return nullptr;
     }
-    return store;
+    return std::move(store).take();
 }
 
 history::SaveHistory* HistoryOnFirstSave::store() {
@@ -107,22 +106,27 @@ history::SaveHistory* HistoryOnFirstSave::store() {
     return store_.get();
 }
 
-std::optional<std::int64_t> HistoryOnFirstSave::RecordAttempt(const history::SaveAttempt& attempt,
-                                                              std::string& error) {
+namespace {
+
+const protocol::Failure kNotOpened{protocol::Failure::Kind::System,
+                                   "the history of saves could not be opened"};
+
+} // namespace
+
+protocol::Result<history::RecordedRow>
+HistoryOnFirstSave::RecordAttempt(const history::SaveAttempt& attempt) {
     if (history::SaveHistory* opened = store()) {
-        return opened->RecordAttempt(attempt, error);
+        return opened->RecordAttempt(attempt);
     }
-    error = "the history of saves could not be opened";
-    return std::nullopt;
+    return kNotOpened;
 }
 
-bool HistoryOnFirstSave::RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome,
-                                       std::string& error) {
+protocol::Result<history::RecordedRow>
+HistoryOnFirstSave::RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome) {
     if (history::SaveHistory* opened = store()) {
-        return opened->RecordOutcome(attempt, outcome, error);
+        return opened->RecordOutcome(attempt, outcome);
     }
-    error = "the history of saves could not be opened";
-    return false;
+    return kNotOpened;
 }
 
 std::optional<std::chrono::system_clock::time_point>

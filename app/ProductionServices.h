@@ -64,10 +64,10 @@ class HistoryOnFirstSave final : public history::SaveHistory {
 public:
     explicit HistoryOnFirstSave(std::ostream& warnings) : warnings_(warnings) {}
 
-    std::optional<std::int64_t> RecordAttempt(const history::SaveAttempt& attempt,
-                                              std::string& error) override;
-    bool RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome,
-                       std::string& error) override;
+    protocol::Result<history::RecordedRow>
+    RecordAttempt(const history::SaveAttempt& attempt) override;
+    protocol::Result<history::RecordedRow>
+    RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome) override;
     std::optional<std::chrono::system_clock::time_point>
     LastConfirmedSave(const std::string& serialNumber) override;
 

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <sstream>
@@ -22,9 +23,20 @@ constexpr const char* kDescription =
     "Exit codes: 0 done; 1 nothing saved (no logger, no reply, a bad frame, a value\n"
     "the logger does not take); 2 usage or settings-file error; 3 a save was sent but\n"
     "is not confirmed; 4 more than one logger answered and no --port chose one;\n"
-    "5 history verify found an edited or deleted row.";
+    "5 history verify found an edited or deleted row, or not the expected head.";
 
 } // namespace
+
+std::string HeadHash(const std::string& text) {
+    std::string hash;
+    for (const char c : text) {
+        if (!std::isxdigit(static_cast<unsigned char>(c))) {
+            return {};
+        }
+        hash += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return hash.size() == 64 ? hash : std::string();
+}
 
 std::optional<protocol::DateTime> ParseClock(const std::string& text) {
     unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -142,6 +154,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     history->fallthrough();
     CLI::App* verify = history->add_subcommand(
         "verify", "check that no row of the history was edited or deleted (exit 5 if one was)");
+    std::string expectHead;
+    verify
+        ->add_option("--expect-head", expectHead,
+                     "fail (exit 5) unless HASH, a head hash kept from an earlier verify or a "
+                     "report, is still in the history: rows cut from its end show")
+        ->type_name("HASH");
     CLI::App* historyList = history->add_subcommand("list", "list the saves, newest first");
     historyList->add_option("SERIAL", options.historySerial, "only this logger's saves");
     CLI::Option* historyJson = historyList->add_flag("--json", options.json, "print JSON");
@@ -190,6 +208,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     }
     if (options.demo && !options.ports.empty()) {
         return fail("--demo brings its own logger; leave out --port");
+    }
+    if (!expectHead.empty()) {
+        options.expectHead = HeadHash(expectHead);
+        if (options.expectHead.empty()) {
+            return fail("--expect-head " + expectHead +
+                        ": give the 64 hexadecimal digits of a head, as history verify prints it");
+        }
     }
     if (!clock.empty()) {
         options.clock = ParseClock(clock);

@@ -51,6 +51,7 @@ struct Options {
     HistoryAction historyAction = HistoryAction::List;
     std::string historySerial;  // history list [SERIAL]
     std::int64_t historyId = 0; // history show ID
+    std::string expectHead;     // history verify --expect-head HASH, lower case; empty for none
     bool csv = false;           // history list --csv
 };
 
@@ -63,6 +64,10 @@ struct ParsedCommandLine {
 
 // `arguments` exclude the program name.
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// A row hash as the history writes it (64 hex digits, lower case), from the
+// user's text in either case; empty when it is none.
+std::string HeadHash(const std::string& text);
 
 // "YYYY-MM-DDTHH:MM:SS", a real calendar date in 2000-2099; nothing otherwise.
 std::optional<protocol::DateTime> ParseClock(const std::string& text);

@@ -28,6 +28,10 @@ void Reporter::Warning(const std::string& message) const {
     }
 }
 
+void Reporter::Alert(const std::string& message) const {
+    Line("warning: " + message);
+}
+
 void Reporter::Error(const std::string& message) const {
     Line(message);
 }

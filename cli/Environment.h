@@ -75,7 +75,7 @@ history::SaveAttempt AttemptIdentity(const Options& options, const Environment& 
 
 // The one way a message reaches the user: "korvel-cli: " and the message, a
 // warning with "warning: " after the prefix. Progress and warnings are left
-// out under --quiet; errors never are. A line goes to the error stream, or to
+// out under --quiet; errors and alerts never are. A line goes to the error stream, or to
 // a sink that takes the whole line (the live provisioning board, which must
 // not be broken by a line of its own). Control characters in a message are
 // escaped (protocol::PrintableText). Safe from several threads when the sink
@@ -89,6 +89,9 @@ public:
 
     void Progress(const std::string& message) const;
     void Warning(const std::string& message) const;
+    // A warning that --quiet does not leave out: what the user must hear all
+    // the same (a save the history did not record).
+    void Alert(const std::string& message) const;
     void Error(const std::string& message) const;
 
 private:

@@ -27,11 +27,47 @@ std::string pathFor(const Options& options) {
     return history::DefaultHistoryPath([](const char* name) { return std::getenv(name); });
 }
 
-std::unique_ptr<history::HistoryStore> openStore(const Options& options, std::string& error) {
+protocol::Result<std::unique_ptr<history::HistoryStore>> openStore(const Options& options,
+                                                                   HistoryUse use) {
     history::StoreOptions store;
     // The default place is ours to create; a path the user gave is taken as given.
-    store.createFolder = options.historyPath.empty();
-    return history::OpenHistoryStore(pathFor(options), store, error);
+    store.createFolder = options.historyPath.empty() && use == HistoryUse::Records;
+    // A history read is never created: a missing file is no empty history.
+    store.create = use == HistoryUse::Records;
+    return history::OpenHistoryStore(pathFor(options), store);
+}
+
+std::string rowsText(std::int64_t rows) {
+    return std::to_string(rows) + (rows == 1 ? " row" : " rows");
+}
+
+// `history verify`: the chain, its head, and the head expected (--expect-head).
+int printVerify(const Options& options, const std::string& path, const history::ChainCheck& check,
+                std::ostream& out) {
+    if (!check.Intact()) {
+        out << path << ": " << check.problem << '\n';
+        return exit_code::kHistoryBroken;
+    }
+    const std::string head = check.head.empty() ? "" : ", head " + check.head;
+    if (options.expectHead.empty()) {
+        out << path << ": intact, " << rowsText(check.rows) << head << '\n';
+        return exit_code::kDone;
+    }
+    if (!check.anchorRow) {
+        // What was anchored is gone, however intact the rest looks.
+        out << path << ": " << rowsText(check.rows) << head << ", but the expected head "
+            << options.expectHead
+            << " is not in the history: rows were removed from its end, or the file was "
+               "replaced or put back from an older copy\n";
+        return exit_code::kHistoryBroken;
+    }
+    const std::int64_t added = check.rows - *check.anchorRow;
+    out << path << ": intact, " << rowsText(check.rows) << head
+        << (added == 0
+                ? ", the expected head\n"
+                : "; the expected head is row " + std::to_string(*check.anchorRow) + ", and " +
+                      rowsText(added) + (added == 1 ? " was" : " were") + " added after it\n");
+    return exit_code::kDone;
 }
 
 std::string resultOf(const history::SaveEntry& entry) {
@@ -132,26 +168,19 @@ int RunHistoryCommand(const CommandContext& context) {
     Environment& env = context.env;
     const Reporter& report = context.report;
     history::HistoryStore& store = *context.store;
-    std::string error;
     switch (options.historyAction) {
     case HistoryAction::Verify: {
-        const auto check = store.Verify(error);
+        const auto check = store.Verify(options.expectHead);
         if (!check) {
-            report.Error(error);
+            report.Error(check.failure().message);
             return exit_code::kNothingSaved;
         }
-        if (!check->Intact()) {
-            env.out << store.Path() << ": " << check->problem << '\n';
-            return exit_code::kHistoryBroken;
-        }
-        env.out << store.Path() << ": intact, " << check->rows
-                << (check->rows == 1 ? " row\n" : " rows\n");
-        return exit_code::kDone;
+        return printVerify(options, store.Path(), *check, env.out);
     }
     case HistoryAction::List: {
-        const auto entries = store.List(options.historySerial, error);
+        const auto entries = store.List(options.historySerial);
         if (!entries) {
-            report.Error(error);
+            report.Error(entries.failure().message);
             return exit_code::kNothingSaved;
         }
         printList(options, *entries, env.out);
@@ -165,9 +194,9 @@ int RunHistoryCommand(const CommandContext& context) {
     case HistoryAction::Show:
         break;
     }
-    const auto entry = store.Find(options.historyId, error);
+    const auto entry = store.Find(options.historyId);
     if (!entry) {
-        report.Error(error);
+        report.Error(entry.failure().message);
         return exit_code::kNothingSaved;
     }
     protocol::Block frame{};
@@ -191,12 +220,12 @@ int RunHistoryCommand(const CommandContext& context) {
 int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,
                 std::unique_ptr<history::HistoryStore>& store) {
     if (use == HistoryUse::Reads) {
-        std::string error;
-        store = openStore(options, error);
-        if (!store) {
-            report.Error(error);
+        auto opened = openStore(options, use);
+        if (!opened) {
+            report.Error(opened.failure().message);
             return exit_code::kNothingSaved;
         }
+        store = std::move(opened).take();
         return exit_code::kDone;
     }
     if (use != HistoryUse::Records) {
@@ -214,16 +243,18 @@ int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,
     }
     // A build without a history says so only when one was asked for.
     const bool asked = options.requireHistory || !options.historyPath.empty();
-    std::string error;
-    if (history::HistoryAvailable() || asked) {
-        store = openStore(options, error);
+    if (!history::HistoryAvailable() && !asked) {
+        return exit_code::kDone;
     }
-    if (!store && options.requireHistory) {
-        report.Error(error + "; nothing was saved because --require-history was given");
+    auto opened = openStore(options, use);
+    if (opened) {
+        store = std::move(opened).take();
+    } else if (options.requireHistory) {
+        report.Error(opened.failure().message +
+                     "; nothing was saved because --require-history was given");
         return exit_code::kNothingSaved;
-    }
-    if (!store && !error.empty()) {
-        report.Warning(error + "; saving without a record in the history");
+    } else {
+        report.Alert(opened.failure().message + "; saving without a record in the history");
     }
     return exit_code::kDone;
 }

@@ -15,7 +15,7 @@ namespace korvel::cli {
 enum class HistoryUse {
     None,    // nothing
     Records, // its saves are recorded (not a dry run): opened unless --no-history or --demo
-    Reads,   // `history`: the file must open
+    Reads,   // `history`: the file must exist and open; it is never created
 };
 
 // Opens the history `use` asks for into `store`. A file that cannot be opened

@@ -59,7 +59,7 @@ std::optional<ReportFormat> ReportFormatOf(const std::string& path) {
 
 std::string CsvHeader() {
     return "batch,time,operator,host,program,settings_sha256,port,serial_number,result,detail,"
-           "changes,clock,time_zone,clock_sync,compared\n";
+           "changes,clock,time_zone,clock_sync,compared,history_head\n";
 }
 
 std::string CsvRow(const ReportRow& row) {
@@ -78,7 +78,8 @@ std::string CsvRow(const ReportRow& row) {
         row.clock,
         row.timeZone,
         row.clockSync,
-        joined(row.compared, [](const auto& key) { return key.first + "=" + key.second; })};
+        joined(row.compared, [](const auto& key) { return key.first + "=" + key.second; }),
+        row.historyHead};
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         // A serial number or a detail from the logger may hold control characters.
@@ -118,6 +119,7 @@ std::string JsonLinesRow(const ReportRow& row) {
         {"time_zone", optional(row.timeZone)},
         {"clock_sync", text(row.clockSync)},
         {"compared", row.compared.empty() ? Node::Null() : Node::Object(std::move(compared))},
+        {"history_head", optional(row.historyHead)},
     });
     return settingsfile::CompactText(object) + "\n";
 }

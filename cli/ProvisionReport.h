@@ -32,6 +32,10 @@ struct ReportRow {
     std::string clockSync;
     // Each compared key and "match" or "differs"; empty when nothing was read back.
     std::vector<std::pair<std::string, std::string>> compared;
+    // The hash of the last history row the save wrote: the history's head
+    // right after it, which a copy of the report kept elsewhere anchors
+    // (`history verify --expect-head`); empty when no row was written.
+    std::string historyHead;
 };
 
 enum class ReportFormat { Csv, JsonLines };

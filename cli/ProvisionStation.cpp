@@ -59,6 +59,10 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
     station.end = end;
     station.result = std::move(result);
     station.detail = std::move(detail);
+    if (saved != nullptr) {
+        station.historyRow = saved->historyRow;
+        station.unrecorded = saved->unrecorded;
+    }
     batch.board.Update(station.line, [&](LoggerLine& line) {
         line.step = "done";
         line.result = station.result + (station.detail.empty() ? "" : " (" + station.detail + ")");
@@ -88,6 +92,9 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
     if (plan != nullptr && saved != nullptr && saved->verified.has_value() &&
         saved->readBackProblem.empty()) {
         row.compared = comparedKeys(plan->target, saved->verification);
+    }
+    if (station.historyRow) {
+        row.historyHead = station.historyRow->hash;
     }
     batch.report->Write(row);
 }
@@ -179,7 +186,7 @@ void SaveStation(Batch& batch, Station& station, const std::optional<std::string
             });
         });
     for (const std::string& warning : saved.historyWarnings) {
-        batch.board.Report().Warning(station.path + ": " + warning);
+        batch.board.Report().Alert(station.path + ": " + warning);
     }
     const End end = saved.Confirmed() ? End::Confirmed
                     : saved.sent      ? End::Unconfirmed
@@ -256,6 +263,17 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                          ": not found (manifest line " + std::to_string(entry->line) + ")");
     }
     const bool countMissed = batch.options.expect && tally.found != *batch.options.expect;
+    // The newest row the run wrote anchors the history up to the batch's end.
+    std::string head;
+    std::int64_t newest = 0;
+    int unrecorded = 0;
+    for (const auto& station : stations) {
+        if (station->historyRow && station->historyRow->id > newest) {
+            newest = station->historyRow->id;
+            head = station->historyRow->hash;
+        }
+        unrecorded += station->unrecorded ? 1 : 0;
+    }
     if (batch.options.json) {
         using settingsfile::Node;
         std::vector<Node> failures;
@@ -263,6 +281,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
             failures.push_back(Node::String(failure));
         }
         const auto number = [](int n) { return Node::Number(std::to_string(n)); };
+        const Node historyHead = head.empty() ? Node::Null() : Node::String(head);
         out << settingsfile::CompactText(Node::Object({
                    {"summary",
                     Node::Object({{"batch", Node::String(batch.identity.batch)},
@@ -275,6 +294,8 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                                   {"expected", batch.options.expect ? number(*batch.options.expect)
                                                                     : Node::Null()},
                                   {"failed", Node::Array(std::move(failures))},
+                                  {"not_recorded", number(unrecorded)},
+                                  {"history_head", historyHead},
                                   {"exit_code", number(code)}})},
                }))
             << '\n';
@@ -294,6 +315,13 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     }
     for (const std::string& failure : failed) {
         out << "failed: " << PrintableText(failure) << '\n';
+    }
+    if (unrecorded > 0) {
+        out << unrecorded << (unrecorded == 1 ? " save" : " saves")
+            << " not recorded in the history (see the warnings above)\n";
+    }
+    if (!head.empty()) {
+        out << "history head " << head << '\n';
     }
     if (tally.unconfirmed > 0) {
         out << "run korvel-cli read --port PORT on each logger not confirmed to see what it "

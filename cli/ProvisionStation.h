@@ -35,6 +35,8 @@ struct Station {
     End end = End::NoLogger;
     std::string result;
     std::string detail;
+    std::optional<history::RecordedRow> historyRow; // the last row its save wrote
+    bool unrecorded = false; // saved, but the history lacks its attempt or outcome
     std::thread thread;
     std::atomic<bool> finished{true};
     // The watch's registry of serial numbers in flight, under its lock.

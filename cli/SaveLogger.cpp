@@ -52,16 +52,22 @@ SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
     if (!record.warning.empty()) {
         report.historyWarnings.push_back(record.warning);
     }
+    report.historyRow = record.row;
     history::SaveOutcome outcome;
+    // The store waits long for the outcome row: without it the save would
+    // read as cut short.
     const auto finish = [&] {
         outcome.time = request.now();
         outcome.result = history::OutcomeName(report.outcome);
         outcome.acknowledged = report.acknowledged;
         outcome.detail = report.detail;
-        if (std::string warning = history::FinishSave(request.history, record, outcome);
-            !warning.empty()) {
-            report.historyWarnings.push_back(std::move(warning));
+        const auto written = history::FinishSave(request.history, record, outcome);
+        if (!written) {
+            report.historyWarnings.push_back(written.failure().message);
+        } else if (written.value()) {
+            report.historyRow = written.value();
         }
+        report.unrecorded = request.history != nullptr && (!record.row || !written);
     };
     if (!record.maySave) {
         report.held = true;

@@ -53,6 +53,11 @@ struct SaveReport {
     history::Outcome outcome = history::Outcome::NotSent; // as the history records it
     std::string detail;
     std::vector<std::string> historyWarnings;
+    // A history is kept, and it lacks this save's attempt or outcome row.
+    bool unrecorded = false;
+    // The last row this save wrote (its outcome, else its attempt): its hash
+    // is the history's head right after the save.
+    std::optional<history::RecordedRow> historyRow;
 
     bool Confirmed() const {
         return outcome == history::Outcome::Confirmed || outcome == history::Outcome::NotVerified;

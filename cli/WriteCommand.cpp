@@ -153,7 +153,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
     request.stopped = [&env] { return env.stopRequests() >= 1; };
     const SaveReport saved = SaveLogger(*found.port, queue, env.timing, request, {});
     for (const std::string& warning : saved.historyWarnings) {
-        report.Warning(warning);
+        report.Alert(warning);
     }
     outcome.clock = saved.clock;
     outcome.sent = saved.sent;

@@ -7,7 +7,10 @@
 // A build without SQLite has no store: OpenHistoryStore says so.
 //
 // The chain detects edits made behind the program's back; it does not prevent
-// them, and anyone who can write the file can rebuild the whole chain.
+// them, and anyone who can write the file can rebuild the whole chain. Rows
+// cut from its end (with the id counter), an older copy put back or a new
+// file in place of a deleted one verify as intact on their own: only a head
+// hash kept elsewhere (ChainCheck::head, RecordedRow::hash) shows them.
 
 #include "history/SaveHistory.h"
 
@@ -33,6 +36,13 @@ struct ChainCheck {
     // The first row found edited, or the first missing one; empty when intact.
     std::optional<std::int64_t> row;
     std::string problem; // says what is wrong with `row`
+    // The hash of the last row, onto which the next row will chain; empty
+    // when there are no rows or the chain is broken.
+    std::string head;
+    // Verify with an anchor: the intact row whose hash the anchor is; empty
+    // when no row of the chain has it (rows were cut from the end, or the file
+    // was replaced), or when the chain is broken.
+    std::optional<std::int64_t> anchorRow;
     bool Intact() const { return !row; }
 };
 
@@ -40,29 +50,36 @@ class HistoryStore : public SaveHistory {
 public:
     virtual const std::string& Path() const = 0;
     // Newest first; only the logger's saves when `serialNumber` is not empty.
-    // Nothing, with `error`, when the file cannot be read.
-    virtual std::optional<std::vector<SaveEntry>> List(const std::string& serialNumber,
-                                                       std::string& error) = 0;
-    // The save whose attempt row is `id`; nothing when there is none or the
-    // file cannot be read (`error` says which).
-    virtual std::optional<SaveEntry> Find(std::int64_t id, std::string& error) = 0;
-    // Walks the chain from the first row; nothing, with `error`, when it
-    // cannot be read.
-    virtual std::optional<ChainCheck> Verify(std::string& error) = 0;
+    // A failure when the file cannot be read.
+    virtual protocol::Result<std::vector<SaveEntry>> List(const std::string& serialNumber) = 0;
+    // The save whose attempt row is `id`; a failure when there is none or the
+    // file cannot be read.
+    virtual protocol::Result<SaveEntry> Find(std::int64_t id) = 0;
+    // Walks the chain from the first row in one snapshot of the file, looking
+    // also for the row whose hash is `anchor` (64 lower-case hex digits; empty
+    // for none). A failure when the file cannot be read.
+    virtual protocol::Result<ChainCheck> Verify(const std::string& anchor) = 0;
 };
 
 struct StoreOptions {
-    // How long a write waits for another program's lock before it gives up
-    // with a warning: short, so that a locked file never holds up a save.
+    // How long an attempt row waits for another program's write lock before
+    // it gives up with a warning: short, so that a locked file never holds up
+    // a save. Readers never hold a writer up: the file is in WAL mode.
     std::chrono::milliseconds busyTimeout{2000};
+    // How long an outcome row waits for it: the save is over, and a missing
+    // outcome would read as a save cut short, so waiting costs nothing.
+    std::chrono::milliseconds outcomeWait{30000};
     bool createFolder = false; // create the file's folder when it is missing
+    // False: the file must exist and hold a history, as for `history`; a
+    // missing one is refused, never created.
+    bool create = true;
 };
 
-// Opens the file, creating it or bringing an older layout up to date inside
-// one transaction. A file from a newer Korvel is refused and left as it is.
-// Nothing, with `error`, when it cannot be opened.
-std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& path, const StoreOptions& options,
-                                               std::string& error);
+// Opens the file, creating it (when `options.create`) or bringing an older
+// layout up to date inside one transaction, and puts it in WAL mode. A file
+// from a newer Korvel is refused and left as it is.
+protocol::Result<std::unique_ptr<HistoryStore>> OpenHistoryStore(const std::string& path,
+                                                                 const StoreOptions& options);
 
 // False in a build without SQLite, which keeps no history.
 bool HistoryAvailable();

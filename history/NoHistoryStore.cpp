@@ -3,10 +3,9 @@
 
 namespace korvel::history {
 
-std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string&, const StoreOptions&,
-                                               std::string& error) {
-    error = "this build keeps no history";
-    return nullptr;
+protocol::Result<std::unique_ptr<HistoryStore>> OpenHistoryStore(const std::string&,
+                                                                 const StoreOptions&) {
+    return protocol::Failure{protocol::Failure::Kind::Invalid, "this build keeps no history"};
 }
 
 bool HistoryAvailable() {

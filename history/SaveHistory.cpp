@@ -7,27 +7,30 @@ AttemptRecord BeginSave(SaveHistory* history, const SaveAttempt& attempt, bool r
     if (history == nullptr) {
         return record;
     }
-    std::string error;
-    record.id = history->RecordAttempt(attempt, error);
-    if (!record.id) {
+    protocol::Result<RecordedRow> row = history->RecordAttempt(attempt);
+    if (row) {
+        record.row = std::move(row).take();
+    } else {
         record.maySave = !required;
-        record.warning = "the history could not record this save (" + error + ")" +
+        record.warning = "the history could not record this save (" + row.failure().message + ")" +
                          (required ? "; nothing was saved because the history is required"
                                    : "; saving without a record");
     }
     return record;
 }
 
-std::string FinishSave(SaveHistory* history, const AttemptRecord& attempt,
-                       const SaveOutcome& outcome) {
-    if (history == nullptr || !attempt.id) {
-        return {};
+protocol::Result<std::optional<RecordedRow>>
+FinishSave(SaveHistory* history, const AttemptRecord& attempt, const SaveOutcome& outcome) {
+    if (history == nullptr || !attempt.row) {
+        return std::optional<RecordedRow>();
     }
-    std::string error;
-    if (history->RecordOutcome(*attempt.id, outcome, error)) {
-        return {};
+    protocol::Result<RecordedRow> row = history->RecordOutcome(attempt.row->id, outcome);
+    if (!row) {
+        return protocol::Failure{row.failure().kind,
+                                 "the history could not record the outcome of this save (" +
+                                     row.failure().message + ")"};
     }
-    return "the history could not record the outcome of this save (" + error + ")";
+    return std::optional<RecordedRow>(std::move(row).take());
 }
 
 const char* OutcomeName(Outcome outcome) {

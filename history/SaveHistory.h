@@ -5,6 +5,8 @@
 // and --no-history use others. Plain C++ (no Qt), so korvel-cli can carry it
 // to Windows.
 
+#include "protocol/Result.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -49,17 +51,26 @@ struct SaveOutcome {
     std::string detail;                                // the differing keys, the error text
 };
 
+// A row the history wrote: its id, and its SHA-256 hash, onto which every
+// later row chains. Right after it is written the hash is the history's head:
+// kept elsewhere, it anchors the history up to that row (`history verify
+// --expect-head`).
+struct RecordedRow {
+    std::int64_t id = 0;
+    std::string hash; // 64 lower-case hex digits
+};
+
 class SaveHistory {
 public:
     virtual ~SaveHistory() = default;
-    // Writes the attempt row; its id, or nothing with `error` saying why (a
-    // locked or unwritable store). Callers that require a history do not save
-    // without an id. Safe to call from several threads.
-    virtual std::optional<std::int64_t> RecordAttempt(const SaveAttempt& attempt,
-                                                      std::string& error) = 0;
-    // Writes the outcome row of an attempt; false with `error` when it could not.
-    virtual bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
-                               std::string& error) = 0;
+    // Writes the attempt row; the failure says why it could not (a locked or
+    // unwritable store). Callers that require a history do not save without
+    // the row. Safe to call from several threads.
+    virtual protocol::Result<RecordedRow> RecordAttempt(const SaveAttempt& attempt) = 0;
+    // Writes the outcome row of an attempt. The save is over by then, so a
+    // store waits far longer for it than for an attempt (StoreOptions).
+    virtual protocol::Result<RecordedRow> RecordOutcome(std::int64_t attempt,
+                                                        const SaveOutcome& outcome) = 0;
     // When the logger with this serial number last had a confirmed save, if ever.
     virtual std::optional<std::chrono::system_clock::time_point>
     LastConfirmedSave(const std::string& serialNumber) = 0;
@@ -68,7 +79,7 @@ public:
 // What a save does about its record. A store that cannot take the attempt
 // costs a warning, not the save, unless the record is required.
 struct AttemptRecord {
-    std::optional<std::int64_t> id;
+    std::optional<RecordedRow> row; // the attempt row, when it was written
     std::string warning; // why there is no record; empty when there is one or none is kept
     bool maySave = true;
 };
@@ -76,9 +87,10 @@ struct AttemptRecord {
 // `history` may be null (no history kept): the save may go ahead, no warning.
 AttemptRecord BeginSave(SaveHistory* history, const SaveAttempt& attempt, bool required);
 
-// Writes the outcome of a recorded attempt; a warning text when it could not
-// be written, empty otherwise (and when there was no attempt row).
-std::string FinishSave(SaveHistory* history, const AttemptRecord& attempt,
-                       const SaveOutcome& outcome);
+// Writes the outcome of a recorded attempt: the outcome row, or nothing when
+// there was no attempt row (or no history); the failure's message is the
+// warning to give when it could not be written.
+protocol::Result<std::optional<RecordedRow>>
+FinishSave(SaveHistory* history, const AttemptRecord& attempt, const SaveOutcome& outcome);
 
 } // namespace korvel::history

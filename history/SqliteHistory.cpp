@@ -203,15 +203,19 @@ std::chrono::system_clock::time_point TimeOf(const Value& value) {
     return ParseUtcText(TextOf(value)).value_or(std::chrono::system_clock::time_point{});
 }
 
+using protocol::Failure;
+using protocol::Result;
+
 class SqliteHistory final : public HistoryStore {
 public:
-    SqliteHistory(sqlite3* db, std::string path) : db_(db), path_(std::move(path)) {}
+    SqliteHistory(sqlite3* db, std::string path, const StoreOptions& options)
+        : db_(db), path_(std::move(path)), attemptWait_(options.busyTimeout),
+          outcomeWait_(options.outcomeWait) {}
     ~SqliteHistory() override { sqlite3_close(db_); }
 
     const std::string& Path() const override { return path_; }
 
-    std::optional<std::int64_t> RecordAttempt(const SaveAttempt& attempt,
-                                              std::string& error) override {
+    Result<RecordedRow> RecordAttempt(const SaveAttempt& attempt) override {
         Row row;
         row[kKind] = Text("attempt");
         row[kTime] = Text(UtcMillisecondsText(attempt.time));
@@ -224,11 +228,10 @@ public:
         row[kFrame] = Bytes(attempt.frame);
         row[kClockSync] = Text(attempt.clockSync);
         row[kBatch] = Text(attempt.batch);
-        return append(row, error);
+        return append(row, attemptWait_);
     }
 
-    bool RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome,
-                       std::string& error) override {
+    Result<RecordedRow> RecordOutcome(std::int64_t attempt, const SaveOutcome& outcome) override {
         Row row;
         row[kKind] = Text("outcome");
         row[kAttempt] = attempt;
@@ -239,7 +242,7 @@ public:
             row[kReadBack] = Bytes(*outcome.readBack);
         }
         row[kDetail] = Text(outcome.detail);
-        return append(row, error).has_value();
+        return append(row, outcomeWait_);
     }
 
     std::optional<std::chrono::system_clock::time_point>
@@ -257,126 +260,136 @@ public:
         return ParseUtcText(select.String(0));
     }
 
-    std::optional<std::vector<SaveEntry>> List(const std::string& serialNumber,
-                                               std::string& error) override {
+    Result<std::vector<SaveEntry>> List(const std::string& serialNumber) override {
         const std::lock_guard lock(mutex_);
-        std::vector<SaveEntry> entries;
-        if (!readEntries(serialNumber, std::nullopt, entries, error)) {
-            return std::nullopt;
-        }
-        return entries;
+        return readEntries(serialNumber, std::nullopt);
     }
 
-    std::optional<SaveEntry> Find(std::int64_t id, std::string& error) override {
+    Result<SaveEntry> Find(std::int64_t id) override {
         const std::lock_guard lock(mutex_);
-        std::vector<SaveEntry> entries;
-        if (!readEntries({}, id, entries, error)) {
-            return std::nullopt;
+        const Result<std::vector<SaveEntry>> entries = readEntries({}, id);
+        if (!entries) {
+            return entries.failure();
         }
-        if (entries.empty()) {
-            error = "the history has no save " + std::to_string(id);
-            return std::nullopt;
+        if (entries->empty()) {
+            return Failure{Failure::Kind::Invalid, "the history has no save " + std::to_string(id)};
         }
-        return entries.front();
+        return entries->front();
     }
 
-    std::optional<ChainCheck> Verify(std::string& error) override {
+    Result<ChainCheck> Verify(const std::string& anchor) override {
         const std::lock_guard lock(mutex_);
         // One read transaction, so that a save from another program cannot
-        // land between the rows and the sequence read below.
-        if (!exec("BEGIN", error)) {
-            return std::nullopt;
+        // land between the rows and the sequence read below. In WAL mode it
+        // keeps no writer out however long it takes.
+        if (const Result<void> begun = exec("BEGIN"); !begun) {
+            return begun.failure();
         }
-        auto check = walkChain(error);
-        std::string ignored;
-        exec("COMMIT", ignored);
+        Result<ChainCheck> check = walkChain(anchor);
+        exec("COMMIT");
         return check;
     }
 
-    // Brings the file to the current layout; false with `error` otherwise.
-    bool Migrate(std::string& error) {
-        if (!exec("BEGIN IMMEDIATE", error)) {
-            return false;
+    // Readers never keep a writer out (nor a writer readers), so `history
+    // verify` or a database browser left open costs no save its record.
+    // The rows are the same in either mode; only how a commit reaches the
+    // file differs. A file another program holds stays in its mode until an
+    // open finds it free.
+    void UseWriteAheadLog() {
+        exec("PRAGMA journal_mode = WAL");
+        // Every commit reaches the disk before the save goes on.
+        exec("PRAGMA synchronous = FULL");
+    }
+
+    // True when the file has been made a history (it has the layout table).
+    Result<bool> HoldsHistory() {
+        Statement table(db_, "SELECT count(*) FROM sqlite_master"
+                             " WHERE type = 'table' AND name = 'korvel_schema'");
+        if (!table.Ok() || table.Step() != SQLITE_ROW) {
+            return failure();
         }
-        const auto rollback = [this] {
-            std::string ignored;
-            exec("ROLLBACK", ignored);
+        return table.Integer(0) > 0;
+    }
+
+    // Brings the file to the current layout.
+    Result<void> Migrate() {
+        if (Result<void> begun = exec("BEGIN IMMEDIATE"); !begun) {
+            return begun;
+        }
+        const auto rollback = [this](Failure failed) {
+            exec("ROLLBACK");
+            return failed;
         };
         int version = 0;
-        {
-            Statement table(db_, "SELECT count(*) FROM sqlite_master"
-                                 " WHERE type = 'table' AND name = 'korvel_schema'");
-            if (!table.Ok() || table.Step() != SQLITE_ROW) {
-                error = message();
-                rollback();
-                return false;
+        const Result<bool> holds = HoldsHistory();
+        if (!holds) {
+            return rollback(holds.failure());
+        }
+        if (*holds) {
+            Statement select(db_, "SELECT max(version) FROM korvel_schema");
+            if (!select.Ok() || select.Step() != SQLITE_ROW) {
+                return rollback(failure());
             }
-            if (table.Integer(0) > 0) {
-                Statement select(db_, "SELECT max(version) FROM korvel_schema");
-                if (!select.Ok() || select.Step() != SQLITE_ROW) {
-                    error = message();
-                    rollback();
-                    return false;
-                }
-                version = static_cast<int>(select.Integer(0));
-            } else if (!exec("CREATE TABLE korvel_schema(version INTEGER NOT NULL)", error)) {
-                rollback();
-                return false;
-            }
+            version = static_cast<int>(select.Integer(0));
+        } else if (const Result<void> made =
+                       exec("CREATE TABLE korvel_schema(version INTEGER NOT NULL)");
+                   !made) {
+            return rollback(made.failure());
         }
         if (version > kSchemaVersion) {
-            error = path_ + " holds history version " + std::to_string(version) +
-                    ", written by a newer Korvel; this one reads up to version " +
-                    std::to_string(kSchemaVersion) + " and leaves the file as it is";
-            rollback();
-            return false;
+            return rollback({Failure::Kind::Invalid,
+                             path_ + " holds history version " + std::to_string(version) +
+                                 ", written by a newer Korvel; this one reads up to version " +
+                                 std::to_string(kSchemaVersion) + " and leaves the file as it is"});
         }
         for (int step = version; step < kSchemaVersion; ++step) {
-            if (!exec(kMigrations[static_cast<std::size_t>(step)], error)) {
-                error = "cannot bring " + path_ + " up to history version " +
-                        std::to_string(step + 1) + ": " + error;
-                rollback();
-                return false;
+            if (const Result<void> migrated = exec(kMigrations[static_cast<std::size_t>(step)]);
+                !migrated) {
+                return rollback({migrated.failure().kind,
+                                 "cannot bring " + path_ + " up to history version " +
+                                     std::to_string(step + 1) + ": " + migrated.failure().message});
             }
         }
-        if (version < kSchemaVersion &&
-            (!exec("DELETE FROM korvel_schema", error) ||
-             !exec(("INSERT INTO korvel_schema VALUES (" + std::to_string(kSchemaVersion) + ")")
-                       .c_str(),
-                   error))) {
-            rollback();
-            return false;
+        if (version < kSchemaVersion) {
+            for (const std::string& sql :
+                 {std::string("DELETE FROM korvel_schema"),
+                  "INSERT INTO korvel_schema VALUES (" + std::to_string(kSchemaVersion) + ")"}) {
+                if (const Result<void> done = exec(sql.c_str()); !done) {
+                    return rollback(done.failure());
+                }
+            }
         }
-        return exec("COMMIT", error);
+        return exec("COMMIT");
     }
 
 private:
-    std::string message() const {
+    Failure failure() const {
         const int code = sqlite3_extended_errcode(db_);
         if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED) {
-            return path_ + " is locked by another program";
+            return {Failure::Kind::System, path_ + " is locked by another program"};
         }
-        return path_ + ": " + sqlite3_errmsg(db_);
+        return {Failure::Kind::System, path_ + ": " + sqlite3_errmsg(db_)};
     }
 
-    bool exec(const char* sql, std::string& error) {
+    Result<void> exec(const char* sql) {
         if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) {
-            error = message();
-            return false;
+            return failure();
         }
-        return true;
+        return {};
     }
 
-    std::optional<std::int64_t> append(Row& row, std::string& error) {
+    // Appends the row in its own immediate transaction, waiting up to `wait`
+    // for another writer's lock.
+    Result<RecordedRow> append(Row& row, std::chrono::milliseconds wait) {
         const std::lock_guard lock(mutex_);
-        if (!exec("BEGIN IMMEDIATE", error)) {
-            return std::nullopt;
+        sqlite3_busy_timeout(db_, static_cast<int>(wait.count()));
+        if (const Result<void> begun = exec("BEGIN IMMEDIATE"); !begun) {
+            return begun.failure();
         }
         const auto fail = [&] {
-            error = message();
-            std::string ignored;
-            exec("ROLLBACK", ignored);
-            return std::nullopt;
+            Failure failed = failure();
+            exec("ROLLBACK");
+            return failed;
         };
         std::string previous = kFirstPrevious;
         {
@@ -422,26 +435,26 @@ private:
         if (add.Step() != SQLITE_DONE) {
             return fail();
         }
-        if (!exec("COMMIT", error)) {
-            std::string ignored;
-            exec("ROLLBACK", ignored);
-            return std::nullopt;
+        if (const Result<void> committed = exec("COMMIT"); !committed) {
+            exec("ROLLBACK");
+            return committed.failure();
         }
-        return id;
+        return RecordedRow{id, hash};
     }
 
-    std::optional<ChainCheck> walkChain(std::string& error) {
+    Result<ChainCheck> walkChain(const std::string& anchor) {
         ChainCheck check;
         Statement rows(db_, ("SELECT " + SelectColumns() + " FROM saves ORDER BY id").c_str());
         if (!rows.Ok()) {
-            error = message();
-            return std::nullopt;
+            return failure();
         }
         std::string previous = kFirstPrevious;
         std::int64_t expected = 1;
         const auto found = [&check](std::int64_t row, std::string problem) {
             check.row = row;
             check.problem = std::move(problem);
+            check.head.clear();
+            check.anchorRow.reset();
             return check;
         };
         int step = SQLITE_OK;
@@ -469,11 +482,13 @@ private:
                                          " no longer follows it");
             }
             previous = rows.String(kHash);
+            if (!anchor.empty() && previous == anchor) {
+                check.anchorRow = id;
+            }
             ++expected;
         }
         if (step != SQLITE_DONE) {
-            error = message();
-            return std::nullopt;
+            return failure();
         }
         // The newest rows leave no gap behind them; the id counter remembers them.
         Statement sequence(db_, "SELECT seq FROM sqlite_sequence WHERE name = 'saves'");
@@ -484,12 +499,16 @@ private:
                                        : "rows " + std::to_string(expected) + " to " +
                                              std::to_string(last) + " were deleted");
         }
+        if (check.rows > 0) {
+            check.head = previous;
+        }
         return check;
     }
 
     // The saves whose attempt row matches, newest first, with their outcomes.
-    bool readEntries(const std::string& serialNumber, std::optional<std::int64_t> id,
-                     std::vector<SaveEntry>& entries, std::string& error) {
+    Result<std::vector<SaveEntry>> readEntries(const std::string& serialNumber,
+                                               std::optional<std::int64_t> id) {
+        std::vector<SaveEntry> entries;
         std::string sql = "SELECT " + SelectColumns() + " FROM saves WHERE kind = 'attempt'";
         if (!serialNumber.empty()) {
             sql += " AND serial_number = ?1";
@@ -525,11 +544,10 @@ private:
             entries.push_back(std::move(entry));
         }
         if (step != SQLITE_DONE) {
-            error = message();
-            return false;
+            return failure();
         }
         if (entries.empty()) {
-            return true;
+            return entries;
         }
         Statement outcomes(db_, "SELECT attempt, time, result, acknowledged, read_back, detail"
                                 " FROM saves WHERE kind = 'outcome' AND attempt >= ?"
@@ -552,43 +570,65 @@ private:
             entries[match->second].outcome = std::move(outcome);
         }
         if (!outcomes.Ok() || step != SQLITE_DONE) {
-            error = message();
-            return false;
+            return failure();
         }
-        return true;
+        return entries;
     }
 
     std::mutex mutex_;
     sqlite3* db_;
     std::string path_;
+    std::chrono::milliseconds attemptWait_;
+    std::chrono::milliseconds outcomeWait_;
 };
 
 } // namespace
 
-std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& path, const StoreOptions& options,
-                                               std::string& error) {
+Result<std::unique_ptr<HistoryStore>> OpenHistoryStore(const std::string& path,
+                                                       const StoreOptions& options) {
     if (path.empty()) {
-        error = "no place for the history: set HOME or XDG_DATA_HOME, or give --history PATH";
-        return nullptr;
+        return Failure{Failure::Kind::Invalid, "no place for the history: set HOME or "
+                                               "XDG_DATA_HOME, or give --history PATH"};
+    }
+    // Not created where the history commands look: an empty history would
+    // pass as intact where the file was deleted. (A path that cannot be looked
+    // at is left to the open, which names the reason.)
+    std::error_code unknown;
+    if (!options.create && !std::filesystem::exists(path, unknown) && !unknown) {
+        return Failure{Failure::Kind::System,
+                       "there is no history of saves at " + path +
+                           ": no save was recorded there, or the file was moved or deleted; "
+                           "name the file with --history PATH"};
     }
     if (options.createFolder) {
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     }
     sqlite3* db = nullptr;
-    const int code =
-        sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);
+    const int code = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
     if (code != SQLITE_OK) {
-        error = "cannot open " + path + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(code));
+        std::string reason = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
         sqlite3_close(db);
-        return nullptr;
+        return Failure{Failure::Kind::System, "cannot open " + path + ": " + reason};
     }
     sqlite3_busy_timeout(db, static_cast<int>(options.busyTimeout.count()));
-    auto store = std::make_unique<SqliteHistory>(db, path);
-    if (!store->Migrate(error)) {
-        return nullptr;
+    auto store = std::make_unique<SqliteHistory>(db, path, options);
+    if (!options.create) {
+        // An empty file, or another database, is not made a history here.
+        const Result<bool> holds = store->HoldsHistory();
+        if (!holds) {
+            return holds.failure();
+        }
+        if (!*holds) {
+            return Failure{Failure::Kind::Invalid, path + " holds no history of saves"};
+        }
     }
-    return store;
+    store->UseWriteAheadLog();
+    if (const Result<void> migrated = store->Migrate(); !migrated) {
+        return migrated.failure();
+    }
+    return Result<std::unique_ptr<HistoryStore>>(std::move(store));
 }
 
 bool HistoryAvailable() {

@@ -37,6 +37,9 @@ public:
     const T* operator->() const { return &value(); }
     // Precondition: !ok().
     const Failure& failure() const { return std::get<Failure>(state_); }
+    // Precondition: ok(). The value moved out, for one that cannot be copied
+    // (a std::unique_ptr): std::move(result).take().
+    T take() && { return std::get<T>(std::move(state_)); }
 
 private:
     std::variant<T, Failure> state_;

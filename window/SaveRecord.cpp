@@ -36,7 +36,7 @@ void SaveRecord::Sending(const std::string& port, const protocol::Block& frame) 
     if (!record.warning.empty()) {
         warn(record.warning);
     }
-    if (record.id) {
+    if (record.row) {
         waiting_ = std::move(record);
     }
 }
@@ -60,10 +60,10 @@ void SaveRecord::finish(const char* result, bool acknowledged, const std::string
     outcome.acknowledged = acknowledged;
     outcome.result = result;
     outcome.detail = detail;
-    const std::string warning = history::FinishSave(history_, *waiting_, outcome);
+    const auto written = history::FinishSave(history_, *waiting_, outcome);
     waiting_.reset();
-    if (!warning.empty()) {
-        warn(warning);
+    if (!written) {
+        warn(written.failure().message);
     }
 }
 

@@ -27,12 +27,12 @@ TEST(HistoryOnFirstSave, OpensTheHistoryAtTheFirstSave) {
         EXPECT_FALSE(std::filesystem::exists(data / "korvel"));
         history::SaveAttempt attempt;
         attempt.serialNumber = "A1";
-        std::string error;
-        const auto id = history.RecordAttempt(attempt, error);
-        ASSERT_TRUE(id) << error;
+        const auto row = history.RecordAttempt(attempt);
+        ASSERT_TRUE(row) << row.failure().message;
         history::SaveOutcome outcome;
         outcome.result = "not verified";
-        EXPECT_TRUE(history.RecordOutcome(*id, outcome, error)) << error;
+        const auto written = history.RecordOutcome(row->id, outcome);
+        EXPECT_TRUE(written) << written.failure().message;
     }
     EXPECT_TRUE(std::filesystem::exists(data / "korvel" / "history.sqlite3"));
     EXPECT_EQ(warnings.str(), "");

@@ -10,7 +10,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 
 namespace korvel::cli {
@@ -22,6 +24,7 @@ using korvel::testing::Logger;
 using korvel::testing::RawDatabase;
 using korvel::testing::TempFolder;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 TEST(HistoryCli, EachWriteRecordsItsAttemptAndOutcome) {
     const struct {
@@ -114,6 +117,21 @@ TEST(HistoryCli, ARenamedLoggerIsRecordedUnderTheNumberItReported) {
     EXPECT_EQ(history.Saves()[1].attempt.serialNumber, "J\u00fcRGEN001");
 }
 
+// A save the history could not record is told even under --quiet.
+TEST(HistoryCli, AnUnrecordedWriteIsToldUnderQuiet) {
+    const auto logger = Logger();
+    testing::FakeHistory history;
+    history.refuse = true;
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.history = &history;
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+    const auto run = cli.Run({"--quiet", "write", "-"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    EXPECT_EQ(run.err, "korvel-cli: warning: the history could not record this save "
+                       "(history.sqlite3 is locked by another program); saving without a record\n");
+}
+
 class HistoryFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -132,7 +150,7 @@ protected:
 };
 
 TEST_F(HistoryFile, ALockedHistoryWarnsUnlessItIsRequired) {
-    ASSERT_EQ(Run({"history", "list"}).code, exit_code::kDone); // creates the file
+    ASSERT_TRUE(history::OpenHistoryStore(path, {})); // creates the file
     RawDatabase other(path);
     other.Exec("BEGIN EXCLUSIVE");
     cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
@@ -142,13 +160,52 @@ TEST_F(HistoryFile, ALockedHistoryWarnsUnlessItIsRequired) {
     EXPECT_THAT(required.err, HasSubstr("locked by another program; nothing was saved"));
     EXPECT_EQ(logger->SaveCount(), 0u);
 
-    const auto warned = Run({"write", "-"});
+    // A save left out of the record is told even under --quiet.
+    const auto warned = Run({"--quiet", "write", "-"});
     EXPECT_EQ(warned.code, exit_code::kDone) << warned.err;
     EXPECT_THAT(warned.err, HasSubstr("warning: " + path + " is locked by another program"));
     EXPECT_EQ(logger->SaveCount(), 1u);
 
     other.Exec("COMMIT");
     EXPECT_EQ(RawDatabase(path).Scalar("SELECT count(*) FROM saves"), "0");
+}
+
+// A reader in the middle of its read (a database browser, a backup, `history
+// verify` on a large file) costs a write neither its attempt nor its outcome.
+TEST_F(HistoryFile, AReaderKeepsNoWriteFromTheRecord) {
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+    ASSERT_EQ(Run({"write", "-"}).code, exit_code::kDone);
+    RawDatabase reader(path);
+    reader.Exec("BEGIN");
+    ASSERT_EQ(reader.Scalar("SELECT count(*) FROM saves"), "2");
+
+    const auto write = Run({"write", "-"});
+    EXPECT_EQ(write.code, exit_code::kDone) << write.err;
+    EXPECT_THAT(write.err, Not(HasSubstr("warning")));
+    reader.Exec("COMMIT");
+    EXPECT_EQ(reader.Scalar("SELECT count(*) FROM saves WHERE kind = 'outcome'"), "2");
+    EXPECT_EQ(reader.Scalar("SELECT result FROM saves WHERE id = 4"), "confirmed");
+}
+
+// The history commands read a history that exists; a missing one is not an
+// empty one, and is not created.
+TEST_F(HistoryFile, AMissingHistoryIsRefusedAndNotCreated) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"history", "verify"}, {"history", "list"}, {"history", "show", "1"}};
+    for (const std::string& missing : {path, folder / "gone/history.sqlite3"}) {
+        for (const auto& command : commands) {
+            std::vector<std::string> arguments = {"--history", missing};
+            arguments.insert(arguments.end(), command.begin(), command.end());
+            const auto run = cli.Run(arguments);
+            EXPECT_EQ(run.code, exit_code::kNothingSaved) << command[1];
+            EXPECT_EQ(run.err, "korvel-cli: there is no history of saves at " + missing +
+                                   ": no save was recorded there, or the file was moved or "
+                                   "deleted; name the file with --history PATH\n");
+            EXPECT_EQ(run.out, "");
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
 }
 
 TEST_F(HistoryFile, ShowGivesTheFileThatRestoresASave) {
@@ -189,7 +246,9 @@ TEST_F(HistoryFile, VerifyNamesAnEditedRowWithItsOwnExitCode) {
     ASSERT_EQ(Run({"write", "-"}).code, exit_code::kDone);
     const auto intact = Run({"history", "verify"});
     EXPECT_EQ(intact.code, exit_code::kDone);
-    EXPECT_EQ(intact.out, path + ": intact, 4 rows\n");
+    EXPECT_EQ(intact.out, path + ": intact, 4 rows, head " +
+                              RawDatabase(path).Scalar("SELECT hash FROM saves WHERE id = 4") +
+                              "\n");
 
     RawDatabase raw(path);
     raw.Exec(testing::kDropGuards);
@@ -197,6 +256,52 @@ TEST_F(HistoryFile, VerifyNamesAnEditedRowWithItsOwnExitCode) {
     const auto edited = Run({"history", "verify"});
     EXPECT_EQ(edited.code, exit_code::kHistoryBroken);
     EXPECT_EQ(edited.out, path + ": row 3 was edited: its content does not match its hash\n");
+}
+
+// Rows cut from the end together with the id counter verify on their own; a
+// head kept from before (a report row, an earlier verify) shows the cut.
+TEST_F(HistoryFile, AnExpectedHeadShowsRowsCutFromTheEnd) {
+    cli.input = R"({"korvel": 1, "time_zone": "UTC+02:00"})";
+    const auto headAfterWrite = [this] {
+        EXPECT_EQ(Run({"write", "-"}).code, exit_code::kDone);
+        const std::string out = Run({"history", "verify"}).out;
+        const std::size_t at = out.find(", head ");
+        return at == std::string::npos ? std::string() : out.substr(at + 7, 64);
+    };
+    const std::string first = headAfterWrite();
+    const std::string second = headAfterWrite();
+    ASSERT_EQ(second.size(), 64u);
+
+    const auto expect = [this](const std::string& head) {
+        return Run({"history", "verify", "--expect-head", head});
+    };
+    const auto same = expect(second);
+    EXPECT_EQ(same.code, exit_code::kDone);
+    EXPECT_EQ(same.out, path + ": intact, 4 rows, head " + second + ", the expected head\n");
+    std::string upper = first;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 32) : c; });
+    const auto appended = expect(upper);
+    EXPECT_EQ(appended.code, exit_code::kDone);
+    EXPECT_EQ(appended.out, path + ": intact, 4 rows, head " + second +
+                                "; the expected head is row 2, and 2 rows were added after it\n");
+
+    {
+        RawDatabase raw(path);
+        raw.Exec(testing::kDropGuards);
+        raw.Exec("DELETE FROM saves WHERE id > 2;"
+                 "UPDATE sqlite_sequence SET seq = 2 WHERE name = 'saves'");
+    }
+    EXPECT_EQ(Run({"history", "verify"}).code, exit_code::kDone); // the chain alone cannot tell
+    const auto cut = expect(second);
+    EXPECT_EQ(cut.code, exit_code::kHistoryBroken);
+    EXPECT_EQ(cut.out, path + ": 2 rows, head " + first + ", but the expected head " + second +
+                           " is not in the history: rows were removed from its end, or the file "
+                           "was replaced or put back from an older copy\n");
+
+    const auto bad = expect("abc");
+    EXPECT_EQ(bad.code, exit_code::kUsage);
+    EXPECT_THAT(bad.err, HasSubstr("--expect-head abc: give the 64 hexadecimal digits"));
 }
 
 TEST(HistoryCli, UsageErrorsAndTheDemo) {

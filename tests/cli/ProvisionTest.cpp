@@ -128,6 +128,9 @@ TEST(Provision, EveryLoggerGetsTheFileAndKeepsItsSerialNumberAndCalibration) {
                 HasSubstr("\"clock\": \"2025-06-01T14:00:07\", \"time_zone\": \"UTC+02:00\", "
                           "\"clock_sync\": \"synchronised\""));
     EXPECT_THAT(first, HasSubstr("\"stop_mode\": \"match\""));
+    // Each row and the summary carry a head of the history, to anchor it with.
+    EXPECT_THAT(rows, ::testing::ContainsRegex("\"history_head\": \"[0-9]{64}\"}\n"));
+    EXPECT_THAT(run.out, HasSubstr("\nhistory head " + FakeHistory::HashOf(8) + "\n"));
 }
 
 // One logger of each fault beside one that works: the others finish, the
@@ -346,28 +349,43 @@ TEST(Provision, RefusalsBeforeAnyLoggerIsAsked) {
 
 // A store that cannot take the attempt costs a warning, unless the record is
 // required: then that logger is not saved.
+// A save the history could not record is told even under --quiet.
 TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
-    for (const bool required : {false, true}) {
+    const struct {
+        bool required;
+        bool json;
+    } cases[] = {{false, false}, {false, true}, {true, false}};
+    for (const auto& c : cases) {
         auto logger = Logger();
         Cli cli;
         cli.systemPorts = {logger->PortPath()};
         FakeHistory history;
         history.refuse = true;
         cli.history = &history;
-        cli.requireHistory = required;
+        cli.requireHistory = c.required;
         const TempDir dir;
-        const auto run = cli.Run({"provision", dir.Write("bench.json", kFile)});
-        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (history.sqlite3 "
-                                       "is locked by another program)"))
-            << required;
-        if (required) {
+        std::vector<std::string> arguments = {"--quiet", "provision",
+                                              dir.Write("bench.json", kFile)};
+        if (c.json) {
+            arguments.emplace_back("--json");
+        }
+        const auto run = cli.Run(arguments);
+        // Under --json the warning is a message line of standard output.
+        EXPECT_THAT(c.json ? run.out : run.err,
+                    HasSubstr("the history could not record this save (history.sqlite3 "
+                              "is locked by another program)"))
+            << c.required;
+        if (c.required) {
             EXPECT_EQ(run.code, exit_code::kNothingSaved);
             EXPECT_EQ(logger->SaveCount(), 0u);
             EXPECT_THAT(run.out, HasSubstr("done: not sent (the history could not record"));
-        } else {
-            EXPECT_EQ(run.code, exit_code::kDone) << run.out;
-            EXPECT_EQ(logger->SaveCount(), 1u);
+            EXPECT_THAT(run.out, Not(HasSubstr("not recorded")));
+            continue;
         }
+        EXPECT_EQ(run.code, exit_code::kDone) << run.out;
+        EXPECT_EQ(logger->SaveCount(), 1u);
+        EXPECT_THAT(run.out, HasSubstr(c.json ? "\"not_recorded\": 1, \"history_head\": null"
+                                              : "\n1 save not recorded in the history"));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -44,18 +45,28 @@ SaveOutcome Outcome(const std::string& result, std::chrono::system_clock::time_p
 class HistoryStore : public ::testing::Test {
 protected:
     std::unique_ptr<history::HistoryStore> Open(std::chrono::milliseconds busy = 2000ms) {
-        std::string error;
-        auto store = OpenHistoryStore(path, {busy, false}, error);
-        EXPECT_TRUE(store) << error;
-        return store;
+        StoreOptions options;
+        options.busyTimeout = busy;
+        auto store = OpenHistoryStore(path, options);
+        EXPECT_TRUE(store) << store.failure().message;
+        return store ? std::move(store).take() : nullptr;
     }
+    // The attempt's id; the outcome row's hash is the head.
     std::int64_t Save(history::HistoryStore& store, const std::string& serial,
-                      const std::string& result) {
-        std::string error;
-        const auto id = store.RecordAttempt(Attempt(serial), error);
-        EXPECT_TRUE(id) << error;
-        EXPECT_TRUE(store.RecordOutcome(*id, Outcome(result), error)) << error;
-        return *id;
+                      const std::string& result, std::string* head = nullptr) {
+        const auto attempt = store.RecordAttempt(Attempt(serial));
+        EXPECT_TRUE(attempt) << attempt.failure().message;
+        const auto outcome = store.RecordOutcome(attempt->id, Outcome(result));
+        EXPECT_TRUE(outcome) << outcome.failure().message;
+        if (head != nullptr) {
+            *head = outcome->hash;
+        }
+        return attempt->id;
+    }
+    ChainCheck Verify(const std::string& anchor = "") {
+        const auto check = Open()->Verify(anchor);
+        EXPECT_TRUE(check) << check.failure().message;
+        return check ? *check : ChainCheck{};
     }
 
     TempFolder folder;
@@ -66,33 +77,34 @@ TEST_F(HistoryStore, ListsSavesNewestFirstWithTheirOutcomes) {
     auto store = Open();
     const std::int64_t first = Save(*store, "A00000001", "confirmed");
     const std::int64_t second = Save(*store, "B00000002", "not acknowledged");
-    std::string error;
-    const auto open = store->RecordAttempt(Attempt("A00000001", 9), error); // no outcome yet
+    const auto open = store->RecordAttempt(Attempt("A00000001", 9)); // no outcome yet
 
-    const auto all = store->List("", error);
-    ASSERT_TRUE(all) << error;
+    const auto all = store->List("");
+    ASSERT_TRUE(all) << all.failure().message;
     ASSERT_EQ(all->size(), 3u);
-    EXPECT_EQ((*all)[0].id, *open);
+    EXPECT_EQ((*all)[0].id, open->id);
     EXPECT_FALSE((*all)[0].outcome);
     EXPECT_EQ((*all)[1].id, second);
     EXPECT_EQ((*all)[1].outcome->result, "not acknowledged");
     EXPECT_FALSE((*all)[1].outcome->readBack);
     EXPECT_EQ((*all)[2].id, first);
 
-    const auto one = store->List("A00000001", error);
+    const auto one = store->List("A00000001");
     ASSERT_TRUE(one);
     ASSERT_EQ(one->size(), 2u);
     EXPECT_EQ((*one)[1].id, first);
 
-    const auto found = store->Find(first, error);
-    ASSERT_TRUE(found) << error;
+    const auto found = store->Find(first);
+    ASSERT_TRUE(found) << found.failure().message;
     EXPECT_EQ(found->attempt.time, kNoon + 250ms);
     EXPECT_EQ(found->attempt.operatorName, "ada");
     EXPECT_EQ(found->attempt.frame, Attempt("").frame);
     EXPECT_EQ(found->attempt.before, Attempt("").before);
     ASSERT_TRUE(found->outcome);
     EXPECT_EQ(found->outcome->readBack, std::vector<std::uint8_t>(210, 7));
-    EXPECT_FALSE(store->Find(99, error));
+    const auto none = store->Find(99);
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.failure().message, "the history has no save 99");
 
     EXPECT_EQ(store->LastConfirmedSave("A00000001"), kNoon);
     EXPECT_FALSE(store->LastConfirmedSave("B00000002"));
@@ -102,10 +114,9 @@ TEST_F(HistoryStore, ListsSavesNewestFirstWithTheirOutcomes) {
 TEST_F(HistoryStore, TheLastConfirmedSaveIsTheNewestConfirmedOne) {
     auto store = Open();
     const auto save = [&](const char* result, std::chrono::system_clock::time_point time) {
-        std::string error;
-        const auto id = store->RecordAttempt(Attempt("A00000001"), error);
-        ASSERT_TRUE(id) << error;
-        ASSERT_TRUE(store->RecordOutcome(*id, Outcome(result, time), error)) << error;
+        const auto attempt = store->RecordAttempt(Attempt("A00000001"));
+        ASSERT_TRUE(attempt);
+        ASSERT_TRUE(store->RecordOutcome(attempt->id, Outcome(result, time)));
     };
     save("confirmed", kNoon - std::chrono::days(30));
     save("confirmed", kNoon - 1h);
@@ -115,13 +126,13 @@ TEST_F(HistoryStore, TheLastConfirmedSaveIsTheNewestConfirmedOne) {
 
 TEST_F(HistoryStore, AnIntactChainVerifiesAfterReopening) {
     Save(*Open(), "A00000001", "confirmed");
-    auto store = Open();
-    Save(*store, "A00000001", "read-back differs");
-    std::string error;
-    const auto check = store->Verify(error);
-    ASSERT_TRUE(check) << error;
-    EXPECT_TRUE(check->Intact()) << check->problem;
-    EXPECT_EQ(check->rows, 4);
+    std::string head;
+    Save(*Open(), "A00000001", "read-back differs", &head);
+    const ChainCheck check = Verify();
+    EXPECT_TRUE(check.Intact()) << check.problem;
+    EXPECT_EQ(check.rows, 4);
+    EXPECT_EQ(check.head, head);
+    EXPECT_EQ(head, RawDatabase(path).Scalar("SELECT hash FROM saves WHERE id = 4"));
 }
 
 TEST_F(HistoryStore, VerifyNamesTheFirstRowChangedBehindItsBack) {
@@ -155,12 +166,10 @@ TEST_F(HistoryStore, VerifyNamesTheFirstRowChangedBehindItsBack) {
             raw.Exec(testing::kDropGuards);
             raw.Exec(c.sql);
         }
-        std::string error;
-        const auto check = Open()->Verify(error);
-        ASSERT_TRUE(check) << c.name << ": " << error;
-        EXPECT_EQ(check->row, c.row) << c.name << ": " << check->problem;
-        EXPECT_NE(check->problem.find(c.says), std::string::npos)
-            << c.name << ": " << check->problem;
+        const ChainCheck check = Verify();
+        EXPECT_EQ(check.row, c.row) << c.name << ": " << check.problem;
+        EXPECT_NE(check.problem.find(c.says), std::string::npos) << c.name << ": " << check.problem;
+        EXPECT_EQ(check.head, "") << c.name;
     }
 }
 
@@ -175,31 +184,155 @@ TEST_F(HistoryStore, ALockedFileRefusesQuicklyAndRecoversWhenReleased) {
     auto store = Open(100ms);
     RawDatabase other(path);
     other.Exec("BEGIN EXCLUSIVE");
-    std::string error;
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(store->RecordAttempt(Attempt("A00000001"), error));
+    const auto refused = store->RecordAttempt(Attempt("A00000001"));
+    ASSERT_FALSE(refused);
     EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
-    EXPECT_NE(error.find("locked by another program"), std::string::npos) << error;
-    EXPECT_FALSE(OpenHistoryStore(path, {100ms, false}, error));
-    EXPECT_NE(error.find("locked"), std::string::npos) << error;
+    EXPECT_EQ(refused.failure().message, path + " is locked by another program");
+    StoreOptions quick;
+    quick.busyTimeout = 100ms;
+    const auto opened = OpenHistoryStore(path, quick);
+    ASSERT_FALSE(opened);
+    EXPECT_NE(opened.failure().message.find("locked"), std::string::npos);
 
     other.Exec("COMMIT");
-    EXPECT_TRUE(store->RecordAttempt(Attempt("A00000001"), error)) << error;
+    EXPECT_TRUE(store->RecordAttempt(Attempt("A00000001")));
+}
+
+// A reader in the middle of its read (a database browser, a backup, `history
+// verify` on a large file) costs no save its rows.
+TEST_F(HistoryStore, AReaderKeepsNoSaveFromItsRecord) {
+    auto store = Open(100ms);
+    Save(*store, "A00000001", "confirmed");
+    RawDatabase reader(path);
+    reader.Exec("BEGIN");
+    ASSERT_EQ(reader.Scalar("SELECT count(*) FROM saves"), "2");
+
+    const auto attempt = store->RecordAttempt(Attempt("B00000002"));
+    ASSERT_TRUE(attempt) << attempt.failure().message;
+    const auto outcome = store->RecordOutcome(attempt->id, Outcome("confirmed"));
+    EXPECT_TRUE(outcome) << outcome.failure().message;
+    EXPECT_EQ(reader.Scalar("SELECT count(*) FROM saves"), "2"); // its read is undisturbed
+    reader.Exec("COMMIT");
+    EXPECT_EQ(reader.Scalar("SELECT count(*) FROM saves"), "4");
+}
+
+// Another writer holds the file: an attempt gives up soon, so that the save is
+// not held up; the outcome of a save already made waits it out.
+TEST_F(HistoryStore, AnOutcomeWaitsOutAWriterThatAnAttemptGivesUpOn) {
+    StoreOptions options;
+    options.busyTimeout = 100ms;
+    options.outcomeWait = 20s;
+    auto opened = OpenHistoryStore(path, options);
+    ASSERT_TRUE(opened) << opened.failure().message;
+    const auto store = std::move(opened).take();
+    const auto attempt = store->RecordAttempt(Attempt("A00000001"));
+    ASSERT_TRUE(attempt);
+
+    RawDatabase writer(path);
+    writer.Exec("BEGIN IMMEDIATE");
+    EXPECT_FALSE(store->RecordAttempt(Attempt("B00000002")));
+    std::thread release([&writer] {
+        std::this_thread::sleep_for(500ms);
+        writer.Exec("COMMIT");
+    });
+    const auto outcome = store->RecordOutcome(attempt->id, Outcome("confirmed"));
+    release.join();
+    EXPECT_TRUE(outcome) << outcome.failure().message;
+}
+
+// A file written before the history used WAL is switched on opening, its rows
+// and chain as they were; once no program has it open, the file alone holds
+// every row.
+TEST_F(HistoryStore, AnOlderFileIsSwitchedToWal) {
+    Save(*Open(), "A00000001", "confirmed");
+    RawDatabase(path).Exec("PRAGMA journal_mode = DELETE");
+    ASSERT_EQ(RawDatabase(path).Scalar("PRAGMA journal_mode"), "delete");
+    {
+        auto store = Open();
+        Save(*store, "A00000001", "not acknowledged");
+        EXPECT_EQ(RawDatabase(path).Scalar("PRAGMA journal_mode"), "wal");
+        EXPECT_TRUE(std::filesystem::exists(path + "-wal"));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    const ChainCheck check = Verify();
+    EXPECT_TRUE(check.Intact()) << check.problem;
+    EXPECT_EQ(check.rows, 4);
+}
+
+// Rows cut from the end together with the id counter leave a chain that
+// verifies; only a head kept from before the cut shows it.
+TEST_F(HistoryStore, AHeadKeptElsewhereShowsRowsCutFromTheEnd) {
+    std::string first;
+    std::string second;
+    {
+        auto store = Open();
+        Save(*store, "A00000001", "confirmed", &first);
+        Save(*store, "A00000001", "confirmed", &second);
+    }
+    EXPECT_EQ(Verify(first).anchorRow, 2);
+    EXPECT_EQ(Verify(second).anchorRow, 4);
+    EXPECT_FALSE(Verify(std::string(64, 'a')).anchorRow);
+
+    {
+        RawDatabase raw(path);
+        raw.Exec(testing::kDropGuards);
+        raw.Exec("DELETE FROM saves WHERE id > 2;"
+                 "UPDATE sqlite_sequence SET seq = 2 WHERE name = 'saves'");
+    }
+    const ChainCheck cut = Verify(second);
+    EXPECT_TRUE(cut.Intact()) << cut.problem; // the chain alone cannot tell
+    EXPECT_EQ(cut.rows, 2);
+    EXPECT_EQ(cut.head, first);
+    EXPECT_FALSE(cut.anchorRow);
+    // Saves made after the cut do not bring the lost head back.
+    Save(*Open(), "B00000002", "confirmed");
+    EXPECT_FALSE(Verify(second).anchorRow);
+    EXPECT_EQ(Verify(first).anchorRow, 2);
+}
+
+// What the history commands read must already be a history: a missing or
+// empty file is refused and left as it was, never made an empty history.
+TEST_F(HistoryStore, AHistoryToReadIsNeverCreated) {
+    std::ofstream(folder / "empty.sqlite3").flush();
+    const struct {
+        const char* name;
+        std::string path;
+        const char* says;
+    } cases[] = {
+        {"a missing file", folder / "history.sqlite3", "there is no history of saves at"},
+        {"a missing folder", folder / "gone/history.sqlite3", "there is no history of saves at"},
+        {"an empty file", folder / "empty.sqlite3", "holds no history of saves"},
+    };
+    StoreOptions read;
+    read.create = false;
+    read.createFolder = true; // no matter: nothing is created to read
+    for (const auto& c : cases) {
+        const auto opened = OpenHistoryStore(c.path, read);
+        ASSERT_FALSE(opened) << c.name;
+        EXPECT_NE(opened.failure().message.find(c.says), std::string::npos)
+            << c.name << ": " << opened.failure().message;
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "history.sqlite3"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "gone"));
+    EXPECT_EQ(std::filesystem::file_size(folder / "empty.sqlite3"), 0u);
 }
 
 TEST_F(HistoryStore, FilesItCannotUseAreRefusedAndLeftAlone) {
     Save(*Open(), "A00000001", "confirmed");
     RawDatabase(path).Exec("UPDATE korvel_schema SET version = 2");
-    std::string error;
-    EXPECT_FALSE(OpenHistoryStore(path, {}, error));
-    EXPECT_NE(error.find("newer Korvel"), std::string::npos) << error;
+    const auto newer = OpenHistoryStore(path, {});
+    ASSERT_FALSE(newer);
+    EXPECT_NE(newer.failure().message.find("newer Korvel"), std::string::npos);
     EXPECT_EQ(RawDatabase(path).Scalar("SELECT count(*) FROM saves"), "2");
 
     const std::string text = folder / "notes.txt";
     std::ofstream(text) << "not a database, but someone's notes\n";
-    EXPECT_FALSE(OpenHistoryStore(text, {}, error));
-    EXPECT_FALSE(OpenHistoryStore(folder / "missing/history.sqlite3", {}, error));
-    EXPECT_TRUE(OpenHistoryStore(folder / "made/history.sqlite3", {2000ms, true}, error)) << error;
+    EXPECT_FALSE(OpenHistoryStore(text, {}));
+    EXPECT_FALSE(OpenHistoryStore(folder / "missing/history.sqlite3", {}));
+    StoreOptions makeFolder;
+    makeFolder.createFolder = true;
+    EXPECT_TRUE(OpenHistoryStore(folder / "made/history.sqlite3", makeFolder));
 }
 
 // Saves from several threads, and from another program, chain onto one another.
@@ -211,20 +344,18 @@ TEST_F(HistoryStore, ConcurrentSavesKeepOneChain) {
         history::HistoryStore& target = t % 2 == 0 ? *store : *otherProgram;
         threads.emplace_back([&target, t] {
             for (int i = 0; i < 10; ++i) {
-                std::string error;
-                const auto id =
-                    target.RecordAttempt(Attempt("T0000000" + std::to_string(t)), error);
-                ASSERT_TRUE(id) << error;
-                ASSERT_TRUE(target.RecordOutcome(*id, Outcome("confirmed"), error)) << error;
+                const auto attempt = target.RecordAttempt(Attempt("T0000000" + std::to_string(t)));
+                ASSERT_TRUE(attempt) << attempt.failure().message;
+                const auto outcome = target.RecordOutcome(attempt->id, Outcome("confirmed"));
+                ASSERT_TRUE(outcome) << outcome.failure().message;
             }
         });
     }
     for (std::thread& thread : threads) {
         thread.join();
     }
-    std::string error;
-    const auto check = store->Verify(error);
-    ASSERT_TRUE(check) << error;
+    const auto check = store->Verify("");
+    ASSERT_TRUE(check) << check.failure().message;
     EXPECT_TRUE(check->Intact()) << check->problem;
     EXPECT_EQ(check->rows, 80);
 }

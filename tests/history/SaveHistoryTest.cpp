@@ -26,7 +26,7 @@ TEST(SaveHistory, AFailedAttemptRowWarnsOrStopsTheSave) {
         const AttemptRecord record = BeginSave(c.kept ? &fake : nullptr, SaveAttempt{}, c.required);
         EXPECT_EQ(record.maySave, c.maySave) << c.name;
         EXPECT_EQ(!record.warning.empty(), c.warned) << c.name;
-        EXPECT_EQ(record.id.has_value(), c.kept && !c.refusing) << c.name;
+        EXPECT_EQ(record.row.has_value(), c.kept && !c.refusing) << c.name;
     }
 }
 
@@ -35,15 +35,23 @@ TEST(SaveHistory, TheOutcomeJoinsItsAttemptOrWarns) {
     const AttemptRecord record = BeginSave(&fake, SaveAttempt{}, false);
     SaveOutcome outcome;
     outcome.result = "confirmed";
-    EXPECT_EQ(FinishSave(&fake, record, outcome), "");
+    const auto written = FinishSave(&fake, record, outcome);
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(written.value());
+    EXPECT_EQ(written.value()->hash, testing::FakeHistory::HashOf(2)); // the outcome's row
     ASSERT_EQ(fake.Saves().size(), 1u);
     EXPECT_EQ(fake.Saves()[0].outcome->result, "confirmed");
 
     const AttemptRecord second = BeginSave(&fake, SaveAttempt{}, false);
     fake.refuse = true;
-    EXPECT_NE(FinishSave(&fake, second, outcome), "");
+    const auto refused = FinishSave(&fake, second, outcome);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.failure().message, "the history could not record the outcome of this save "
+                                         "(history.sqlite3 is locked by another program)");
     // No attempt row, no outcome row and nothing to warn about twice.
-    EXPECT_EQ(FinishSave(&fake, AttemptRecord{}, outcome), "");
+    const auto none = FinishSave(&fake, AttemptRecord{}, outcome);
+    ASSERT_TRUE(none);
+    EXPECT_FALSE(none.value());
 }
 
 } // namespace

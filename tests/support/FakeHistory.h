@@ -4,6 +4,7 @@
 
 #include "history/SaveHistory.h"
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -15,7 +16,7 @@ namespace korvel::testing {
 class FakeHistory final : public history::SaveHistory {
 public:
     struct Saved {
-        std::int64_t id;
+        std::int64_t id; // the attempt row's
         history::SaveAttempt attempt;
         std::optional<history::SaveOutcome> outcome;
     };
@@ -25,26 +26,27 @@ public:
     // Set before the run: the confirmed saves the history already holds.
     std::map<std::string, std::chrono::system_clock::time_point> lastConfirmed;
 
-    std::optional<std::int64_t> RecordAttempt(const history::SaveAttempt& attempt,
-                                              std::string& error) override {
+    protocol::Result<history::RecordedRow>
+    RecordAttempt(const history::SaveAttempt& attempt) override {
         const std::lock_guard lock(mutex_);
         if (refuse) {
-            error = "history.sqlite3 is locked by another program";
-            return std::nullopt;
+            return kLocked;
         }
-        const std::int64_t id = static_cast<std::int64_t>(saves_.size()) + 1;
+        const std::int64_t id = ++rows_;
         saves_.push_back({id, attempt, std::nullopt});
-        return id;
+        return history::RecordedRow{id, HashOf(id)};
     }
-    bool RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome,
-                       std::string& error) override {
+    protocol::Result<history::RecordedRow>
+    RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome) override {
         const std::lock_guard lock(mutex_);
-        if (refuse || attempt < 1 || attempt > static_cast<std::int64_t>(saves_.size())) {
-            error = "history.sqlite3 is locked by another program";
-            return false;
+        const auto saved = std::find_if(saves_.begin(), saves_.end(),
+                                        [attempt](const Saved& s) { return s.id == attempt; });
+        if (refuse || saved == saves_.end()) {
+            return kLocked;
         }
-        saves_[static_cast<std::size_t>(attempt - 1)].outcome = outcome;
-        return true;
+        saved->outcome = outcome;
+        const std::int64_t id = ++rows_;
+        return history::RecordedRow{id, HashOf(id)};
     }
     std::optional<std::chrono::system_clock::time_point>
     LastConfirmedSave(const std::string& serialNumber) override {
@@ -54,6 +56,12 @@ public:
             return std::nullopt;
         }
         return found->second;
+    }
+
+    // The hash the fake gives its row `row`: the row's number in 64 digits.
+    static std::string HashOf(std::int64_t row) {
+        const std::string digits = std::to_string(row);
+        return std::string(64 - digits.size(), '0') + digits;
     }
 
     std::vector<Saved> Saves() const {
@@ -72,8 +80,12 @@ public:
     }
 
 private:
+    inline static const protocol::Failure kLocked{protocol::Failure::Kind::System,
+                                                  "history.sqlite3 is locked by another program"};
+
     mutable std::mutex mutex_;
     std::vector<Saved> saves_;
+    std::int64_t rows_ = 0; // rows written, attempts and outcomes
 };
 
 } // namespace korvel::testing
