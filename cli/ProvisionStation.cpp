@@ -90,13 +90,26 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
         saved->readBackProblem.empty()) {
         row.compared = comparedKeys(plan->target, saved->verification);
     }
-    batch.report->Write(row);
+    if (const protocol::Result<void> written = batch.report->Write(row); written) {
+        station.reported = true;
+    } else {
+        batch.board.Report().Error("the report " + batch.report->Path() + " has no row for " +
+                                   station.path + " " + row.serialNumber + ": " +
+                                   written.failure().message);
+    }
 }
 
-Tally tallyOf(const std::vector<std::unique_ptr<Station>>& stations, int missing) {
+std::string stationName(const Station& station) {
+    return station.path + " " + settingsfile::Utf8Text(SerialNumberText(station.serial));
+}
+
+Tally tallyOf(const std::vector<std::unique_ptr<Station>>& stations, int missing, bool report) {
     Tally tally;
     tally.missing = missing;
     for (const auto& station : stations) {
+        if (station->end != End::NoLogger && report && !station->reported) {
+            ++tally.unreported;
+        }
         switch (station->end) {
         case End::NoLogger:
             continue;
@@ -229,18 +242,22 @@ void StartStation(Station& station, std::function<void()> work) {
 int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& stations,
               const std::vector<const ManifestEntry*>& missing) {
     batch.board.Close();
-    const Tally tally = tallyOf(stations, static_cast<int>(missing.size()));
+    const Tally tally =
+        tallyOf(stations, static_cast<int>(missing.size()), batch.report != nullptr);
     const int code = ProvisionExitCode(tally, batch.options.expect);
     std::ostream& out = batch.env.out;
     std::vector<std::string> failed;
+    std::vector<std::string> unreported; // each logger without its report row
     for (const auto& station : stations) {
         if (station->end == End::Unsaved || station->end == End::Unconfirmed) {
-            failed.push_back(station->path + " " +
-                             settingsfile::Utf8Text(SerialNumberText(station->serial)) + ": " +
-                             station->result +
+            failed.push_back(stationName(*station) + ": " + station->result +
                              (station->detail.empty() ? "" : " (" + station->detail + ")"));
         }
+        if (station->end != End::NoLogger && batch.report != nullptr && !station->reported) {
+            unreported.push_back(stationName(*station) + ": " + station->result);
+        }
     }
+    const int reportRows = tally.found - tally.unreported;
     for (const ManifestEntry* entry : missing) {
         failed.push_back(settingsfile::Utf8Text(entry->serialNumber) +
                          ": not found (manifest line " + std::to_string(entry->line) + ")");
@@ -253,6 +270,19 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
             failures.push_back(Node::String(failure));
         }
         const auto number = [](int n) { return Node::Number(std::to_string(n)); };
+        const auto reportNode = [&] {
+            if (batch.report == nullptr) {
+                return Node::Null();
+            }
+            std::vector<Node> noRow;
+            for (const std::string& logger : unreported) {
+                noRow.push_back(Node::String(logger));
+            }
+            return Node::Object({{"path", Node::String(batch.report->Path())},
+                                 {"rows", number(reportRows)},
+                                 {"loggers", number(tally.found)},
+                                 {"no_row", Node::Array(std::move(noRow))}});
+        };
         out << settingsfile::CompactText(Node::Object({
                    {"summary",
                     Node::Object({{"batch", Node::String(batch.identity.batch)},
@@ -265,6 +295,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                                   {"expected", batch.options.expect ? number(*batch.options.expect)
                                                                     : Node::Null()},
                                   {"failed", Node::Array(std::move(failures))},
+                                  {"report", reportNode()},
                                   {"exit_code", number(code)}})},
                }))
             << '\n';
@@ -282,6 +313,14 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     }
     for (const std::string& failure : failed) {
         out << "failed: " << failure << '\n';
+    }
+    if (batch.report != nullptr) {
+        out << "report " << batch.report->Path() << ": " << reportRows
+            << (reportRows == 1 ? " row" : " rows") << " for " << tally.found
+            << (tally.found == 1 ? " logger" : " loggers") << '\n';
+        for (const std::string& logger : unreported) {
+            out << "no report row: " << logger << '\n';
+        }
     }
     if (tally.unconfirmed > 0) {
         out << "run korvel-cli read --port PORT on each logger not confirmed to see what it "

@@ -4,6 +4,7 @@
 // programs never chain onto the same last row).
 #include "history/HistoryStore.h"
 #include "history/Sha256.h"
+#include "platform/PrivateFiles.h"
 
 #include <sqlite3.h>
 
@@ -571,10 +572,13 @@ std::unique_ptr<HistoryStore> OpenHistoryStore(const std::string& path, const St
         error = "no place for the history: set HOME or XDG_DATA_HOME, or give --history PATH";
         return nullptr;
     }
+    // The history holds the loggers' passwords: a folder or file made here is
+    // its owner's only (SQLite gives its journal the file's mode). A failure
+    // here is told by the opening below.
     if (options.createFolder) {
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+        (void)platform::CreatePrivateFolders(std::filesystem::path(path).parent_path().string());
     }
+    (void)platform::CreatePrivateFile(path);
     sqlite3* db = nullptr;
     const int code =
         sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

@@ -35,6 +35,9 @@ public:
     const T& value() const { return std::get<T>(state_); }
     const T& operator*() const { return value(); }
     const T* operator->() const { return &value(); }
+    // The value moved out, for one that cannot be copied (a std::unique_ptr):
+    // std::move(result).Take(). Precondition: ok().
+    T Take() && { return std::get<T>(std::move(state_)); }
     // Precondition: !ok().
     const Failure& failure() const { return std::get<Failure>(state_); }
 
