@@ -250,7 +250,9 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     std::vector<std::string> unreported; // each logger without its report row
     for (const auto& station : stations) {
         if (station->end == End::Unsaved || station->end == End::Unconfirmed) {
-            failed.push_back(stationName(*station) + ": " + station->result +
+            failed.push_back(station->path + " " +
+                             settingsfile::Utf8Text(SerialNumberText(station->serial)) + ": " +
+                             station->result +
                              (station->detail.empty() ? "" : " (" + station->detail + ")"));
         }
         if (station->end != End::NoLogger && batch.report != nullptr && !station->reported) {
