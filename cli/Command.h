@@ -36,6 +36,10 @@ struct CommandContext {
     // The history file, opened by the dispatcher for `history`; null otherwise.
     // Saving commands record through env.history.
     history::HistoryStore* store = nullptr;
+    // Where OpenPortSession keeps the trace of --trace: the dispatcher holds it,
+    // so that it outlives the command's ports and is closed, and a trace that
+    // could not be written whole is told, after the command (CloseTrace).
+    std::unique_ptr<Trace>* trace = nullptr;
 };
 
 using CommandFunction = int (*)(const CommandContext&);
@@ -60,12 +64,17 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
 // The trace file and the demo logger of a command that opens ports. The demo
 // logger outlives the queue and the ports, which may still hold its port.
 struct PortSession {
-    std::unique_ptr<Trace> trace;
+    Trace* trace = nullptr; // held by the dispatcher (CommandContext::trace)
     std::unique_ptr<sim::LoggerSimulator> demo;
 };
 // Opens --trace and starts --demo's logger; kDone, or the exit code after
 // the error is told.
 int OpenPortSession(const CommandContext& context, PortSession& session);
+
+// Closes the trace after its command, which ended with `code`, and tells a
+// trace that is not whole; the exit code: `code`, or 1 for such a trace after
+// a command that ended with 0.
+int CloseTrace(Trace& trace, const Reporter& report, int code);
 
 // The ports to try: the demo logger's, those given, or the USB serial ports;
 // nothing (told) when they cannot be listed.
@@ -93,7 +102,8 @@ SaveRequest SaveRequestFor(const Options& options, const Environment& env,
 void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, std::string>>& rows,
                   const std::string& indent = "");
 
-// A value as the settings file writes it, as a JSON value again.
+// A value as the settings file writes it, as a JSON value again: kAbsent as
+// null, kHidden (a secret) as the text "(hidden)".
 settingsfile::Node ValueNode(const std::string& compact);
 
 } // namespace korvel::cli

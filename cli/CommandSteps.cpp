@@ -87,12 +87,18 @@ int OpenPortSession(const CommandContext& context, PortSession& session) {
     const Options& options = context.options;
     const Environment& env = context.env;
     if (!options.trace.empty()) {
-        std::string error;
-        session.trace = Trace::Open(options.trace, kVersion, env.arguments, env.now(), error);
-        if (!session.trace) {
-            context.report.Error(error + "; give another --trace FILE");
+        auto opened =
+            Trace::Open(env.createFile, options.trace, kVersion, env.arguments, env.now());
+        if (!opened) {
+            const protocol::Failure& failure = opened.failure();
+            // A path that exists is refused with what to do already said.
+            context.report.Error(failure.kind == protocol::Failure::Kind::Invalid
+                                     ? failure.message
+                                     : failure.message + "; give another --trace FILE");
             return exit_code::kUsage;
         }
+        *context.trace = std::move(opened).take();
+        session.trace = context.trace->get();
     }
     if (options.demo) {
         try {
@@ -105,6 +111,16 @@ int OpenPortSession(const CommandContext& context, PortSession& session) {
         }
     }
     return exit_code::kDone;
+}
+
+int CloseTrace(Trace& trace, const Reporter& report, int code) {
+    const protocol::Result<void> closed = trace.Close();
+    if (closed) {
+        return code;
+    }
+    report.Error("the trace " + trace.Path() + " is not whole: " + closed.failure().message +
+                 "; it ends before the command did");
+    return code == exit_code::kDone ? exit_code::kNothingSaved : code;
 }
 
 std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context,
@@ -133,7 +149,7 @@ int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& se
     if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
         return code;
     }
-    Trace* trace = session.trace.get();
+    Trace* trace = session.trace;
     const auto ports = PortsToTry(context, session.demo.get());
     if (!ports) {
         return exit_code::kNothingSaved;
@@ -196,6 +212,9 @@ void PrintAligned(std::ostream& out, const std::vector<std::pair<std::string, st
 settingsfile::Node ValueNode(const std::string& compact) {
     if (compact == settingsfile::kAbsent) {
         return settingsfile::Node::Null();
+    }
+    if (compact == settingsfile::kHidden) {
+        return settingsfile::Node::String(compact);
     }
     return settingsfile::ParseJson(compact).root;
 }

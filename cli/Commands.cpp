@@ -68,9 +68,13 @@ int dispatch(const Options& options, Environment& env, bool openForSaves) {
     if (use == HistoryUse::Records) {
         env.history = store.get();
     }
+    std::unique_ptr<Trace> trace; // opened by the command, closed once it is done
     const CommandContext context{options, env, report,
-                                 use == HistoryUse::Reads ? store.get() : nullptr};
-    const int code = entry.run(context);
+                                 use == HistoryUse::Reads ? store.get() : nullptr, &trace};
+    int code = entry.run(context);
+    if (trace) {
+        code = CloseTrace(*trace, report, code);
+    }
     env.history = given;
     return code;
 }

@@ -10,6 +10,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Exchange.h"
+#include "cli/OutputFile.h"
 #include "history/SaveHistory.h"
 #include "platform/ClockSync.h"
 #include "platform/PortInfo.h"
@@ -51,6 +52,8 @@ struct Environment {
     std::vector<std::string> arguments; // the command line as given, for the trace
     // Where saves are recorded; null when no history is kept.
     history::SaveHistory* history = nullptr;
+    // Creates the new file of a report or a trace.
+    FileCreator createFile = platform::CreateNewFile;
     // Whether the computer's clock is kept synchronised.
     std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
     std::string loginName = {}; // the default operator

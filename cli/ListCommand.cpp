@@ -61,7 +61,7 @@ int RunListCommand(const CommandContext& context) {
         return code;
     }
     const sim::LoggerSimulator* demo = session.demo.get();
-    Trace* trace = session.trace.get();
+    Trace* trace = session.trace;
     EventQueue queue;
     std::vector<platform::PortInfo> ports;
     std::vector<std::string> candidates;

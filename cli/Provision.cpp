@@ -292,12 +292,12 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     }
     std::unique_ptr<ProvisionReport> report;
     if (!options.report.empty()) {
-        std::string problem;
-        report = ProvisionReport::Create(options.report, problem);
-        if (!report) {
-            tell.Error(problem + "; nothing was sent to any logger");
+        auto created = ProvisionReport::Create(env.createFile, options.report);
+        if (!created) {
+            tell.Error(created.failure().message + "; nothing was sent to any logger");
             return exit_code::kUsage;
         }
+        report = std::move(created).take();
     }
     env.catchStopRequests();
 

@@ -43,10 +43,11 @@ struct Tally {
     int unsaved = 0;     // to be written but not saved: refused, duplicate, not sent
     int skipped = 0;     // not in the manifest
     int missing = 0;     // in the manifest, not found
+    int unreported = 0;  // found, but its report row could not be written
 };
 // 3 when any save is unconfirmed; else 1 when none was found, any logger was
-// left unsaved, a manifest's logger is missing or --expect's count is not met;
-// else 0.
+// left unsaved or without its report row, a manifest's logger is missing or
+// --expect's count is not met; else 0.
 int ProvisionExitCode(const Tally& tally, std::optional<int> expect);
 
 // One logger's line on the board.

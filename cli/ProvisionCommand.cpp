@@ -15,7 +15,7 @@ int RunProvisionCommand(const CommandContext& context) {
         return code;
     }
     const PortLister ports = [&] { return PortsToTry(context, session.demo.get()); };
-    return RunProvision(context, *file, fileText, ports, session.trace.get());
+    return RunProvision(context, *file, fileText, ports, session.trace);
 }
 
 } // namespace korvel::cli

@@ -1,11 +1,11 @@
 #include "cli/ProvisionReport.h"
 
+#include "platform/ProgramArguments.h"
 #include "protocol/Printable.h"
 #include "settingsfile/JsonTree.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
+#include <system_error>
 
 namespace korvel::cli {
 
@@ -40,6 +40,9 @@ template <typename T, typename F> std::string joined(const std::vector<T>& items
 Node valueOf(const std::string& compact) {
     if (compact == settingsfile::kAbsent) {
         return Node::Null();
+    }
+    if (compact == settingsfile::kHidden) {
+        return Node::String(compact);
     }
     return settingsfile::ParseJson(compact).root;
 }
@@ -124,39 +127,44 @@ std::string JsonLinesRow(const ReportRow& row) {
     return settingsfile::CompactText(object) + "\n";
 }
 
-std::unique_ptr<ProvisionReport> ProvisionReport::Create(const std::string& path,
-                                                         std::string& error) {
+protocol::Result<std::unique_ptr<ProvisionReport>>
+ProvisionReport::Create(const FileCreator& create, const std::string& path) {
+    using protocol::Failure;
     const std::optional<ReportFormat> format = ReportFormatOf(path);
     if (!format) {
-        error = "--report " + path + ": name a .csv or a .jsonl file";
-        return nullptr;
+        return Failure{Failure::Kind::Invalid,
+                       "--report " + path + ": name a .csv or a .jsonl file"};
     }
-    // "x": created here or not at all, so an earlier report is never overwritten.
-    std::FILE* file = std::fopen(path.c_str(), "wx");
-    if (file == nullptr) {
-        error = errno == EEXIST
-                    ? "--report " + path + " exists; a report is never overwritten: name a new file"
-                    : "cannot create the report " + path + ": " + std::strerror(errno);
-        return nullptr;
+    auto created = CreateOutputFile(create, "--report", "report", path);
+    if (!created) {
+        return created.failure();
     }
-    std::unique_ptr<ProvisionReport> report(new ProvisionReport(file, *format));
+    std::unique_ptr<ProvisionReport> report(
+        new ProvisionReport(std::move(created).take(), *format, path));
     if (*format == ReportFormat::Csv) {
-        const std::string header = CsvHeader();
-        std::fwrite(header.data(), 1, header.size(), file);
-        std::fflush(file);
+        protocol::Result<void> written = report->file_->Append(CsvHeader());
+        if (written) {
+            written = report->file_->Sync();
+        }
+        if (!written) {
+            // Made here a moment ago and holding nothing: taken away again.
+            report.reset();
+            std::error_code ignored;
+            std::filesystem::remove(platform::FilePath(path), ignored);
+            return Failure{Failure::Kind::System,
+                           "cannot write the report " + path + ": " + written.failure().message};
+        }
     }
     return report;
 }
 
-ProvisionReport::~ProvisionReport() {
-    std::fclose(file_);
-}
-
-void ProvisionReport::Write(const ReportRow& row) {
+protocol::Result<void> ProvisionReport::Write(const ReportRow& row) {
     const std::string line = format_ == ReportFormat::Csv ? CsvRow(row) : JsonLinesRow(row);
     const std::lock_guard lock(mutex_);
-    std::fwrite(line.data(), 1, line.size(), file_);
-    std::fflush(file_);
+    if (protocol::Result<void> written = file_->Append(line); !written) {
+        return written;
+    }
+    return file_->Sync();
 }
 
 } // namespace korvel::cli

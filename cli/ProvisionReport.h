@@ -1,11 +1,15 @@
 #pragma once
 // The provisioning report (--report OUT): one row per logger, as CSV or JSON
-// Lines by the file's extension. Each row is written and flushed as its logger
-// finishes, so a run cut short leaves the rows of the loggers it finished.
+// Lines by the file's extension. Each row is written whole with one write and
+// flushed to the disk as its logger finishes, so a run cut short leaves the
+// rows of the loggers it finished, and a row that cannot be written leaves no
+// part of itself and is told.
 
+#include "cli/OutputFile.h"
+#include "platform/PrivateFiles.h"
+#include "protocol/Result.h"
 #include "settingsfile/SettingsFile.h"
 
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,21 +54,28 @@ std::string JsonLinesRow(const ReportRow& row);
 
 class ProvisionReport {
 public:
-    // Creates `path`, which must not exist; null with `error` otherwise.
-    static std::unique_ptr<ProvisionReport> Create(const std::string& path, std::string& error);
-    ~ProvisionReport();
+    // Creates `path` with `create`, by the rule of CreateOutputFile (never a
+    // path that exists), a CSV file with its header on the disk.
+    static protocol::Result<std::unique_ptr<ProvisionReport>> Create(const FileCreator& create,
+                                                                     const std::string& path);
     ProvisionReport(const ProvisionReport&) = delete;
     ProvisionReport& operator=(const ProvisionReport&) = delete;
 
-    // Appends and flushes the row. Safe to call from several threads.
-    void Write(const ReportRow& row);
+    // Appends the row with one write and flushes it to the disk; a failure
+    // says why, and no part of the row is left in the file. Safe to call from
+    // several threads.
+    protocol::Result<void> Write(const ReportRow& row);
+
+    const std::string& Path() const { return path_; }
 
 private:
-    ProvisionReport(std::FILE* file, ReportFormat format) : file_(file), format_(format) {}
+    ProvisionReport(std::unique_ptr<platform::NewFile> file, ReportFormat format, std::string path)
+        : file_(std::move(file)), format_(format), path_(std::move(path)) {}
 
-    std::mutex mutex_;
-    std::FILE* file_;
+    std::mutex mutex_; // guards file_
+    std::unique_ptr<platform::NewFile> file_;
     ReportFormat format_;
+    std::string path_;
 };
 
 } // namespace korvel::cli

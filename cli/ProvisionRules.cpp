@@ -64,7 +64,7 @@ int ProvisionExitCode(const Tally& tally, std::optional<int> expect) {
     if (tally.unconfirmed > 0) {
         return exit_code::kNotConfirmed;
     }
-    if (tally.found == 0 || tally.unsaved > 0 || tally.missing > 0 ||
+    if (tally.found == 0 || tally.unsaved > 0 || tally.missing > 0 || tally.unreported > 0 ||
         (expect && tally.found != *expect)) {
         return exit_code::kNothingSaved;
     }

@@ -96,13 +96,26 @@ void finishStation(Batch& batch, Station& station, End end, std::string result, 
     if (station.historyRow) {
         row.historyHead = station.historyRow->hash;
     }
-    batch.report->Write(row);
+    if (const protocol::Result<void> written = batch.report->Write(row); written) {
+        station.reported = true;
+    } else {
+        batch.board.Report().Error("the report " + batch.report->Path() + " has no row for " +
+                                   station.path + " " + row.serialNumber + ": " +
+                                   written.failure().message);
+    }
 }
 
-Tally tallyOf(const std::vector<std::unique_ptr<Station>>& stations, int missing) {
+std::string stationName(const Station& station) {
+    return station.path + " " + settingsfile::Utf8Text(SerialNumberText(station.serial));
+}
+
+Tally tallyOf(const std::vector<std::unique_ptr<Station>>& stations, int missing, bool report) {
     Tally tally;
     tally.missing = missing;
     for (const auto& station : stations) {
+        if (station->end != End::NoLogger && report && !station->reported) {
+            ++tally.unreported;
+        }
         switch (station->end) {
         case End::NoLogger:
             continue;
@@ -236,7 +249,8 @@ void StartStation(Station& station, std::function<void()> work) {
 int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& stations,
               const std::vector<const ManifestEntry*>& missing) {
     batch.board.Close();
-    const Tally tally = tallyOf(stations, static_cast<int>(missing.size()));
+    const Tally tally =
+        tallyOf(stations, static_cast<int>(missing.size()), batch.report != nullptr);
     int code = ProvisionExitCode(tally, batch.options.expect);
     // The run was cut short, and whoever started it may not see the summary:
     // the exit code says so.
@@ -250,6 +264,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     const bool stopped = batch.Stops() >= 1;
     std::ostream& out = batch.env.out;
     std::vector<std::string> failed;
+    std::vector<std::string> unreported; // each logger without its report row
     for (const auto& station : stations) {
         if (station->end == End::Unsaved || station->end == End::Unconfirmed) {
             failed.push_back(station->path + " " +
@@ -257,7 +272,11 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                              station->result +
                              (station->detail.empty() ? "" : " (" + station->detail + ")"));
         }
+        if (station->end != End::NoLogger && batch.report != nullptr && !station->reported) {
+            unreported.push_back(stationName(*station) + ": " + station->result);
+        }
     }
+    const int reportRows = tally.found - tally.unreported;
     for (const ManifestEntry* entry : missing) {
         failed.push_back(settingsfile::Utf8Text(entry->serialNumber) +
                          ": not found (manifest line " + std::to_string(entry->line) + ")");
@@ -282,6 +301,19 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
         }
         const auto number = [](int n) { return Node::Number(std::to_string(n)); };
         const Node historyHead = head.empty() ? Node::Null() : Node::String(head);
+        const auto reportNode = [&] {
+            if (batch.report == nullptr) {
+                return Node::Null();
+            }
+            std::vector<Node> noRow;
+            for (const std::string& logger : unreported) {
+                noRow.push_back(Node::String(logger));
+            }
+            return Node::Object({{"path", Node::String(batch.report->Path())},
+                                 {"rows", number(reportRows)},
+                                 {"loggers", number(tally.found)},
+                                 {"no_row", Node::Array(std::move(noRow))}});
+        };
         out << settingsfile::CompactText(Node::Object({
                    {"summary",
                     Node::Object({{"batch", Node::String(batch.identity.batch)},
@@ -296,6 +328,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                                   {"failed", Node::Array(std::move(failures))},
                                   {"not_recorded", number(unrecorded)},
                                   {"history_head", historyHead},
+                                  {"report", reportNode()},
                                   {"exit_code", number(code)}})},
                }))
             << '\n';
@@ -322,6 +355,14 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     }
     if (!head.empty()) {
         out << "history head " << head << '\n';
+    }
+    if (batch.report != nullptr) {
+        out << "report " << batch.report->Path() << ": " << reportRows
+            << (reportRows == 1 ? " row" : " rows") << " for " << tally.found
+            << (tally.found == 1 ? " logger" : " loggers") << '\n';
+        for (const std::string& logger : unreported) {
+            out << "no report row: " << logger << '\n';
+        }
     }
     if (tally.unconfirmed > 0) {
         out << "run korvel-cli read --port PORT on each logger not confirmed to see what it "

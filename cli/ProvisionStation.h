@@ -37,6 +37,7 @@ struct Station {
     std::string detail;
     std::optional<history::RecordedRow> historyRow; // the last row its save wrote
     bool unrecorded = false; // saved, but the history lacks its attempt or outcome
+    bool reported = false; // its row is in the report
     std::thread thread;
     std::atomic<bool> finished{true};
     // The watch's registry of serial numbers in flight, under its lock.
@@ -86,7 +87,8 @@ void JoinStations(Batch& batch, std::vector<std::unique_ptr<Station>>& stations)
 // Closes every station's port, at the end of the run.
 void CloseStations(std::vector<std::unique_ptr<Station>>& stations);
 
-// The summary, with every logger that failed and every one missing; the exit code.
+// The summary, with every logger that failed and every one missing, and with
+// a report the rows written against the loggers finished; the exit code.
 int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& stations,
               const std::vector<const ManifestEntry*>& missing);
 

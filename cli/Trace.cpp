@@ -1,6 +1,12 @@
 #include "cli/Trace.h"
 
+#include "platform/ProgramArguments.h"
+#include "protocol/Frame.h"
+#include "protocol/SettingsCodec.h"
+
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace korvel::cli {
 
@@ -23,23 +29,32 @@ std::string shellWord(const std::string& word) {
 
 } // namespace
 
-std::unique_ptr<Trace> Trace::Open(const std::string& path, const std::string& version,
-                                   const std::vector<std::string>& arguments,
-                                   std::chrono::system_clock::time_point start,
-                                   std::string& error) {
-    std::ofstream out(path, std::ios::out | std::ios::trunc);
-    if (!out) {
-        error = "cannot write the trace file " + path;
-        return nullptr;
+protocol::Result<std::unique_ptr<Trace>> Trace::Open(const FileCreator& create,
+                                                     const std::string& path,
+                                                     const std::string& version,
+                                                     const std::vector<std::string>& arguments,
+                                                     std::chrono::system_clock::time_point start) {
+    using protocol::Failure;
+    auto created = CreateOutputFile(create, "--trace", "trace", path);
+    if (!created) {
+        return created.failure();
     }
-    out << "korvel-cli trace, started " << UtcMicrosecondsText(start) << ", korvel-cli " << version
-        << ", arguments:";
+    std::string header = "korvel-cli trace, started " + UtcMicrosecondsText(start) +
+                         ", korvel-cli " + version + ", arguments:";
     for (const std::string& argument : arguments) {
-        out << ' ' << shellWord(argument);
+        header += ' ' + shellWord(argument);
     }
-    out << '\n';
-    out.flush();
-    return std::unique_ptr<Trace>(new Trace(std::move(out)));
+    header += '\n';
+    std::unique_ptr<platform::NewFile> file = std::move(created).take();
+    if (const protocol::Result<void> written = file->Append(header); !written) {
+        // Made here a moment ago and holding nothing: taken away again.
+        file.reset();
+        std::error_code ignored;
+        std::filesystem::remove(platform::FilePath(path), ignored);
+        return Failure{Failure::Kind::System,
+                       "cannot write the trace " + path + ": " + written.failure().message};
+    }
+    return std::unique_ptr<Trace>(new Trace(std::move(file), path));
 }
 
 void Trace::Chunk(const std::string& port, Direction direction, const std::uint8_t* bytes,
@@ -51,9 +66,101 @@ void Trace::Chunk(const std::string& port, Direction direction, const std::uint8
                   static_cast<long long>(elapsed.count() / 1000000),
                   static_cast<long long>(elapsed.count() % 1000000));
     const std::lock_guard lock(mutex_);
-    out_ << seconds << ' ' << port << (direction == Direction::Sent ? " tx " : " rx ")
-         << HexText(bytes, count) << '\n';
-    out_.flush();
+    if (!written_) {
+        return;
+    }
+    Port& state = ports_[port];
+    Stream& stream = direction == Direction::Sent ? state.sent : state.received;
+    const std::string line = std::string(seconds) + ' ' + port +
+                             (direction == Direction::Sent ? " tx " : " rx ") +
+                             hiddenText(state, stream, bytes, count) + '\n';
+    if (const protocol::Result<void> appended = file_->Append(line); !appended) {
+        written_ =
+            protocol::Failure{protocol::Failure::Kind::System,
+                              "line " + std::to_string(lines_ + 1) + " could not be written (" +
+                                  appended.failure().message + ")"};
+        return;
+    }
+    ++lines_;
+}
+
+protocol::Result<void> Trace::Close() {
+    const std::lock_guard lock(mutex_);
+    if (!written_) {
+        return written_;
+    }
+    if (const protocol::Result<void> synced = file_->Sync(); !synced) {
+        return protocol::Failure{protocol::Failure::Kind::System,
+                                 "it could not be flushed to the disk (" +
+                                     synced.failure().message + ")"};
+    }
+    return {};
+}
+
+std::string Trace::hiddenText(Port& port, Stream& stream, const std::uint8_t* bytes,
+                              std::size_t count) {
+    using namespace korvel::protocol;
+    static const std::vector<SecretField> fields = SecretFields();
+    const auto carriesSecrets = [](std::uint8_t command) {
+        return command == command::kReadReply || command == command::kSave;
+    };
+    // A chunk that begins with a frame's header begins that frame, whatever
+    // came before it.
+    if (count >= 3 && bytes[0] == kHeader0 && bytes[1] == kHeader1 && carriesSecrets(bytes[2])) {
+        stream.inFrame = false;
+        stream.previous = {};
+    }
+    std::vector<bool> hidden(count, false);
+    std::string notes;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t byte = bytes[i];
+        if (stream.inFrame) {
+            ++stream.position;
+        } else if (stream.previous[0] == kHeader0 && stream.previous[1] == kHeader1 &&
+                   carriesSecrets(byte)) {
+            stream.inFrame = true;
+            stream.position = offset::kCommand;
+            stream.secrets.clear();
+        }
+        stream.previous = {stream.previous[1], byte};
+        if (!stream.inFrame) {
+            continue;
+        }
+        for (const SecretField& field : fields) {
+            if (stream.position < field.offset || stream.position >= field.offset + field.width) {
+                continue;
+            }
+            hidden[i] = true;
+            std::vector<std::uint8_t>& secret = stream.secrets[field.key];
+            secret.push_back(byte);
+            if (secret.size() < field.width) {
+                continue;
+            }
+            std::string note = std::string(KeyPath(field.key)) + " hidden";
+            if (const auto last = port.last.find(field.key); last != port.last.end()) {
+                note += last->second == secret ? ", unchanged" : ", changed";
+            }
+            port.last[field.key] = secret;
+            notes += " (" + note + ")";
+        }
+        if (stream.position == offset::kChecksum && !stream.secrets.empty()) {
+            hidden[i] = true;
+        }
+        if (stream.position + 1 == kFrameSize) {
+            stream.inFrame = false;
+            stream.previous = {};
+        }
+    }
+    // A frame that carries a secret and ends short with this chunk has its
+    // checksum in the chunk's last byte but one.
+    if (stream.inFrame && !stream.secrets.empty() && count >= 2) {
+        hidden[count - 2] = true;
+    }
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : " ") + (hidden[i] ? std::string("**") : HexText(bytes + i, 1));
+    }
+    return text + notes;
 }
 
 std::string UtcMicrosecondsText(std::chrono::system_clock::time_point time) {

@@ -4,6 +4,7 @@
 // programs never chain onto the same last row).
 #include "history/HistoryStore.h"
 #include "history/Sha256.h"
+#include "platform/PrivateFiles.h"
 
 #include <sqlite3.h>
 
@@ -600,9 +601,14 @@ Result<std::unique_ptr<HistoryStore>> OpenHistoryStore(const std::string& path,
                            ": no save was recorded there, or the file was moved or deleted; "
                            "name the file with --history PATH"};
     }
+    // The history holds the loggers' passwords: a folder or file made here is
+    // its owner's only (SQLite gives its journal the file's mode). A failure
+    // here is told by the opening below.
     if (options.createFolder) {
-        std::error_code ignored;
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+        (void)platform::CreatePrivateFolders(std::filesystem::path(path).parent_path().string());
+    }
+    if (options.create) {
+        (void)platform::CreatePrivateFile(path);
     }
     sqlite3* db = nullptr;
     const int flags = SQLITE_OPEN_READWRITE | (options.create ? SQLITE_OPEN_CREATE : 0);

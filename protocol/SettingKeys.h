@@ -53,6 +53,9 @@ struct SettingRow {
     // The names of the choices; for Start its mode, for Alarm its type. Empty
     // for a setting that is not a choice.
     std::span<const std::string_view> choices;
+    // A secret (the password): reports, change lines and traces say whether it
+    // changed, never what it is.
+    bool secret = false;
 };
 
 inline constexpr std::array<SettingRow, kSettingCount> kSettingTable = {{
@@ -71,7 +74,7 @@ inline constexpr std::array<SettingRow, kSettingCount> kSettingTable = {{
      {}},
     {SettingKey::CalibrationHumidity, "calibration.humidity", "calibration", "humidity", {}},
     {SettingKey::TemporaryPdf, "temporary_pdf", "", "temporary_pdf", {}},
-    {SettingKey::Password, "password", "", "password", {}},
+    {SettingKey::Password, "password", "", "password", {}, true},
     {SettingKey::TripInformation, "trip_information", "", "trip_information", {}},
     {SettingKey::Alarm, "alarm", "", "alarm", kAlarmNames},
 }};
@@ -94,6 +97,22 @@ constexpr const SettingRow& RowOf(SettingKey key) {
 
 constexpr std::string_view KeyPath(SettingKey key) {
     return RowOf(key).path;
+}
+
+constexpr bool IsSecret(SettingKey key) {
+    return RowOf(key).secret;
+}
+
+// Whether a key path ("password", or one inside a secret setting) is a
+// secret's value.
+constexpr bool IsSecretPath(std::string_view path) {
+    for (const SettingRow& row : kSettingTable) {
+        if (row.secret && path.starts_with(row.path) &&
+            (path.size() == row.path.size() || path[row.path.size()] == '.')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The name of a choice's value, for the enums the table names.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -412,6 +414,22 @@ Block EncodeSaveFrame(const LoggerSettings& settings, const Block& previous,
     frame[offset::kChecksum] = FrameChecksum(frame.data(), offset::kChecksum - 1);
     frame[offset::kTrailer] = kTrailer;
     return frame;
+}
+
+std::vector<SecretField> SecretFields() {
+    std::vector<SecretField> fields;
+    for (const SettingRow& row : kSettingTable) {
+        if (!row.secret) {
+            continue;
+        }
+        if (row.key != SettingKey::Password) {
+            // A new secret needs its bytes here, or a trace would show them.
+            throw std::logic_error("no bytes are known for the secret setting " +
+                                   std::string(row.path));
+        }
+        fields.push_back({row.key, offset::kPassword, width::kPassword});
+    }
+    return fields;
 }
 
 } // namespace korvel::protocol

@@ -13,6 +13,10 @@
 
 #include "protocol/LoggerSettings.h"
 #include "protocol/ParameterBlock.h"
+#include "protocol/SettingKeys.h"
+
+#include <cstddef>
+#include <vector>
 
 namespace korvel::protocol {
 
@@ -49,6 +53,16 @@ LoggerSettings DecodeSettings(const Block& reply, LevelCoding levels = LevelCodi
 // is written with sign 0 (as the window writes "-0"), and a multiple alarm whose
 // five optional levels are all off reads back as a single alarm.
 Block EncodeSaveFrame(const LoggerSettings& settings, const Block& previous, const DateTime& clock);
+
+// Where a secret setting's value (IsSecret: the password) sits in a read reply
+// and a save frame: `width` bytes from `offset`. Bytes a trace shows only as
+// changed or unchanged.
+struct SecretField {
+    SettingKey key;
+    std::size_t offset;
+    std::size_t width;
+};
+std::vector<SecretField> SecretFields();
 
 // The byte rules for one decimal triple and one time zone, for code that starts
 // from the bytes (the window's number texts, its time-zone list).

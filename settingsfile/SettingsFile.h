@@ -103,8 +103,12 @@ std::vector<SettingLine> SettingLines(const protocol::LoggerSettings& settings);
 
 // A setting whose value differs, with both values as the file writes them;
 // kAbsent where the setting has no value on that side (a limit of an alarm
-// kind the other side does not use).
+// kind the other side does not use). A secret (protocol::IsSecretPath: the
+// password) shows kHidden for a text on either side, never the text itself,
+// so that every change line, report and `write --json` says only that it
+// changed; null (password startup off) and a code with no name show as they are.
 inline constexpr std::string_view kAbsent = "(absent)";
+inline constexpr std::string_view kHidden = "(hidden)";
 struct Change {
     std::string key;
     std::string before;

@@ -228,8 +228,15 @@ void diff(const Node* before, const Node* after, const std::string& path,
     if (before != nullptr && after != nullptr && *before == *after) {
         return;
     }
-    changes.push_back({path, before ? CompactText(*before) : std::string(kAbsent),
-                       after ? CompactText(*after) : std::string(kAbsent)});
+    const bool secret = IsSecretPath(path);
+    const auto shown = [secret](const Node* value) {
+        if (value == nullptr) {
+            return std::string(kAbsent);
+        }
+        return secret && value->kind == Node::Kind::String ? std::string(kHidden)
+                                                           : CompactText(*value);
+    };
+    changes.push_back({path, shown(before), shown(after)});
 }
 
 } // namespace

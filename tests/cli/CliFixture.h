@@ -43,6 +43,8 @@ public:
     // Ctrl-C as the program counts it; null for none.
     const std::atomic<int>* stopRequests = nullptr;
     bool requireHistory = false; // as --require-history would
+    // Creates a report's or a trace's file; empty for the system's.
+    cli::FileCreator createFile;
 
     // Moves the computer's clock on, also while a command runs.
     void Advance(std::chrono::system_clock::duration by) { *elapsed_ += by.count(); }
@@ -80,6 +82,9 @@ public:
         env.history = history;
         env.catchStopRequests = [] {};
         env.stopRequests = [this] { return stopRequests ? stopRequests->load() : 0; };
+        if (createFile) {
+            env.createFile = createFile;
+        }
         cli::Options options = *line.options;
         options.requireHistory = options.requireHistory || requireHistory;
         run.code = openHistory ? cli::RunWithHistory(options, env) : cli::Run(options, env);

@@ -451,6 +451,11 @@ TEST(Provision, ExitCodeByHowTheLoggersEnded) {
         {"more than expected", {.found = 2, .confirmed = 2}, 1, 1},
         {"as expected", {.found = 2, .confirmed = 2}, 2, 0},
         {"unconfirmed beats unsaved", {.found = 2, .unconfirmed = 1, .unsaved = 1}, 2, 3},
+        {"a report row missing", {.found = 2, .confirmed = 2, .unreported = 1}, std::nullopt, 1},
+        {"unconfirmed beats a missing row",
+         {.found = 2, .confirmed = 1, .unconfirmed = 1, .unreported = 1},
+         std::nullopt,
+         3},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ProvisionExitCode(c.tally, c.expect), c.code) << c.name;

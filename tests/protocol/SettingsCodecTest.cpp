@@ -231,5 +231,25 @@ TEST(DecodeSettings, LeavesWhatTheModesDoNotUseAtItsDefault) {
     EXPECT_EQ(decoded.alarm, Alarm{});
 }
 
+// The password is the one secret: a row of the key table says so, and its
+// bytes are where the codec writes it.
+TEST(SecretFields, ThePasswordIsTheOneSecretAndSitsWhereItIsSaved) {
+    for (const SettingRow& row : kSettingTable) {
+        EXPECT_EQ(IsSecret(row.key), row.key == SettingKey::Password) << row.path;
+    }
+    EXPECT_TRUE(IsSecretPath("password"));
+    EXPECT_FALSE(IsSecretPath("password_hint"));
+    EXPECT_FALSE(IsSecretPath("alarm.levels.temperature_high_2.limit"));
+
+    LoggerSettings settings = base();
+    settings.password = PasswordSetting(std::optional<std::string>("Ab12Cd"));
+    const Block frame = EncodeSaveFrame(settings, Block{}, kClock);
+    const std::vector<SecretField> fields = SecretFields();
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(fields[0].key, SettingKey::Password);
+    const auto bytes = frame.begin() + static_cast<std::ptrdiff_t>(fields[0].offset);
+    EXPECT_EQ(std::string(bytes, bytes + static_cast<std::ptrdiff_t>(fields[0].width)), "Ab12Cd");
+}
+
 } // namespace
 } // namespace korvel::protocol

@@ -222,6 +222,22 @@ TEST(SettingsFile, ChangesNameEveryKeyPathThatDiffers) {
                                       R"({"limit": 30, "mode": "single", "delay": "00:00:00"})"}));
 }
 
+// The password says that it changed, never what it was or is; whether it is
+// on at all (null) is no secret.
+TEST(SettingsFile, ChangesShowASecretOnlyAsChanged) {
+    LoggerSettings off = DecodeSettings(factoryBlock());
+    off.password = PasswordSetting(std::optional<std::string>());
+    LoggerSettings first = off;
+    first.password = PasswordSetting(std::optional<std::string>("Ab12Cd"));
+    LoggerSettings second = off;
+    second.password = PasswordSetting(std::optional<std::string>("Zz99Yy"));
+    const std::string hidden(kHidden);
+    EXPECT_THAT(Changes(first, second), ::testing::ElementsAre(Change{"password", hidden, hidden}));
+    EXPECT_THAT(Changes(off, first), ::testing::ElementsAre(Change{"password", "null", hidden}));
+    EXPECT_THAT(Changes(second, off), ::testing::ElementsAre(Change{"password", hidden, "null"}));
+    EXPECT_THAT(Changes(first, first), ::testing::IsEmpty());
+}
+
 TEST(SettingsFile, SettingLinesAreDottedKeyPaths) {
     const std::vector<SettingLine> lines = SettingLines(DecodeSettings(multipleAlarmBlock()));
     ASSERT_FALSE(lines.empty());

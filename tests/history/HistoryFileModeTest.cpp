@@ -1,0 +1,59 @@
+// The history holds the loggers' passwords (the blocks of every save): a file
+// Korvel creates is its owner's only, and so is the data folder it creates,
+// under the common umask 022. A file or folder that exists keeps its mode.
+#include "history/HistoryStore.h"
+#include "tests/history/HistoryFixture.h"
+#include "tests/support/ScratchFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace korvel::history {
+namespace {
+
+using namespace std::chrono_literals;
+using korvel::testing::ModeOf;
+using korvel::testing::RawDatabase;
+using korvel::testing::ScopedUmask;
+using korvel::testing::TempFolder;
+
+TEST(HistoryFileMode, ANewHistoryAndTheFoldersMadeForItAreTheOwnersOnly) {
+    const ScopedUmask umask(022);
+    const TempFolder folder;
+    std::filesystem::permissions(folder / "", std::filesystem::perms(0755));
+    const std::string path = folder / "share/korvel/history.sqlite3";
+    std::string error;
+    {
+        const auto store = OpenHistoryStore(path, {2000ms, true}, error);
+        ASSERT_TRUE(store) << error;
+        SaveAttempt attempt;
+        attempt.serialNumber = "T23110042";
+        attempt.frame = std::vector<std::uint8_t>(210, 1);
+        ASSERT_TRUE(store->RecordAttempt(attempt, error)) << error;
+    }
+    EXPECT_EQ(ModeOf(path), 0600);
+    EXPECT_EQ(ModeOf(folder / "share/korvel"), 0700);
+    EXPECT_EQ(ModeOf(folder / "share"), 0700);
+    EXPECT_EQ(ModeOf(folder / ""), 0755); // there before: kept
+
+    // SQLite gives its journal the file's mode, in WAL mode too.
+    RawDatabase raw(path);
+    EXPECT_EQ(raw.Scalar("PRAGMA journal_mode=WAL"), "wal");
+    raw.Exec("CREATE TABLE scratch(x)");
+    EXPECT_EQ(ModeOf(path + "-wal"), 0600);
+}
+
+TEST(HistoryFileMode, AHistoryThatExistsKeepsItsMode) {
+    const ScopedUmask umask(022);
+    const TempFolder folder;
+    const std::string path = folder / "history.sqlite3";
+    std::string error;
+    ASSERT_TRUE(OpenHistoryStore(path, {2000ms, false}, error)) << error;
+    std::filesystem::permissions(path, std::filesystem::perms(0640));
+    ASSERT_TRUE(OpenHistoryStore(path, {2000ms, false}, error)) << error;
+    EXPECT_EQ(ModeOf(path), 0640);
+}
+
+} // namespace
+} // namespace korvel::history
