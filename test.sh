@@ -28,9 +28,11 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan
 ctest --preset tsan
 
-# protocol/, platform/, serial/, the settings files and korvel-cli.exe
-# cross-built with mingw-w64 and run under Wine: the line tests on a COM port
-# mapped to a pseudo-terminal, korvel-cli.exe against the simulated logger.
+# protocol/, platform/, serial/, the settings files, korvel-cli.exe and the
+# window cross-built with mingw-w64 and run under Wine: the line tests on a COM
+# port mapped to a pseudo-terminal, korvel-cli.exe against the simulated
+# logger, the window's tests, korvel.exe on Xvfb and the installer. The static
+# Qt for mingw is built once into a cache outside the checkout.
 tests/wine/run.sh
 
 tools/deps.sh fuzz

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
+#include "platform/FontStandIns.h"
 #include "platform/ParentConsole.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "translations/Language.h"
@@ -135,6 +136,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (const char* platform = korvel::platform::WindowPlatformByDefault();
+        platform != nullptr && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", platform);
+    }
     KorvelApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Korvel"));
     QApplication::setApplicationVersion(QStringLiteral(KORVEL_VERSION));

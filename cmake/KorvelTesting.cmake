@@ -24,6 +24,8 @@ function(korvel_add_test name)
             qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
             # Its font database reads one folder: the Debian faces the window's
             # stand-ins name, linked into one, as a Windows path under Wine.
+            # Wine keeps QT_* variables from Windows programs (they are meant
+            # for the host's Qt) and hands WINEQT_* on to them as QT_*.
             set(fonts ${CMAKE_BINARY_DIR}/test-fonts)
             file(GLOB faces /usr/share/fonts/truetype/liberation2/LiberationSans-*.ttf
                  /usr/share/fonts/truetype/wqy/wqy-microhei.ttc)
@@ -33,7 +35,7 @@ function(korvel_add_test name)
                 file(CREATE_LINK ${face} ${fonts}/${face_name} SYMBOLIC)
             endforeach()
             set_tests_properties(${name} PROPERTIES ENVIRONMENT
-                                 "QT_QPA_PLATFORM=offscreen;QT_QPA_FONTDIR=Z:${fonts}")
+                                 "WINEQT_QPA_PLATFORM=offscreen;WINEQT_QPA_FONTDIR=Z:${fonts}")
         endif()
         return()
     endif()

@@ -16,4 +16,10 @@ struct FontStandIns {
 
 FontStandIns DesignFontStandIns();
 
+// The Qt platform, with its options, that draws the window when the user names
+// none (QT_QPA_PLATFORM, -platform); null: Qt's own choice. Windows draws
+// text through FreeType, as Linux does, so that the captions measure alike
+// and fit the pictures.
+const char* WindowPlatformByDefault();
+
 } // namespace korvel::platform

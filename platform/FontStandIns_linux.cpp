@@ -8,4 +8,8 @@ FontStandIns DesignFontStandIns() {
     return {kMhei, kSans, false};
 }
 
+const char* WindowPlatformByDefault() {
+    return nullptr;
+}
+
 } // namespace korvel::platform

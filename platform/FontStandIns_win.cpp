@@ -12,4 +12,9 @@ FontStandIns DesignFontStandIns() {
     return {kMhei, kSans, true};
 }
 
+const char* WindowPlatformByDefault() {
+    // GDI rounds each glyph's advance to whole pixels and widens the captions.
+    return "windows:fontengine=freetype";
+}
+
 } // namespace korvel::platform

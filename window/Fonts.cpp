@@ -31,6 +31,10 @@ QFont DesignFont(const char* family, std::span<const char* const> standIns, int 
     }
     font.setPixelSize(pixelSize);
     font.setBold(bold);
+    // Glyph advances as the face designs them, not rounded to whole pixels by
+    // full hinting: the captions were fitted to those widths, and FreeType on
+    // Windows hints fully unless told, where fontconfig on Linux hints lightly.
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     return font;
 }
 

@@ -10,7 +10,8 @@ work=$1 exe=$2 port=$3
 log=$work/korvel.log
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe="
-export QT_LOGGING_RULES="korvel.prompt.info=true" QT_FORCE_STDERR_LOGGING=1
+# Wine hands WINEQT_* on to Windows programs as QT_* (it keeps QT_* itself).
+export WINEQT_LOGGING_RULES="korvel.prompt.info=true" WINEQT_FORCE_STDERR_LOGGING=1
 /usr/lib/wine/wine64 "$exe" --port "$port" >"$log" 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
@@ -47,16 +48,15 @@ answer_prompts() {
     echo "the prompts do not stop"
     return 1
 }
-# press_and_expect WINDOW KEYS TEXT: presses KEYS and waits for a box. Its
-# TEXT is checked where the window's standard error reaches the log (Wine
-# gives a window program started from a shell none on some set-ups); the
-# callers check the outcome on the logger's side as well.
+# press_and_expect WINDOW KEYS TEXT: presses KEYS and waits for a box that
+# says TEXT (the window logs each box's text); the callers check the outcome
+# on the logger's side as well.
 press_and_expect() {
     local before
     before=$(times_said "$3")
     press "$1" "$2"
     until_ok 30 window_named Prompt || { echo "no box after $2"; return 1; }
-    if [ -s "$log" ] && ! until_ok 5 said_more "$3" "$before"; then
+    if ! until_ok 5 said_more "$3" "$before"; then
         echo "the box after $2 did not say '$3'"
         cat "$log"
         return 1

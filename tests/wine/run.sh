@@ -6,7 +6,7 @@
 # prefix's dosdevices link points at a pseudo-terminal whose far end,
 # korvel-pty-peer, echoes every byte; korvel-cli.exe then reads and writes a
 # simulated logger behind COM34 (cli_stage.sh).
-# With the window (KORVEL_WINDOWS_GUI=1): the static Qt for mingw that
+# With the window (unless KORVEL_WINDOWS_GUI=0): the static Qt for mingw that
 # tools/build-qt-mingw.sh builds once into its cache, korvel.exe and the
 # window's tests on the offscreen platform, korvel.exe on its native platform
 # under Xvfb against a simulated logger (gui_stage.sh), and the installer
@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 started=$SECONDS
-gui=${KORVEL_WINDOWS_GUI:-0}
+gui=${KORVEL_WINDOWS_GUI:-1}
 
 # build and test: the Linux build that serves the simulated logger.
 tools/deps.sh build test windows
