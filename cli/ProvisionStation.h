@@ -37,7 +37,7 @@ struct Station {
     std::string detail;
     std::optional<history::RecordedRow> historyRow; // the last row its save wrote
     bool unrecorded = false; // saved, but the history lacks its attempt or outcome
-    bool reported = false; // its row is in the report
+    bool reported = false;   // its row is in the report
     std::thread thread;
     std::atomic<bool> finished{true};
     // The watch's registry of serial numbers in flight, under its lock.
