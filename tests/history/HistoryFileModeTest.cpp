@@ -12,7 +12,6 @@
 namespace korvel::history {
 namespace {
 
-using namespace std::chrono_literals;
 using korvel::testing::ModeOf;
 using korvel::testing::RawDatabase;
 using korvel::testing::ScopedUmask;
@@ -23,14 +22,17 @@ TEST(HistoryFileMode, ANewHistoryAndTheFoldersMadeForItAreTheOwnersOnly) {
     const TempFolder folder;
     std::filesystem::permissions(folder / "", std::filesystem::perms(0755));
     const std::string path = folder / "share/korvel/history.sqlite3";
-    std::string error;
     {
-        const auto store = OpenHistoryStore(path, {2000ms, true}, error);
-        ASSERT_TRUE(store) << error;
+        StoreOptions options;
+        options.createFolder = true;
+        auto opened = OpenHistoryStore(path, options);
+        ASSERT_TRUE(opened) << opened.failure().message;
+        const auto store = std::move(opened).take();
         SaveAttempt attempt;
         attempt.serialNumber = "T23110042";
         attempt.frame = std::vector<std::uint8_t>(210, 1);
-        ASSERT_TRUE(store->RecordAttempt(attempt, error)) << error;
+        const auto recorded = store->RecordAttempt(attempt);
+        ASSERT_TRUE(recorded) << recorded.failure().message;
     }
     EXPECT_EQ(ModeOf(path), 0600);
     EXPECT_EQ(ModeOf(folder / "share/korvel"), 0700);
@@ -48,10 +50,9 @@ TEST(HistoryFileMode, AHistoryThatExistsKeepsItsMode) {
     const ScopedUmask umask(022);
     const TempFolder folder;
     const std::string path = folder / "history.sqlite3";
-    std::string error;
-    ASSERT_TRUE(OpenHistoryStore(path, {2000ms, false}, error)) << error;
+    ASSERT_TRUE(OpenHistoryStore(path, StoreOptions{}));
     std::filesystem::permissions(path, std::filesystem::perms(0640));
-    ASSERT_TRUE(OpenHistoryStore(path, {2000ms, false}, error)) << error;
+    ASSERT_TRUE(OpenHistoryStore(path, StoreOptions{}));
     EXPECT_EQ(ModeOf(path), 0640);
 }
 
