@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "protocol/Result.h"
+
 #include <optional>
 #include <string_view>
 
@@ -10,30 +12,29 @@ constexpr std::string_view kPort = "--port";
 constexpr std::string_view kScreenshot = "--screenshot";
 
 // The value of `option` at arguments[i], from "--option=VALUE" or the next
-// argument; advances i past what it used. nullopt when arguments[i] is not it.
-std::optional<std::string> TakeValue(const std::vector<std::string>& arguments, std::size_t& i,
-                                     std::string_view option, std::string& error) {
+// argument, or why there is none; advances i past what it used. nullopt when
+// arguments[i] is not that option.
+std::optional<protocol::Result<std::string>> TakeValue(const std::vector<std::string>& arguments,
+                                                       std::size_t& i, std::string_view option) {
     const std::string_view argument = arguments[i];
     if (argument.substr(0, option.size()) != option) {
         return std::nullopt;
     }
     const std::string_view rest = argument.substr(option.size());
     std::string value;
-    if (rest.empty()) {
-        if (i + 1 >= arguments.size()) {
-            error = "option '" + std::string(option) + "' needs a value";
-            return std::string();
-        }
+    if (rest.empty() && i + 1 < arguments.size()) {
         value = arguments[++i];
-    } else if (rest.front() == '=') {
+    } else if (!rest.empty() && rest.front() == '=') {
         value = rest.substr(1);
-    } else {
+    } else if (!rest.empty()) {
         return std::nullopt; // e.g. "--ports"
     }
     if (value.empty()) {
-        error = "option '" + std::string(option) + "' needs a value";
+        return protocol::Result<std::string>(
+            protocol::Failure{protocol::Failure::Kind::Invalid,
+                              "option '" + std::string(option) + "' needs a value"});
     }
-    return value;
+    return protocol::Result<std::string>(std::move(value));
 }
 
 CommandLine Invalid(std::string error, std::string argument) {
@@ -63,10 +64,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         culprit = arguments[i];
         if (culprit == "--demo") {
             line.options.demo = true;
-        } else if (auto port = TakeValue(arguments, i, kPort, error)) {
-            line.options.ports.push_back(std::move(*port));
-        } else if (auto file = TakeValue(arguments, i, kScreenshot, error)) {
-            line.options.screenshot = std::move(*file);
+        } else if (auto port = TakeValue(arguments, i, kPort)) {
+            if (*port) {
+                line.options.ports.push_back(port->value());
+            } else {
+                error = port->failure().message;
+            }
+        } else if (auto file = TakeValue(arguments, i, kScreenshot)) {
+            if (*file) {
+                line.options.screenshot = file->value();
+            } else {
+                error = file->failure().message;
+            }
         } else {
             error = "unknown option '" + culprit + "'";
         }

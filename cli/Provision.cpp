@@ -103,10 +103,12 @@ int runOnce(Batch& batch, const std::vector<std::string>& ports) {
 int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
     std::unique_ptr<platform::TtyMonitor> monitor;
     if (!givenPorts) {
-        std::string problem;
-        monitor = platform::OpenTtyMonitor(problem);
-        if (!monitor) {
-            batch.board.Report().Progress(problem + "; listing the ports once a second");
+        auto opened = platform::OpenTtyMonitor();
+        if (opened) {
+            monitor = std::move(opened).take();
+        } else {
+            batch.board.Report().Progress(opened.failure().message +
+                                          "; listing the ports once a second");
         }
     }
     const auto presentNow = [&]() -> std::set<std::string> {

@@ -3,6 +3,8 @@
 // the tty subsystem on Linux), so a watch re-lists the ports at once instead
 // of on its next round.
 
+#include "protocol/Result.h"
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -17,8 +19,7 @@ public:
     virtual bool Wait(std::chrono::milliseconds timeout) = 0;
 };
 
-// A monitor, or null with `problem` saying why there is none (no udev, no
-// such service on this system).
-std::unique_ptr<TtyMonitor> OpenTtyMonitor(std::string& problem);
+// A monitor, or why there is none (no udev, no such service on this system).
+protocol::Result<std::unique_ptr<TtyMonitor>> OpenTtyMonitor();
 
 } // namespace korvel::platform

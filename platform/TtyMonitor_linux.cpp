@@ -38,11 +38,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<TtyMonitor> OpenTtyMonitor(std::string& problem) {
+protocol::Result<std::unique_ptr<TtyMonitor>> OpenTtyMonitor() {
+    using protocol::Failure;
     udev* context = udev_new();
     if (context == nullptr) {
-        problem = "udev is not available";
-        return nullptr;
+        return Failure{Failure::Kind::System, "udev is not available"};
     }
     // "udev" events come after the rules ran, so the node has its permissions.
     udev_monitor* monitor = udev_monitor_new_from_netlink(context, "udev");
@@ -53,10 +53,10 @@ std::unique_ptr<TtyMonitor> OpenTtyMonitor(std::string& problem) {
             udev_monitor_unref(monitor);
         }
         udev_unref(context);
-        problem = "the udev monitor cannot be opened (no udev daemon here?)";
-        return nullptr;
+        return Failure{Failure::Kind::System,
+                       "the udev monitor cannot be opened (no udev daemon here?)"};
     }
-    return std::make_unique<UdevTtyMonitor>(context, monitor);
+    return std::unique_ptr<TtyMonitor>(std::make_unique<UdevTtyMonitor>(context, monitor));
 }
 
 } // namespace korvel::platform

@@ -4,9 +4,8 @@ namespace korvel::platform {
 
 // No device notifications without a window here; the watch lists the ports
 // once a second instead.
-std::unique_ptr<TtyMonitor> OpenTtyMonitor(std::string& problem) {
-    problem = "no device monitor on Windows";
-    return nullptr;
+protocol::Result<std::unique_ptr<TtyMonitor>> OpenTtyMonitor() {
+    return protocol::Failure{protocol::Failure::Kind::System, "no device monitor on Windows"};
 }
 
 } // namespace korvel::platform

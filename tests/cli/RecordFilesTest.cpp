@@ -202,7 +202,7 @@ TEST(RecordFiles, AReportRowThatCannotBeWrittenIsToldAndNamed) {
     const std::vector<std::string> lines = linesOf(ReadText(report));
     ASSERT_EQ(lines.size(), 3u);
     for (const std::string& line : lines) {
-        EXPECT_EQ(csvFieldCount(line), 15u) << line;
+        EXPECT_EQ(csvFieldCount(line), 16u) << line;
     }
     // Those named are exactly those without a row.
     for (const auto& logger : loggers) {
@@ -281,7 +281,7 @@ TEST(RecordFiles, AReportOnAFullDiskKeepsWholeRowsAndSaysWhichAreMissing) {
     EXPECT_GE(rows, 1u);
     EXPECT_LT(rows, 3u);
     for (const std::string& line : lines) {
-        EXPECT_EQ(csvFieldCount(line), 15u) << line;
+        EXPECT_EQ(csvFieldCount(line), 16u) << line;
     }
     EXPECT_THAT(run.output, HasSubstr("report " + report + ": " + std::to_string(rows) +
                                       (rows == 1 ? " row" : " rows") + " for 3 loggers\n"));
