@@ -7,6 +7,8 @@
 #   - an alarm limit of 17.19 (the bytes 0x11 0x13, XON and XOFF, in the save
 #     frame and in every reply after it) is saved and verified under Wine,
 #     arrives whole at the logger and is read back alike by both sides;
+#   - that save is recorded in the history under %LOCALAPPDATA%\Korvel, which
+#     history list shows and history verify finds intact;
 #   - check validates a file, also one named 温度.json, a missing Jürgen.json is
 #     named whole, and --demo is refused with exit 2.
 # Run by run.sh inside its Wine session; every step is bounded.
@@ -29,6 +31,10 @@ cleanup() {
     rm -f "$com_link"
 }
 trap cleanup EXIT
+# The prefix's own user; its history starts empty on every run.
+history_glob="$WINEPREFIX/drive_c/users/*/AppData/Local/Korvel/history.sqlite3"
+# shellcheck disable=SC2086
+rm -f $history_glob
 
 "$sim" --pace --save-to "$work/saved.hex" >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
@@ -98,6 +104,19 @@ on_windows --port "$com_port" read --json >"$work/windows-after.json" 2>>"$work/
 crlf_to_lf "$work/windows-after.json"
 check "a reply holding 0x11 0x13 reads alike on both sides" \
     cmp -s "$work/linux-after.json" "$work/windows-after.json"
+
+# shellcheck disable=SC2086
+check "the save is recorded under %LOCALAPPDATA%\\Korvel" test -s "$(echo $history_glob)"
+rc=0
+on_windows history list >"$work/history-list.out" 2>"$work/history-list.err" || rc=$?
+crlf_to_lf "$work/history-list.out"
+check "history list exits 0" exited "$rc" 0
+check "history list shows the save" grep -q "T23110042" "$work/history-list.out"
+rc=0
+on_windows history verify >"$work/history-verify.out" 2>"$work/history-verify.err" || rc=$?
+crlf_to_lf "$work/history-verify.out"
+check "history verify finds the one save intact: exit 0" exited "$rc" 0
+check "history verify counts one row" grep -q "intact, 1 row$" "$work/history-verify.out"
 
 rc=0
 on_windows check "$(windows_path "$work/changed.json")" >/dev/null 2>&1 || rc=$?
