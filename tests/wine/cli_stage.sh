@@ -9,8 +9,10 @@
 #     arrives whole at the logger and is read back alike by both sides;
 #   - that save is recorded in the history under %LOCALAPPDATA%\Korvel, which
 #     history list shows and history verify finds intact;
-#   - check validates a file, also one named 温度.json, a missing Jürgen.json is
-#     named whole, and --demo is refused with exit 2.
+#   - check validates a file, also one named 温度.json, and a missing Jürgen.json
+#     is named whole;
+#   - --demo reads the simulated logger inside the program, and a changed
+#     limit written to it is saved and verified.
 # Run by run.sh inside its Wine session; every step is bounded.
 # Usage: cli_stage.sh WORKDIR KORVEL_SIM KORVEL_CLI KORVEL_CLI_EXE
 set -euo pipefail
@@ -130,9 +132,21 @@ check "check opens 温度.json: exit 0" exited "$rc" 0
 rc=0
 on_windows check "$(windows_path "$work/Jürgen.json")" >/dev/null 2>"$work/missing.err" || rc=$?
 check "a missing Jürgen.json is named whole in the error" grep -q "Jürgen.json" "$work/missing.err"
+# --demo: the simulated logger inside the program, behind the serial device
+# seam, with no pseudo-terminal; it starts as korvel-sim did above.
 rc=0
-on_windows --demo read >/dev/null 2>"$work/demo.err" || rc=$?
-check "--demo is refused with exit 2" exited "$rc" 2
+on_windows --demo read --json >"$work/demo.json" 2>"$work/demo.err" || rc=$?
+crlf_to_lf "$work/demo.json"
+check "--demo read exits 0" exited "$rc" 0
+check "--demo read prints what the Linux side first read from korvel-sim" \
+    cmp -s "$work/linux.json" "$work/demo.json"
+sed 's/"high": 8}/"high": 17.19}/' "$work/demo.json" >"$work/demo-changed.json"
+rc=0
+on_windows --demo write "$(windows_path "$work/demo-changed.json")" \
+    >"$work/demo-write.out" 2>"$work/demo-write.err" || rc=$?
+crlf_to_lf "$work/demo-write.out"
+check "--demo write saves, is acknowledged and reads back verified: exit 0" exited "$rc" 0
+check "--demo write lists the change" grep -qx "alarm.high: 8 -> 17.19" "$work/demo-write.out"
 
 if ((failures)); then
     echo "korvel-cli.exe: $failures checks failed; outputs in $work" >&2
