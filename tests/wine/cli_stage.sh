@@ -113,12 +113,14 @@ rc=0
 on_windows history list >"$work/history-list.out" 2>"$work/history-list.err" || rc=$?
 crlf_to_lf "$work/history-list.out"
 check "history list exits 0" exited "$rc" 0
-check "history list shows the save" grep -q "T23110042" "$work/history-list.out"
+check "history list shows the save newest, confirmed, on $com_port" \
+    grep -q "T23110042 *confirmed *$com_port" <(head -n 1 "$work/history-list.out")
 rc=0
 on_windows history verify >"$work/history-verify.out" 2>"$work/history-verify.err" || rc=$?
 crlf_to_lf "$work/history-verify.out"
-check "history verify finds the one save intact: exit 0" exited "$rc" 0
-check "history verify counts one row" grep -q "intact, 1 row$" "$work/history-verify.out"
+check "history verify exits 0" exited "$rc" 0
+check "history verify finds the history intact" grep -q ": intact, [1-9][0-9]* rows*$" \
+    "$work/history-verify.out"
 
 rc=0
 on_windows check "$(windows_path "$work/changed.json")" >/dev/null 2>&1 || rc=$?

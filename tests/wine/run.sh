@@ -43,7 +43,7 @@ if [ "$gui" = 1 ]; then
     cmake --build --preset asan --target korvel-sim korvel-cli korvel_help
     # The window's tests, not every folder's: the others that the window turns
     # on (the program's start-up, the translations' files) test Linux's side.
-    cmake --build --preset windows --target history_tests platform_tests protocol_tests \
+    cmake --build --preset windows --target history_tests platform_tests protocol_tests sim_tests \
         serial_tests settingsfile_tests korvel-cli korvel korvel_setup window_tests \
         window_density_tests window_access_tests
 else
@@ -97,7 +97,7 @@ done
 status=0
 tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 1200 ctest --preset windows \
-    -R '^(history|platform|protocol|serial|settingsfile|window|window_density|window_access)_tests$' ||
+    -R '^(history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access)_tests$' ||
     status=$?
 cli_started=$SECONDS
 
