@@ -12,6 +12,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <future>
 #include <memory>
 #include <string>
@@ -37,12 +38,14 @@ Bytes SaveCommand(std::uint8_t interval) {
 }
 
 // Reads as the port component does (a read ends 100 ms after the last byte,
-// or 600 ms after its start with none) until a read brings nothing.
-Bytes ReadUntilQuiet(platform::SerialDevice& device, const platform::SerialEvent& stop) {
+// or 600 ms after its start with none) until `enough` bytes are in or a read
+// brings nothing.
+Bytes ReadUntilQuiet(platform::SerialDevice& device, const platform::SerialEvent& stop,
+                     std::size_t enough = SIZE_MAX) {
     EXPECT_TRUE(device.ApplyTimeouts({100, 0, 600, 0, 0}));
     std::array<std::uint8_t, 512> buffer{};
     Bytes all;
-    for (int reads = 0; reads < 20; ++reads) {
+    for (int reads = 0; reads < 20 && all.size() < enough; ++reads) {
         platform::ReadRequest read(buffer);
         const platform::InputResult result = device.WaitForInput(read, stop);
         EXPECT_EQ(result.kind, platform::InputResult::Kind::ReadDone);
@@ -101,12 +104,12 @@ TEST(SimulatedDevice, KeepsASaveAndAcknowledgesItAtTheLinePace) {
 
     const auto asked = Clock::now();
     Write(device, kRead, stop);
-    const Bytes read = ReadUntilQuiet(device, stop);
-    const Block expected = ReadReplyFrom(logger->CurrentBlock());
-    EXPECT_EQ(read, Bytes(expected.begin(), expected.end()));
-    EXPECT_EQ(read[offset::kLogIntervalM], 30);
+    const Bytes read = ReadUntilQuiet(device, stop, kFrameSize);
     // 210 bytes at 9600 baud are on the line for about 219 ms.
     EXPECT_GE(Clock::now() - asked, link::kByteTime * (kFrameSize - 4));
+    const Block expected = ReadReplyFrom(logger->CurrentBlock());
+    ASSERT_EQ(read, Bytes(expected.begin(), expected.end()));
+    EXPECT_EQ(read[offset::kLogIntervalM], 30);
 }
 
 TEST(SimulatedDevice, DropsAFrameCutOffBySilenceAndPurgedInput) {
