@@ -6,11 +6,12 @@
 #include "app/ProductionServices.h"
 #include "platform/FontStandIns.h"
 #include "platform/ParentConsole.h"
-#include "tools/sim/LoggerSimulator.h"
+#include "tools/sim/DemoLogger.h"
 #include "translations/Language.h"
 #include "window/ErrorText.h"
 #include "window/Fonts.h"
 #include "window/ParamterFrm.h"
+#include "window/QtNotificationSink.h"
 
 #include <QApplication>
 #include <QDir>
@@ -161,19 +162,23 @@ int main(int argc, char** argv) {
     }
 
     // The demo logger lives longer than the window, which may still hold its port.
-    std::unique_ptr<korvel::sim::LoggerSimulator> demo;
+    std::unique_ptr<korvel::sim::DemoLogger> demo;
     std::unique_ptr<korvel::window::IPortLister> ports;
+    // The window's port component; its own over the system's ports unless the
+    // demo logger must be reached (on Windows it lives in the program).
+    std::unique_ptr<korvel::serial::TComm> comm;
     if (options.demo) {
         try {
-            korvel::sim::LoggerSimulator::Options simulated;
-            simulated.pace = true; // as slow as the real line
-            demo = std::make_unique<korvel::sim::LoggerSimulator>(std::move(simulated));
+            demo = std::make_unique<korvel::sim::DemoLogger>();
         } catch (const std::exception& error) {
             std::cerr << "korvel: cannot start the simulated logger: " << error.what() << '\n';
             return 1;
         }
         ports = std::make_unique<korvel::app::FixedPortLister>(
-            std::vector<std::string>{demo->PortPath()});
+            std::vector<std::string>{demo->PortName()});
+        comm = std::make_unique<korvel::serial::TComm>(
+            korvel::window::MakeQtNotificationSink,
+            demo->OpenerWith(korvel::platform::OpenSerialDevice));
     } else if (!options.ports.empty()) {
         ports = std::make_unique<korvel::app::FixedPortLister>(options.ports);
     } else {
@@ -192,7 +197,8 @@ int main(int argc, char** argv) {
         history = std::make_unique<korvel::app::HistoryOnFirstSave>(std::cerr);
     }
     korvel::app::FileDialogs files;
-    korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener, files});
+    korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener, files},
+                                     std::move(comm));
     window.saveRecord.SetHistory(history.get(), "korvel " KORVEL_VERSION);
     window.show();
 

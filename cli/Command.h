@@ -18,7 +18,7 @@
 #include "protocol/ParameterBlock.h"
 #include "settingsfile/JsonTree.h"
 #include "settingsfile/SettingsFile.h"
-#include "tools/sim/LoggerSimulator.h"
+#include "tools/sim/DemoLogger.h"
 
 #include <memory>
 #include <optional>
@@ -63,9 +63,18 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
 
 // The trace file and the demo logger of a command that opens ports. The demo
 // logger outlives the queue and the ports, which may still hold its port.
+// While it runs, the environment's opener reaches it too (on Windows it lives
+// in the program); the session gives the environment its own opener back.
 struct PortSession {
+    PortSession() = default;
+    PortSession(const PortSession&) = delete;
+    PortSession& operator=(const PortSession&) = delete;
+    ~PortSession();
+
     Trace* trace = nullptr; // held by the dispatcher (CommandContext::trace)
-    std::unique_ptr<sim::LoggerSimulator> demo;
+    std::unique_ptr<sim::DemoLogger> demo;
+    Environment* openerOf = nullptr; // set while the opener is the demo's
+    serial::TComm::DeviceOpener givenOpener;
 };
 // Opens --trace and starts --demo's logger; kDone, or the exit code after
 // the error is told.
@@ -79,7 +88,7 @@ int CloseTrace(Trace& trace, const Reporter& report, int code);
 // The ports to try: the demo logger's, those given, or the USB serial ports;
 // nothing (told) when they cannot be listed.
 std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context,
-                                                   const sim::LoggerSimulator* demo);
+                                                   const sim::DemoLogger* demo);
 
 struct Found {
     std::unique_ptr<LoggerPort> port;

@@ -102,13 +102,14 @@ int OpenPortSession(const CommandContext& context, PortSession& session) {
     }
     if (options.demo) {
         try {
-            sim::LoggerSimulator::Options simulated;
-            simulated.pace = true; // as slow as the real line
-            session.demo = std::make_unique<sim::LoggerSimulator>(std::move(simulated));
+            session.demo = std::make_unique<sim::DemoLogger>();
         } catch (const std::exception& error) {
             context.report.Error(std::string("cannot start the simulated logger: ") + error.what());
             return exit_code::kNothingSaved;
         }
+        session.givenOpener = context.env.opener;
+        context.env.opener = session.demo->OpenerWith(context.env.opener);
+        session.openerOf = &context.env;
     }
     return exit_code::kDone;
 }
@@ -123,13 +124,19 @@ int CloseTrace(Trace& trace, const Reporter& report, int code) {
     return code == exit_code::kDone ? exit_code::kNothingSaved : code;
 }
 
+PortSession::~PortSession() {
+    if (openerOf != nullptr) {
+        openerOf->opener = std::move(givenOpener);
+    }
+}
+
 std::optional<std::vector<std::string>> PortsToTry(const CommandContext& context,
-                                                   const sim::LoggerSimulator* demo) {
+                                                   const sim::DemoLogger* demo) {
     const Options& options = context.options;
     Environment& env = context.env;
     const Reporter& report = context.report;
     if (demo != nullptr) {
-        return std::vector<std::string>{demo->PortPath()};
+        return std::vector<std::string>{demo->PortName()};
     }
     if (!options.ports.empty()) {
         return DistinctPorts(options.ports, canonicalPath);

@@ -59,11 +59,6 @@ int dispatch(const Options& options, Environment& env, bool openForSaves) {
     if (const int code = OpenHistory(options, report, use, store); code != exit_code::kDone) {
         return code;
     }
-    if (options.demo && entry.command != Command::History && !sim::LoggerSimulator::Available()) {
-        report.Error("--demo needs the Linux build: its simulated logger sits behind a "
-                     "pseudo-terminal; name the logger's port with --port");
-        return exit_code::kUsage;
-    }
     history::SaveHistory* const given = env.history;
     if (use == HistoryUse::Records) {
         env.history = store.get();

@@ -60,7 +60,7 @@ int RunListCommand(const CommandContext& context) {
     if (const int code = OpenPortSession(context, session); code != exit_code::kDone) {
         return code;
     }
-    const sim::LoggerSimulator* demo = session.demo.get();
+    const sim::DemoLogger* demo = session.demo.get();
     Trace* trace = session.trace;
     EventQueue queue;
     std::vector<platform::PortInfo> ports;

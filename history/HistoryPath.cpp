@@ -1,37 +1,12 @@
 #include "history/HistoryStore.h"
+#include "platform/DataFolder.h"
 
 #include <cstdio>
 
 namespace korvel::history {
 
-namespace {
-
-// Windows keeps a program's own files of one user under %LOCALAPPDATA%.
-#if defined(_WIN32)
-constexpr bool kLocalAppData = true;
-#else
-constexpr bool kLocalAppData = false;
-#endif
-
-} // namespace
-
 std::string DefaultHistoryPath(const std::function<const char*(const char*)>& environment) {
-    if (kLocalAppData) {
-        const char* local = environment("LOCALAPPDATA");
-        return local == nullptr || local[0] == '\0'
-                   ? std::string()
-                   : std::string(local) + "\\Korvel\\history.sqlite3";
-    }
-    const char* dataHome = environment("XDG_DATA_HOME");
-    // A relative XDG_DATA_HOME is invalid and ignored.
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        return std::string(dataHome) + "/korvel/history.sqlite3";
-    }
-    const char* home = environment("HOME");
-    if (home == nullptr || home[0] == '\0') {
-        return {};
-    }
-    return std::string(home) + "/.local/share/korvel/history.sqlite3";
+    return platform::UserDataFile("history.sqlite3", environment);
 }
 
 std::string UtcMillisecondsText(std::chrono::system_clock::time_point time) {

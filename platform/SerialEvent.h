@@ -2,6 +2,7 @@
 // A manual-reset event that worker threads can wait on together with a device:
 // once Set it stays set until Reset, and every waiter sees it.
 
+#include <chrono>
 #include <initializer_list>
 
 namespace korvel::platform {
@@ -29,5 +30,11 @@ private:
 // position of the first one that is (the lowest position wins); -1 when the
 // wait itself fails.
 int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events);
+
+// As WaitForAnyEvent, but gives up after `timeout` (rounded up to whole
+// milliseconds) and then returns kWaitTimedOut.
+inline constexpr int kWaitTimedOut = -2;
+int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events,
+                    std::chrono::nanoseconds timeout);
 
 } // namespace korvel::platform

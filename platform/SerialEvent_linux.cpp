@@ -1,7 +1,10 @@
 #include "platform/SerialEvent.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdint>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -38,15 +41,28 @@ bool SerialEvent::IsSet() const {
     return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
 }
 
-int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events) {
+namespace {
+
+// poll() over the events; -1 as the time limit waits without one.
+int PollEvents(std::initializer_list<const SerialEvent*> events,
+               std::optional<std::chrono::steady_clock::time_point> deadline) {
     std::vector<pollfd> entries;
     for (const SerialEvent* event : events) {
         entries.push_back({event->NativeHandle(), POLLIN, 0});
     }
     for (;;) {
-        const int ready = ::poll(entries.data(), entries.size(), -1);
+        int timeout = -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                *deadline - std::chrono::steady_clock::now());
+            timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+        }
+        const int ready = ::poll(entries.data(), entries.size(), timeout);
         if (ready < 0 && errno == EINTR) {
             continue;
+        }
+        if (ready == 0 && deadline) {
+            return kWaitTimedOut;
         }
         if (ready <= 0) {
             return -1;
@@ -58,6 +74,17 @@ int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events) {
         }
         return -1;
     }
+}
+
+} // namespace
+
+int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events) {
+    return PollEvents(events, std::nullopt);
+}
+
+int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events,
+                    std::chrono::nanoseconds timeout) {
+    return PollEvents(events, std::chrono::steady_clock::now() + timeout);
 }
 
 } // namespace korvel::platform

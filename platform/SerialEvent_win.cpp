@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <system_error>
 #include <vector>
 
@@ -42,18 +43,34 @@ HANDLE EventHandle(const SerialEvent& event) {
     return ::LongToHandle(event.NativeHandle());
 }
 
-int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events) {
+namespace {
+
+int WaitForEvents(std::initializer_list<const SerialEvent*> events, DWORD milliseconds) {
     std::vector<HANDLE> handles;
     for (const SerialEvent* event : events) {
         handles.push_back(EventHandle(*event));
     }
     // The lowest signalled position is what WaitForMultipleObjects returns.
     const DWORD result = ::WaitForMultipleObjects(static_cast<DWORD>(handles.size()),
-                                                  handles.data(), FALSE, INFINITE);
+                                                  handles.data(), FALSE, milliseconds);
     if (result >= WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + handles.size()) {
         return static_cast<int>(result - WAIT_OBJECT_0);
     }
-    return -1;
+    return result == WAIT_TIMEOUT ? kWaitTimedOut : -1;
+}
+
+} // namespace
+
+int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events) {
+    return WaitForEvents(events, INFINITE);
+}
+
+int WaitForAnyEvent(std::initializer_list<const SerialEvent*> events,
+                    std::chrono::nanoseconds timeout) {
+    const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(timeout).count();
+    // Below INFINITE, which would wait without a limit.
+    return WaitForEvents(events,
+                         static_cast<DWORD>(std::clamp<long long>(milliseconds, 0, INFINITE - 1)));
 }
 
 } // namespace korvel::platform

@@ -7,8 +7,12 @@
 #   - an alarm limit of 17.19 (the bytes 0x11 0x13, XON and XOFF, in the save
 #     frame and in every reply after it) is saved and verified under Wine,
 #     arrives whole at the logger and is read back alike by both sides;
-#   - check validates a file, also one named 温度.json, a missing Jürgen.json is
-#     named whole, and --demo is refused with exit 2.
+#   - that save is recorded in the history under %LOCALAPPDATA%\Korvel, which
+#     history list shows and history verify finds intact;
+#   - check validates a file, also one named 温度.json, and a missing Jürgen.json
+#     is named whole;
+#   - --demo reads the simulated logger inside the program, and a changed
+#     limit written to it is saved and verified.
 # Run by run.sh inside its Wine session; every step is bounded.
 # Usage: cli_stage.sh WORKDIR KORVEL_SIM KORVEL_CLI KORVEL_CLI_EXE
 set -euo pipefail
@@ -29,6 +33,10 @@ cleanup() {
     rm -f "$com_link"
 }
 trap cleanup EXIT
+# The prefix's own user; its history starts empty on every run.
+history_glob="$WINEPREFIX/drive_c/users/*/AppData/Local/Korvel/history.sqlite3"
+# shellcheck disable=SC2086
+rm -f $history_glob
 
 "$sim" --pace --save-to "$work/saved.hex" >"$work/sim.out" 2>"$work/sim.log" &
 sim_pid=$!
@@ -99,6 +107,21 @@ crlf_to_lf "$work/windows-after.json"
 check "a reply holding 0x11 0x13 reads alike on both sides" \
     cmp -s "$work/linux-after.json" "$work/windows-after.json"
 
+# shellcheck disable=SC2086
+check "the save is recorded under %LOCALAPPDATA%\\Korvel" test -s "$(echo $history_glob)"
+rc=0
+on_windows history list >"$work/history-list.out" 2>"$work/history-list.err" || rc=$?
+crlf_to_lf "$work/history-list.out"
+check "history list exits 0" exited "$rc" 0
+check "history list shows the save newest, confirmed, on $com_port" \
+    grep -q "T23110042 *confirmed *$com_port" <(head -n 1 "$work/history-list.out")
+rc=0
+on_windows history verify >"$work/history-verify.out" 2>"$work/history-verify.err" || rc=$?
+crlf_to_lf "$work/history-verify.out"
+check "history verify exits 0" exited "$rc" 0
+check "history verify finds the history intact" grep -q ": intact, [1-9][0-9]* rows*$" \
+    "$work/history-verify.out"
+
 rc=0
 on_windows check "$(windows_path "$work/changed.json")" >/dev/null 2>&1 || rc=$?
 check "check validates a file: exit 0" exited "$rc" 0
@@ -111,9 +134,21 @@ check "check opens 温度.json: exit 0" exited "$rc" 0
 rc=0
 on_windows check "$(windows_path "$work/Jürgen.json")" >/dev/null 2>"$work/missing.err" || rc=$?
 check "a missing Jürgen.json is named whole in the error" grep -q "Jürgen.json" "$work/missing.err"
+# --demo: the simulated logger inside the program, behind the serial device
+# seam, with no pseudo-terminal; it starts as korvel-sim did above.
 rc=0
-on_windows --demo read >/dev/null 2>"$work/demo.err" || rc=$?
-check "--demo is refused with exit 2" exited "$rc" 2
+on_windows --demo read --json >"$work/demo.json" 2>"$work/demo.err" || rc=$?
+crlf_to_lf "$work/demo.json"
+check "--demo read exits 0" exited "$rc" 0
+check "--demo read prints what the Linux side first read from korvel-sim" \
+    cmp -s "$work/linux.json" "$work/demo.json"
+sed 's/"high": 8}/"high": 17.19}/' "$work/demo.json" >"$work/demo-changed.json"
+rc=0
+on_windows --demo write "$(windows_path "$work/demo-changed.json")" \
+    >"$work/demo-write.out" 2>"$work/demo-write.err" || rc=$?
+crlf_to_lf "$work/demo-write.out"
+check "--demo write saves, is acknowledged and reads back verified: exit 0" exited "$rc" 0
+check "--demo write lists the change" grep -qx "alarm.high: 8 -> 17.19" "$work/demo-write.out"
 
 if ((failures)); then
     echo "korvel-cli.exe: $failures checks failed; outputs in $work" >&2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows test stage: cross-builds protocol/, platform/, serial/, the
 # settings files and korvel-cli.exe with their tests with mingw-w64 (preset
-# windows) and runs them under Wine in a private prefix
+# windows), with the static SQLite that tools/build-sqlite-mingw.sh builds
+# once into its cache for the history of saves, and runs them under Wine in a private prefix
 # (build/windows/wineprefix), headless. The line tests open COM33, which the
 # prefix's dosdevices link points at a pseudo-terminal whose far end,
 # korvel-pty-peer, echoes every byte; korvel-cli.exe then reads and writes a
@@ -21,14 +22,18 @@ gui=${KORVEL_WINDOWS_GUI:-1}
 # build and test: the Linux build that serves the simulated logger.
 tools/deps.sh build test windows
 
+tools/build-sqlite-mingw.sh
+sqlite_ready=$SECONDS
 if [ "$gui" = 1 ]; then
     tools/build-qt-mingw.sh
 fi
 qt_ready=$SECONDS
+# The history is required: a build directory configured before SQLite was
+# there would otherwise keep building programs without it.
 if [ "$gui" = 1 ]; then
-    cmake --preset windows -DKORVEL_BUILD_GUI=ON >/dev/null
+    cmake --preset windows -DKORVEL_HISTORY_SQLITE=ON -DKORVEL_BUILD_GUI=ON >/dev/null
 else
-    cmake --preset windows >/dev/null
+    cmake --preset windows -DKORVEL_HISTORY_SQLITE=ON >/dev/null
 fi
 # The Linux side: the simulated logger and the witness that reads it, from the
 # test build that ./test.sh has just made, and the manual that korvel.exe and
@@ -38,7 +43,7 @@ if [ "$gui" = 1 ]; then
     cmake --build --preset asan --target korvel-sim korvel-cli korvel_help
     # The window's tests, not every folder's: the others that the window turns
     # on (the program's start-up, the translations' files) test Linux's side.
-    cmake --build --preset windows --target history_tests platform_tests protocol_tests \
+    cmake --build --preset windows --target history_tests platform_tests protocol_tests sim_tests \
         serial_tests settingsfile_tests korvel-cli korvel korvel_setup window_tests \
         window_density_tests window_access_tests
 else
@@ -92,7 +97,7 @@ done
 status=0
 tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 1200 ctest --preset windows \
-    -R '^(history|platform|protocol|serial|settingsfile|window|window_density|window_access)_tests$' ||
+    -R '^(history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access)_tests$' ||
     status=$?
 cli_started=$SECONDS
 
@@ -117,7 +122,8 @@ echo "Skipped under Wine:"
 awk '/: Skipped$/ { getline reason; getline name; sub(/^\[  SKIPPED \] /, "", name);
                     print "  " name ": " reason }' "$build/Testing/Temporary/LastTest.log" |
     sort -u
-echo "Windows stage: $((SECONDS - started)) s (Qt for mingw $((qt_ready - started)) s," \
+echo "Windows stage: $((SECONDS - started)) s (SQLite for mingw $((sqlite_ready - started)) s," \
+    "Qt for mingw $((qt_ready - sqlite_ready)) s," \
     "build $((built - qt_ready)) s, Wine set-up" \
     "$((tests_started - built)) s, tests $((cli_started - tests_started)) s," \
     "korvel-cli.exe $((cli_ended - cli_started)) s$gui_times)"

@@ -1,5 +1,6 @@
-// Windows has no pseudo-terminal to put a simulated logger behind, so this
-// build has none; korvel-cli refuses --demo before it gets here.
+// Windows has no pseudo-terminal to put a simulated logger behind; the
+// programs' --demo answers in-process there (DemoLogger_win.cpp), and the tests
+// that need a terminal skip themselves.
 #include "tools/sim/LoggerSimulator.h"
 
 #include <system_error>
@@ -10,10 +11,9 @@ bool LoggerSimulator::Available() {
     return false;
 }
 
-LoggerSimulator::LoggerSimulator(Options) {
+LoggerSimulator::LoggerSimulator(Options options) : logger_(std::move(options)) {
     throw std::system_error(std::make_error_code(std::errc::function_not_supported),
-                            "the simulated logger needs a pseudo-terminal, which only the Linux "
-                            "build has");
+                            "the simulated logger on a pseudo-terminal needs the Linux build");
 }
 
 LoggerSimulator::~LoggerSimulator() = default;
