@@ -2,6 +2,7 @@
 // while a save is in flight, against korvel-sim: the save is finished and
 // recorded, and the exit code says what happened.
 #include "cli/Environment.h"
+#include "tests/support/ScratchFiles.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -29,23 +30,9 @@ using namespace std::chrono_literals;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "korvel-signal-XXXXXX");
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
+using TempDir = korvel::testing::ScratchFolder;
 
-private:
-    std::filesystem::path path_;
-};
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using korvel::testing::ReadText;
 
 // A program with its standard output on a pipe the test holds, standard
 // error in a file, and no input.
@@ -175,13 +162,13 @@ TEST(Signals, CtrlCDuringAWriteAfterTheFrameWentOut) {
         Child write({KORVEL_CLI_PROGRAM, "write", dir.Path("settings.json"), "--port", logger.port,
                      "--history", history},
                     dir.Path("write.err"));
-        ASSERT_TRUE(waitForFile(saved, 10s)) << readFile(dir.Path("write.err"));
+        ASSERT_TRUE(waitForFile(saved, 10s)) << ReadText(dir.Path("write.err"));
         for (int i = 0; i < requests; ++i) {
             std::this_thread::sleep_for(100ms);
             write.Signal(SIGINT);
         }
         const int status = write.Wait(15s);
-        const std::string err = readFile(dir.Path("write.err"));
+        const std::string err = ReadText(dir.Path("write.err"));
         ASSERT_TRUE(WIFEXITED(status)) << requests << " status " << status << ": " << err;
         const std::string list = historyList(history);
         EXPECT_THAT(list, Not(HasSubstr("no outcome recorded"))) << requests;
@@ -212,18 +199,18 @@ TEST(Signals, AClosedPipeOrAHangUpDuringProvisioningFinishesTheSaveInFlight) {
                          logger.port, "--history", history, "--report", report,
                          "--allow-unsynced-clock"},
                         dir.Path("provision.err"));
-        ASSERT_TRUE(waitForFile(saved, 10s)) << readFile(dir.Path("provision.err"));
+        ASSERT_TRUE(waitForFile(saved, 10s)) << ReadText(dir.Path("provision.err"));
         if (hangUp) {
             provision.Signal(SIGHUP);
         } else {
             provision.CloseOutput();
         }
         const int status = provision.Wait(15s);
-        const std::string err = readFile(dir.Path("provision.err"));
+        const std::string err = ReadText(dir.Path("provision.err"));
         ASSERT_TRUE(WIFEXITED(status)) << hangUp << " status " << status << ": " << err;
         EXPECT_EQ(WEXITSTATUS(status), exit_code::kNothingSaved) << hangUp << err;
         EXPECT_THAT(err, HasSubstr(hangUp ? "the terminal was closed" : "standard output failed"));
-        EXPECT_THAT(readFile(report), HasSubstr(",confirmed,")) << hangUp;
+        EXPECT_THAT(ReadText(report), HasSubstr(",confirmed,")) << hangUp;
         const std::string list = historyList(history);
         EXPECT_THAT(list, HasSubstr("confirmed")) << hangUp;
         EXPECT_THAT(list, Not(HasSubstr("no outcome recorded"))) << hangUp;

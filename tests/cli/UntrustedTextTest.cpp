@@ -2,6 +2,7 @@
 // is not UTF-8 text, or holds more than its JSON, is refused with its place
 // before any logger is asked; the errors of a file are counted, not flooded.
 #include "CliFixture.h"
+#include "tests/support/ScratchFiles.h"
 
 #include "cli/Commands.h"
 #include "cli/Provision.h"
@@ -30,29 +31,7 @@ using korvel::testing::Logger;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-// A scratch directory removed at the end of the test.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "korvel-text-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::string file = (path_ / name).string();
-        std::ofstream(file, std::ios::binary) << text;
-        return file;
-    }
-    std::string Path(const std::string& name) const { return (path_ / name).string(); }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-
-private:
-    std::filesystem::path path_;
-};
+using TempDir = korvel::testing::ScratchFolder;
 
 // True when every line of `output` prints as itself: no control character,
 // no byte that is not UTF-8, only the line breaks (LF or CR LF) between lines.
@@ -98,7 +77,7 @@ TEST(UntrustedText, ASerialNumberWithControlsIsEscapedOnTheBoardAndInTheReport) 
                 HasSubstr(logger->PortPath() + " " + kHostileSerialShown + " done: confirmed\n"));
     EXPECT_TRUE(printsAsItself(run.out));
     EXPECT_TRUE(printsAsItself(run.err));
-    const std::string report = dir.Read("run.csv");
+    const std::string report = korvel::testing::ReadText(dir.Path("run.csv"));
     EXPECT_THAT(report, HasSubstr("," + kHostileSerialShown + ",confirmed,"));
     EXPECT_TRUE(printsAsItself(report));
 
