@@ -14,6 +14,7 @@ Exit status 0 on success, 1 on failure.
 
 import os
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -59,6 +60,17 @@ def wait_for(what, timeout_s, probe, process=None, interval_s=0.25):
             detail = f" (last error: {last_error})" if last_error else ""
             raise Failure(f"no {what} within {timeout_s} s{detail}")
         time.sleep(interval_s)
+
+
+def display_accepts():
+    """Whether the X server of $DISPLAY takes a connection on its socket."""
+    number = os.environ.get("DISPLAY", "").lstrip(":").split(".")[0]
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+        try:
+            probe.connect(f"/tmp/.X11-unix/X{number}")
+        except OSError:
+            return False
+    return True
 
 
 def start(args, log, env=None):
@@ -154,6 +166,9 @@ def run(program, log):
         # Imported only now: the library looks the accessibility bus up as it loads.
         import pyatspi
 
+        # xvfb-run may hand over before its server takes connections; korvel
+        # would then abort for want of a display.
+        wait_for("X display", START_TIMEOUT_S, display_accepts)
         step(f"starting {program} --demo")
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb")
         korvel = start([program, "--demo"], log, env)
