@@ -164,7 +164,9 @@ int FindLogger(const CommandContext& context, EventQueue& queue, PortSession& se
     if (ports->size() > 1) {
         report.Progress("looking for the logger on " + std::to_string(ports->size()) + " ports");
     }
-    std::vector<Probe> probes = ProbePorts(queue, *ports, env.timing, trace, env.opener);
+    const PortOrigin origin =
+        session.demo || !context.options.ports.empty() ? PortOrigin::Named : PortOrigin::Listed;
+    std::vector<Probe> probes = ProbePorts(queue, *ports, env.timing, trace, env.opener, origin);
     if (queue.Interrupted()) {
         report.Error("stopped while looking for the logger; nothing was saved");
         return exit_code::kNothingSaved;

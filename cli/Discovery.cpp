@@ -24,7 +24,7 @@ std::string describe(const Probe& probe) {
     case Probe::Result::Logger:
         return probe.path + " (logger " + SerialNumberOf(probe.reply) + ")";
     case Probe::Result::Silent:
-        return probe.path + " (no answer)";
+        return probe.path + " (" + (probe.problem.empty() ? "no answer" : probe.problem) + ")";
     default:
         return probe.path + " (" + probe.problem + ")";
     }
@@ -59,7 +59,7 @@ DistinctPorts(const std::vector<std::string>& paths,
 
 std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>& paths,
                               const Timing& timing, Trace* trace,
-                              const serial::TComm::DeviceOpener& opener) {
+                              const serial::TComm::DeviceOpener& opener, PortOrigin origin) {
     std::vector<Probe> probes(paths.size());
     for (std::size_t i = 0; i < paths.size(); ++i) {
         Probe& probe = probes[i];
@@ -80,19 +80,48 @@ std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>&
             probe.port->Send(kReadCommand.data(), kReadCommand.size());
         }
     }
-    const auto deadline = EventQueue::Clock::now() + SilenceLimit(timing);
-    const auto settled = [&probes] {
-        return std::all_of(probes.begin(), probes.end(), [](const Probe& probe) {
-            return !probe.port || probe.port->HasChunk() || probe.port->Gone();
-        });
+    const auto sent = EventQueue::Clock::now();
+    const auto answered = [](const Probe& probe) {
+        return !probe.port || probe.port->HasChunk() || probe.port->Gone();
     };
-    queue.PumpUntil(settled, deadline);
+    // Ports counted silent before the silence limit: no first byte in time.
+    std::vector<bool> tooLate(probes.size(), false);
+    if (origin == PortOrigin::Listed) {
+        const auto started = [&] {
+            return std::all_of(probes.begin(), probes.end(), [&](const Probe& probe) {
+                return answered(probe) || probe.port->Begun() || !probe.port->TellsFirstBytes();
+            });
+        };
+        queue.PumpUntil(started, sent + timing.firstByteAfter);
+        // Notices the reader posted in time count, even if not yet delivered.
+        queue.PumpUntil([] { return false; }, EventQueue::Clock::now());
+        for (std::size_t i = 0; i < probes.size(); ++i) {
+            const Probe& probe = probes[i];
+            tooLate[i] = !answered(probe) && !probe.port->Begun() && probe.port->TellsFirstBytes();
+        }
+    }
+    const auto settled = [&] {
+        for (std::size_t i = 0; i < probes.size(); ++i) {
+            if (!tooLate[i] && !answered(probes[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    queue.PumpUntil(settled, sent + SilenceLimit(timing));
 
-    for (Probe& probe : probes) {
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        Probe& probe = probes[i];
         if (!probe.port) {
             continue;
         }
-        if (probe.port->HasChunk()) {
+        if (tooLate[i]) {
+            if (probe.port->Begun()) {
+                probe.problem = "began to answer later than " +
+                                std::to_string(timing.firstByteAfter.count()) +
+                                " ms; name the port with --port to wait for it";
+            }
+        } else if (probe.port->HasChunk()) {
             const ReplyCheck check = CheckReadReply(probe.port->TakeChunk());
             if (check.block) {
                 probe.result = Probe::Result::Logger;

@@ -3,9 +3,10 @@
 // once, and deciding from their answers.
 //
 // Every candidate is opened at the same time, the command goes to all after
-// the logger's pause, and each port's first chunk decides it. So a search over
-// many ports takes one read plus at most the silence limit, not one read per
-// port.
+// the logger's pause, and each port's first chunk decides it. A port from the
+// system's list that shows no first byte within the first-byte limit is silent
+// then, so a search over many ports takes about one read, not one read per
+// port nor the time a silent port is given when named.
 
 #include "cli/EventQueue.h"
 #include "cli/Exchange.h"
@@ -42,12 +43,19 @@ struct Probe {
     std::unique_ptr<LoggerPort> port; // Logger: still open
 };
 
+// Where the ports of a probe come from. The user's own (--port, --demo) each
+// get the whole silence limit to answer. Ports from the system's list are
+// silent once they have shown no first byte within timing.firstByteAfter of
+// the command, even when their answer begins later and is complete before the
+// others are done: the outcome of one port never depends on the others.
+enum class PortOrigin { Named, Listed };
+
 // Opens every port of `paths` at once, sends the read command to each after the
 // pause and sorts them by their first chunk. Ports that answered as a logger
 // stay open; the others are closed.
 std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>& paths,
                               const Timing& timing, Trace* trace,
-                              const serial::TComm::DeviceOpener& opener);
+                              const serial::TComm::DeviceOpener& opener, PortOrigin origin);
 
 struct Choice {
     enum class Kind { Found, None, Several };

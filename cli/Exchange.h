@@ -14,10 +14,28 @@
 
 namespace korvel::cli {
 
+// How long after the read command a searched port may take to show the first
+// byte of its answer. What it waits for, at most:
+//   the 7-byte command on the line                          7.3 ms
+//   the logger's turn-around (it answers as the command's
+//   trailer is in; the simulated logger at once)             a few byte times
+//   the first byte on the line                               1.0 ms
+//   the USB adapter: its latency timer (FTDI 16 ms by
+//   default; CP210x and CH340 a few ms) and a 1 ms full-
+//   speed frame each way                                    18 ms
+// about 30 ms on an idle computer. The rest is for a busy one: the tty layer,
+// the reader and this program's thread being scheduled, which on a loaded
+// machine (or under a sanitizer) can take tens of milliseconds.
+inline constexpr std::chrono::milliseconds kFirstByteLimit{150};
+
 struct Timing {
     // After opening a port, before the command: the logger's pause.
     std::chrono::milliseconds openPause;
-    // A port that has not begun to answer this long after the command is silent.
+    // A searched port whose first byte shows as it arrives and has shown none
+    // this long after the command is silent.
+    std::chrono::milliseconds firstByteAfter{kFirstByteLimit};
+    // A port that has not begun to answer this long after the command is
+    // silent, where only whole chunks show.
     std::chrono::milliseconds silentAfter{500};
     // No reply takes longer than this after its command.
     std::chrono::milliseconds replyLimit{1000};
@@ -25,9 +43,9 @@ struct Timing {
 Timing DefaultTiming();
 
 // How long to wait for the first chunk after a command before a port counts as
-// silent. The port component reports whole chunks only, so a reply begun just
-// before silentAfter shows once its 210 bytes and the read interval have
-// passed; never beyond replyLimit.
+// silent, and what a port that has begun to answer gets for its whole reply. A
+// reply begun just before silentAfter shows once its 210 bytes and the read
+// interval have passed; never beyond replyLimit.
 std::chrono::milliseconds SilenceLimit(const Timing& timing);
 
 // The time `count` bytes take on the logger's line.

@@ -81,7 +81,9 @@ int RunListCommand(const CommandContext& context) {
     }
     std::vector<Probe> probes;
     if (options.probe) {
-        probes = ProbePorts(queue, candidates, env.timing, trace, env.opener);
+        const PortOrigin origin =
+            demo != nullptr || !options.ports.empty() ? PortOrigin::Named : PortOrigin::Listed;
+        probes = ProbePorts(queue, candidates, env.timing, trace, env.opener, origin);
     }
     const auto probeOf = [&probes](const std::string& path) -> const Probe* {
         for (const Probe& probe : probes) {

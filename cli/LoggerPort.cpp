@@ -42,6 +42,7 @@ LoggerPort::LoggerPort(EventQueue& queue, std::string path, Trace* trace,
         }
         chunks_.emplace_back(bytes, bytes + length);
     };
+    comm_.OnFirstBytes = [this](serial::TComm&) { begun_ = true; };
     comm_.OnRequestHangup = [this](serial::TComm&) { gone_ = true; };
 }
 

@@ -39,6 +39,13 @@ public:
     // Queues the bytes for the writer; false when the port is closed or gone.
     bool Send(const std::uint8_t* bytes, std::size_t count);
 
+    // A reply has begun to arrive since the port was opened: its first bytes
+    // were noticed, whether or not its chunk is complete or taken.
+    bool Begun() const { return begun_; }
+    // Whether Begun() comes with the first byte; where it cannot (the driver
+    // holds a read's bytes until it completes) it comes with the whole chunk.
+    bool TellsFirstBytes() const { return comm_.ReportsFirstBytes(); }
+
     bool HasChunk() const { return !chunks_.empty(); }
     // The oldest chunk not yet taken. Precondition: HasChunk().
     Chunk TakeChunk();
@@ -54,6 +61,7 @@ private:
     Trace* trace_;
     std::deque<Chunk> chunks_;
     bool gone_ = false;
+    bool begun_ = false;
     serial::TComm comm_; // last: its threads stop before the rest goes
 };
 

@@ -143,8 +143,11 @@ void ProbeStation(Batch& batch, Station& station, std::chrono::milliseconds busy
                   const std::function<bool()>& stopping) {
     const auto start = EventQueue::Clock::now();
     while (true) {
+        const PortOrigin origin = batch.options.demo || !batch.options.ports.empty()
+                                      ? PortOrigin::Named
+                                      : PortOrigin::Listed;
         std::vector<Probe> probes = ProbePorts(station.queue, {station.path}, batch.env.timing,
-                                               batch.trace, batch.env.opener);
+                                               batch.trace, batch.env.opener, origin);
         station.probe = std::move(probes.front());
         const bool busy = station.probe.result == Probe::Result::OpenFailed &&
                           station.probe.openError == platform::SerialError::Busy;

@@ -101,23 +101,26 @@ inline constexpr std::uint32_t kPurgeRxAbort = 0x02;
 inline constexpr std::uint32_t kPurgeTxClear = 0x04;
 inline constexpr std::uint32_t kPurgeRxClear = 0x08;
 
-// One outstanding read. It survives WaitForInput returning for a line event,
-// so the bytes and the timing gathered so far carry on with the next call.
+// One outstanding read. It survives WaitForInput returning for a line event
+// or for its first bytes, so the bytes and the timing gathered so far carry on
+// with the next call.
 struct ReadRequest {
     explicit ReadRequest(std::span<std::uint8_t> into) : buffer(into) {}
     void Restart() {
         count = 0;
         started = false;
+        firstBytesReported = false;
     }
     std::span<std::uint8_t> buffer;
     std::size_t count = 0;
     bool started = false;
+    bool firstBytesReported = false; // WaitForInput returned FirstBytes for this read
     std::chrono::steady_clock::time_point startTime{};
     std::chrono::steady_clock::time_point lastByteTime{};
 };
 
 struct InputResult {
-    enum class Kind { ReadDone, LineEvent, Stopped, Failed };
+    enum class Kind { ReadDone, FirstBytes, LineEvent, Stopped, Failed };
     Kind kind = Kind::Failed;
     std::uint32_t events = 0; // LineEvent: the watched events that occurred
     SerialError error = SerialError::None;
@@ -172,10 +175,15 @@ public:
     virtual bool SetEventMask(std::uint32_t mask) = 0;
 
     // Carries `read` on under the time-outs until it completes (ReadDone, with
-    // read.count bytes, 0 only under total or "at once" time-outs), a watched
+    // read.count bytes, 0 only under total or "at once" time-outs), its first
+    // bytes have arrived (FirstBytes, once per read and before its ReadDone,
+    // from devices that ReportsFirstBytes(); the read stays pending), a watched
     // line event occurs (LineEvent; the read stays pending), `stop` is set
     // (Stopped, which wins over the others) or the device fails.
     virtual InputResult WaitForInput(ReadRequest& read, const SerialEvent& stop) = 0;
+    // Whether WaitForInput returns FirstBytes as a read's first bytes arrive.
+    // Where the driver holds a read's bytes until it completes, it cannot.
+    virtual bool ReportsFirstBytes() const = 0;
     // Returns and clears the line error flags.
     virtual LineErrorResult TakeLineErrors() = 0;
     // Writes a prefix of `bytes`, waiting for room; Stopped as soon as `stop` is set.

@@ -240,6 +240,10 @@ public:
             if (const SerialError error = Drain(read); error != SerialError::None) {
                 return {InputResult::Kind::Failed, 0, error};
             }
+            if (read.count > 0 && !read.firstBytesReported) {
+                read.firstBytesReported = true;
+                return {InputResult::Kind::FirstBytes};
+            }
             if (const std::uint32_t events = NewLineEvents()) {
                 return {InputResult::Kind::LineEvent, events};
             }
@@ -270,6 +274,9 @@ public:
             }
         }
     }
+
+    // The read gathers here, byte by byte as the tty hands them over.
+    bool ReportsFirstBytes() const override { return true; }
 
     LineErrorResult TakeLineErrors() override {
         return {true, std::exchange(pendingErrors_, 0u), SerialError::None};

@@ -177,6 +177,10 @@ public:
         }
     }
 
+    // The driver fills the outstanding ReadFile and says nothing until the
+    // read completes under its time-outs.
+    bool ReportsFirstBytes() const override { return false; }
+
     LineErrorResult TakeLineErrors() override {
         DWORD errors = 0;
         if (::ClearCommError(handle_, &errors, nullptr) == 0) {

@@ -189,9 +189,10 @@ void TComm::ApplyTimeouts() {
 void TComm::Dispatch(Notification& notification) {
     // Stale: from an earlier open, or bytes received before the last input
     // purge. The window takes any chunk as the reply to its latest command.
+    const bool input = notification.id == MessageId::MsgReceivedData ||
+                       notification.id == MessageId::MsgFirstBytes;
     if (notification.generation < openGeneration_ ||
-        (notification.id == MessageId::MsgReceivedData &&
-         notification.generation < inputGeneration_)) {
+        (input && notification.generation < inputGeneration_)) {
         return;
     }
     // Each handler is called through a copy, so one that reassigns its own
@@ -219,6 +220,11 @@ void TComm::Dispatch(Notification& notification) {
         break;
     case MessageId::MsgSendDataEmpty:
         if (auto handler = OnSendDataEmpty) {
+            handler(*this);
+        }
+        break;
+    case MessageId::MsgFirstBytes:
+        if (auto handler = OnFirstBytes) {
             handler(*this);
         }
         break;

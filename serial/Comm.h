@@ -94,7 +94,13 @@ public:
     std::intptr_t PortHandle() const;
     // Advisory: true while no send request is outstanding.
     bool SendQueueEmpty() const { return sendQueueEmpty_.load(); }
+    // True while open on a device whose OnFirstBytes comes as a chunk's first
+    // bytes arrive; elsewhere it comes right before the chunk's OnReceiveData.
+    bool ReportsFirstBytes() const { return device_ && device_->ReportsFirstBytes(); }
 
+    // A chunk has begun to arrive; once per chunk, before its OnReceiveData.
+    // Dropped with the chunk by a later open or PurgeInput.
+    TNotifyEvent OnFirstBytes;
     // Bytes are valid only during the call.
     TReceiveDataEvent OnReceiveData;
     TReceiveErrorEvent OnReceiveError;

@@ -15,6 +15,7 @@ enum class MessageId : std::uint32_t {
     MsgRequestHangup = 0x403,    // a worker thread failed and is ending
     MsgModemStateChange = 0x404, // value: 8 carrier detect changed, + 4 ring
     MsgSendDataEmpty = 0x405,    // the writer found its queue empty
+    MsgFirstBytes = 0x406,       // a chunk has begun to arrive; its MsgReceivedData follows
 };
 
 struct Notification {

@@ -41,8 +41,12 @@ void TReadThread::Execute() {
             case InputResult::Kind::LineEvent:
                 running = HandleLineEvent(result.events);
                 break;
+            case InputResult::Kind::FirstBytes:
+                running = AnnounceChunk(read);
+                break;
             case InputResult::Kind::ReadDone:
-                running = DeliverChunk(read.count);
+                running = (read.count == 0 || read.firstBytesReported || AnnounceChunk(read)) &&
+                          DeliverChunk(read.count);
                 read.Restart();
                 break;
             }
@@ -63,6 +67,15 @@ bool TReadThread::TakePurge(platform::ReadRequest& read) {
     }
     // The wake-up was cleared: a stop that came with it is only seen here.
     return !link_.stop().IsSet();
+}
+
+bool TReadThread::AnnounceChunk(platform::ReadRequest& read) {
+    read.firstBytesReported = true;
+    if (!link_.Post({MessageId::MsgFirstBytes, 0, nullptr, 0, inputGeneration_})) {
+        link_.RequestHangup();
+        return false;
+    }
+    return true;
 }
 
 bool TReadThread::DeliverChunk(std::size_t count) {

@@ -1,6 +1,8 @@
 #pragma once
 // The reader of an open port: keeps one read outstanding with the line events
-// armed, posts each completed chunk (1 to 2048 bytes) as MsgReceivedData and
+// armed, posts MsgFirstBytes once a chunk has begun to arrive (as its first
+// bytes come where the device can tell, else right before the chunk), each
+// completed chunk (1 to 2048 bytes) as MsgReceivedData and
 // each line event as MsgReceiveError / MsgModemStateChange, purges its input
 // when the owner asks, and ends on the stop event or after a failure (with
 // MsgRequestHangup unless quiet).
@@ -33,6 +35,7 @@ public:
 
 private:
     void Execute();
+    bool AnnounceChunk(platform::ReadRequest& read);
     bool DeliverChunk(std::size_t count);
     bool HandleLineEvent(std::uint32_t events);
     bool TakePurge(platform::ReadRequest& read);

@@ -34,6 +34,7 @@ public:
         std::chrono::milliseconds(7250);
     std::string input; // standard input
     serial::TComm::DeviceOpener opener = platform::OpenSerialDevice;
+    cli::Timing timing = cli::DefaultTiming();
     platform::ClockSync clockSync = platform::ClockSync::Synchronised;
     // Where saves are recorded, as the program's main would hand it over.
     history::SaveHistory* history = nullptr;
@@ -75,6 +76,7 @@ public:
             return now + std::chrono::system_clock::duration(ticks);
         };
         env.opener = opener;
+        env.timing = timing;
         env.clockSync = [this] { return clockSync; };
         env.loginName = "tester";
         env.hostName = "bench-1";

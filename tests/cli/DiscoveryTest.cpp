@@ -98,8 +98,75 @@ TEST(FindLogger, EveryPortIsAskedOnceAndAtTheSameTime) {
     for (const auto& logger : ports) {
         EXPECT_EQ(logger->ReadCount(), 1u);
     }
-    // One pause, one silence limit: not one read per port.
+    // One pause and one reply: the silent ports cost nothing beyond it.
     EXPECT_LT(took, DefaultTiming().openPause + SilenceLimit(DefaultTiming()) + 600ms);
+}
+
+// Silent ports of a search are given up once they have shown no first byte in
+// time, not after the time a whole reply would take.
+TEST(FindLogger, SilentPortsAreGivenUpAfterTheFirstByteLimit) {
+    std::vector<std::unique_ptr<sim::LoggerSimulator>> ports;
+    Cli cli;
+    for (int i = 0; i < 3; ++i) {
+        ports.push_back(Logger(sim::Mode::Silent));
+        cli.systemPorts.push_back(ports.back()->PortPath());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const auto run = cli.Run({"read"});
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.code, exit_code::kNothingSaved);
+    EXPECT_THAT(run.err, HasSubstr("(no answer)"));
+    const Timing timing = DefaultTiming();
+    EXPECT_GE(took, timing.openPause + timing.firstByteAfter);
+    EXPECT_LT(took, timing.openPause + SilenceLimit(timing) - 200ms);
+}
+
+// A reply that has begun in time gets the whole silence limit, however long its
+// bytes take. One that begins later is silent in a search, whatever the other
+// ports do, and read whole with --port.
+TEST(FindLogger, AReplyBegunInTimeIsReadWholeAndALateOneOnlyWithPort) {
+    Timing timing = DefaultTiming();
+    timing.firstByteAfter = 250ms; // clear of a loaded machine's scheduling
+    const struct {
+        const char* name;
+        std::chrono::milliseconds delay;
+        bool pace;
+        bool foundBySearch;
+    } cases[] = {
+        // The last byte comes some 340 ms after the first-byte limit.
+        {"slow to send", 150ms, true, true},
+        {"late to begin", 450ms, false, false},
+    };
+    for (const auto& c : cases) {
+        sim::LoggerSimulator::Options options;
+        options.replyDelay = c.delay;
+        options.pace = c.pace;
+        const auto logger = Logger(std::move(options));
+        const auto silent = Logger(sim::Mode::Silent);
+        Cli cli;
+        cli.timing = timing;
+        cli.systemPorts = {silent->PortPath(), logger->PortPath()};
+        const auto searched = cli.Run({"read"});
+        EXPECT_EQ(searched.code, c.foundBySearch ? exit_code::kDone : exit_code::kNothingSaved)
+            << c.name << searched.err;
+        const auto named = cli.Run({"read", "--port", logger->PortPath()});
+        EXPECT_EQ(named.code, exit_code::kDone) << c.name << named.err;
+    }
+
+    // A late logger beside a prompt one: the prompt one alone is found, as it
+    // would be without the late one, and not "two loggers".
+    sim::LoggerSimulator::Options late;
+    late.replyDelay = 350ms;
+    const auto slow = Logger(std::move(late));
+    sim::LoggerSimulator::Options paced;
+    paced.pace = true;
+    const auto prompt = Logger(std::move(paced));
+    Cli cli;
+    cli.timing = timing;
+    cli.systemPorts = {slow->PortPath(), prompt->PortPath()};
+    const auto run = cli.Run({"read"});
+    EXPECT_EQ(run.code, exit_code::kDone) << run.err;
+    EXPECT_THAT(run.err, HasSubstr("on " + prompt->PortPath()));
 }
 
 TEST(FindLogger, TwoLoggersNeedAPort) {

@@ -210,6 +210,9 @@ TEST(SerialDeviceWaitTest, StopAndVanishedDeviceEndTheWait) {
 
     pty.Write({1, 2, 3});
     read.Restart();
+    ASSERT_TRUE(device.ReportsFirstBytes());
+    ASSERT_EQ(device.WaitForInput(read, stop).kind, InputResult::Kind::FirstBytes);
+    EXPECT_GE(read.count, 1u);
     ASSERT_EQ(device.WaitForInput(read, stop).kind, InputResult::Kind::ReadDone);
     EXPECT_EQ(read.count, 3u);
 

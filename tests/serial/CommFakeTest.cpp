@@ -222,6 +222,46 @@ TEST_F(CommFakeTest, NotificationsOfAnEarlierOpenAreDroppedAfterTheNextOpen) {
     EXPECT_EQ(idleNotices(), 1u);
 }
 
+// The notice that a chunk has begun: once per chunk and before it, as its
+// first bytes arrive where the device can tell, else right before the chunk.
+TEST_F(CommFakeTest, FirstBytesAreNoticedOncePerChunkBeforeIt) {
+    for (const bool early : {true, false}) {
+        SCOPED_TRACE(early ? "device tells" : "driver holds the read");
+        auto state = std::make_shared<FakeState>();
+        state->reportsFirstBytes = early;
+        QueuedComm line{FakeOpener(state)};
+        EXPECT_FALSE(line.comm.ReportsFirstBytes()); // closed
+        line.comm.OpenPort();
+        EXPECT_EQ(line.comm.ReportsFirstBytes(), early);
+        const auto begun = [&] { return line.log.Count(MessageId::MsgFirstBytes); };
+        if (early) {
+            state->AddStep({Kind::FirstBytes, {0xAA}});
+            ASSERT_TRUE(line.PumpUntil([&] { return begun() == 1; }));
+            EXPECT_TRUE(line.log.chunks.empty()); // the read is still gathering
+            state->AddStep({Kind::ReadDone, {0x55, 0x94}});
+        } else {
+            state->AddStep({Kind::ReadDone, {0xAA, 0x55, 0x94}});
+        }
+        state->AddStep({Kind::ReadDone, {0x01}});
+        ASSERT_TRUE(line.PumpUntil([&] { return line.log.chunks.size() == 2; }));
+        line.comm.ClosePort();
+        line.sink->PumpPending();
+
+        std::vector<Entry> received;
+        for (const Entry& entry : line.log.entries) {
+            if (entry.id != MessageId::MsgSendDataEmpty) {
+                received.push_back(entry);
+            }
+        }
+        const std::vector<Entry> expected{{MessageId::MsgFirstBytes, 0},
+                                          {MessageId::MsgReceivedData, 3},
+                                          {MessageId::MsgFirstBytes, 0},
+                                          {MessageId::MsgReceivedData, 1}};
+        EXPECT_EQ(received, expected);
+        EXPECT_EQ(line.log.chunks.front(), (std::vector<std::uint8_t>{0xAA, 0x55, 0x94}));
+    }
+}
+
 struct PurgeCase {
     const char* name;
     FakeState::Step before; // arrives before the purge
@@ -239,7 +279,9 @@ TEST_P(CommPurgeInputTest, BytesFromBeforeThePurgeNeverReachTheHandler) {
     device->AddStep(GetParam().before);
     ASSERT_TRUE(device->WaitFor([&] { return device->steps.empty(); }));
     if (!GetParam().before.gathered) {
-        ASSERT_TRUE(port.sink->WaitUntilQueued(MessageId::MsgReceivedData));
+        ASSERT_TRUE(port.sink->WaitUntilQueued(GetParam().before.kind == Kind::FirstBytes
+                                                   ? MessageId::MsgFirstBytes
+                                                   : MessageId::MsgReceivedData));
     }
 
     comm.PurgeInput();
@@ -249,13 +291,16 @@ TEST_P(CommPurgeInputTest, BytesFromBeforeThePurgeNeverReachTheHandler) {
     port.sink->PumpPending();
 
     EXPECT_EQ(port.log.chunks, (std::vector<std::vector<std::uint8_t>>{reply}));
+    // A search takes a notice for a reply begun: only the reply's own may come.
+    EXPECT_EQ(port.log.Count(MessageId::MsgFirstBytes), 1u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommPurgeInputTest,
     ::testing::Values(PurgeCase{"HeldByThePendingRead",
                                 {Kind::ReadDone, {0xFF, 0x00}, 0, SerialError::None, true}},
-                      PurgeCase{"AlreadyPostedAsAChunk", {Kind::ReadDone, {0xFF, 0x00}}}),
+                      PurgeCase{"AlreadyPostedAsAChunk", {Kind::ReadDone, {0xFF, 0x00}}},
+                      PurgeCase{"NoticedAsBegun", {Kind::FirstBytes, {0xFF}}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(CommFakeTest, DestroyingAnOpenComponentClosesTheDevice) {
@@ -300,7 +345,8 @@ TEST_P(CommLineEventTest, PostsInOrderAndEndsTheReaderOnlyWhenItMust) {
 
     std::vector<Entry> seen;
     for (const Entry& entry : port.log.entries) {
-        if (entry.id != MessageId::MsgSendDataEmpty && entry.id != MessageId::MsgReceivedData) {
+        if (entry.id != MessageId::MsgSendDataEmpty && entry.id != MessageId::MsgReceivedData &&
+            entry.id != MessageId::MsgFirstBytes) {
             seen.push_back(entry);
         }
     }

@@ -78,6 +78,24 @@ TEST_F(CommPtyTest, AReplyWithoutPauseIsOneChunkAndAPauseSplitsIt) {
     EXPECT_EQ(port.log.chunks[2], Bytes(5, 6));
 }
 
+// A chunk's first byte is noticed at once, not after the read interval that
+// ends the chunk; the bytes after it still join the same chunk.
+TEST_F(CommPtyTest, TheFirstByteIsNoticedLongBeforeItsChunkEnds) {
+    EXPECT_TRUE(comm.ReportsFirstBytes());
+    const auto begun = [&] { return port.log.Count(MessageId::MsgFirstBytes); };
+    const auto sent = Clock::now();
+    pty.Write({0xAA});
+    ASSERT_TRUE(port.PumpUntil([&] { return begun() == 1; }));
+    EXPECT_LT(Clock::now() - sent, 100ms); // half the read interval, even under a sanitizer
+    EXPECT_TRUE(port.log.chunks.empty());
+    std::this_thread::sleep_for(50ms);
+    pty.Write(Bytes(9, 1));
+    ASSERT_TRUE(ReceiveBytes(10));
+    ASSERT_EQ(port.log.chunks.size(), 1u);
+    EXPECT_EQ(port.log.chunks[0], (std::vector<std::uint8_t>{0xAA, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(begun(), 1u);
+}
+
 TEST_F(CommPtyTest, ABulkBurstArrivesWholeInBoundedChunksWhileTheOwnerIsBusy) {
     const auto sent = Bytes(5000);
     std::thread device([&] { pty.Write(sent); });

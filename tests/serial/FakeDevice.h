@@ -24,7 +24,7 @@ struct FakeState {
     // empty script waits for the stop (or a step added later).
     struct Step {
         platform::InputResult::Kind kind;
-        std::vector<std::uint8_t> bytes; // ReadDone and gathered: bytes the read receives
+        std::vector<std::uint8_t> bytes; // ReadDone, FirstBytes, gathered: bytes the read receives
         std::uint32_t events = 0;        // LineEvent
         platform::SerialError error = platform::SerialError::None;
         bool gathered = false;
@@ -78,6 +78,7 @@ struct FakeState {
 
     bool setupOk = true;
     bool eventMaskOk = true;
+    bool reportsFirstBytes = true; // set before the open
     platform::SettingsResult lineSettingsResult;
     bool closeBlocks = false; // the destructor waits for ReleaseClose()
     platform::LineErrorResult lineErrors{true, 0, platform::SerialError::None};
@@ -146,6 +147,9 @@ public:
                     if (step.gathered) {
                         continue;
                     }
+                    if (step.kind == platform::InputResult::Kind::FirstBytes) {
+                        read.firstBytesReported = true;
+                    }
                     return {step.kind, step.events, step.error};
                 }
                 state_->stepReady.Reset();
@@ -155,6 +159,8 @@ public:
             }
         }
     }
+
+    bool ReportsFirstBytes() const override { return state_->reportsFirstBytes; }
 
     platform::LineErrorResult TakeLineErrors() override {
         std::lock_guard lock(state_->mutex);

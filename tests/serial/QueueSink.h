@@ -114,6 +114,9 @@ struct EventLog {
         comm.OnSendDataEmpty = [this](serial::TComm&) {
             entries.push_back({serial::MessageId::MsgSendDataEmpty, 0});
         };
+        comm.OnFirstBytes = [this](serial::TComm&) {
+            entries.push_back({serial::MessageId::MsgFirstBytes, 0});
+        };
     }
 
     std::size_t Count(serial::MessageId id) const {

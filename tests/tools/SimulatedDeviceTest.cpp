@@ -47,7 +47,10 @@ Bytes ReadUntilQuiet(platform::SerialDevice& device, const platform::SerialEvent
     Bytes all;
     for (int reads = 0; reads < 20 && all.size() < enough; ++reads) {
         platform::ReadRequest read(buffer);
-        const platform::InputResult result = device.WaitForInput(read, stop);
+        platform::InputResult result = device.WaitForInput(read, stop);
+        if (result.kind == platform::InputResult::Kind::FirstBytes) {
+            result = device.WaitForInput(read, stop); // the same read, carried on
+        }
         EXPECT_EQ(result.kind, platform::InputResult::Kind::ReadDone);
         if (result.kind != platform::InputResult::Kind::ReadDone || read.count == 0) {
             break;

@@ -90,6 +90,10 @@ InputResult SimulatedDevice::WaitForInput(platform::ReadRequest& read,
         added_.Reset();
         const auto now = Clock::now();
         const std::optional<Clock::time_point> nextDue = TakeDue(read, now);
+        if (read.count > 0 && !read.firstBytesReported) {
+            read.firstBytesReported = true;
+            return {InputResult::Kind::FirstBytes};
+        }
         platform::Timeouts timeouts;
         {
             std::lock_guard lock(mutex_);

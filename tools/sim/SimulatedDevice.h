@@ -31,6 +31,7 @@ public:
     bool SetEventMask(std::uint32_t mask) override;
     platform::InputResult WaitForInput(platform::ReadRequest& read,
                                        const platform::SerialEvent& stop) override;
+    bool ReportsFirstBytes() const override { return true; }
     platform::LineErrorResult TakeLineErrors() override;
     platform::WriteResult Write(std::span<const std::uint8_t> bytes,
                                 const platform::SerialEvent& stop) override;
