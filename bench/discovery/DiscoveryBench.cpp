@@ -98,7 +98,7 @@ int main() {
                 kPorts, median(searched), kRounds,
                 *std::min_element(searched.begin(), searched.end()),
                 *std::max_element(searched.begin(), searched.end()));
-    std::printf("search cost over --port:                %7.1f ms (bound 700 ms)\n",
+    std::printf("search cost over --port:                %7.1f ms (goal 250 ms)\n",
                 median(searched) - median(named));
     std::printf("window scan, one port every 3 s:        %7.1f ms (computed: 5 x 3000 ms + "
                 "%.1f ms round trip)\n",
