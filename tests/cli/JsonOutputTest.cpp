@@ -141,24 +141,23 @@ TEST(JsonOutput, EveryOutputStartsWithItsFormatVersion) {
     const Node check = versioned(checked.out);
     EXPECT_EQ(*check.Find("ok"), Node::Bool(true));
     EXPECT_EQ(settingsfile::CompactText(*check.Find("settings")),
-              R"({"start.mode": "delayed", "start.delay": "01:30", "stop_mode": "software", )"
-              R"("password": "(hidden)"
-})");
+              R"x({"start.mode": "delayed", "start.delay": "01:30", "stop_mode": "software", )x"
+              R"x("password": "(hidden)"})x");
 
     cli.input = R"({"korvel": 1, "stop_mode": "software"})";
-const CliRun written = cli.Run({"write", "-", "--json", "--dry-run"});
-EXPECT_EQ(written.code, exit_code::kDone) << written.err;
-const Node write = versioned(written.out);
-EXPECT_EQ(*write.Find("exit_code"), Node::Number("0"));
-EXPECT_EQ(write.Find("changes")->items.size(), 1u);
+    const CliRun written = cli.Run({"write", "-", "--json", "--dry-run"});
+    EXPECT_EQ(written.code, exit_code::kDone) << written.err;
+    const Node write = versioned(written.out);
+    EXPECT_EQ(*write.Find("exit_code"), Node::Number("0"));
+    EXPECT_EQ(write.Find("changes")->items.size(), 1u);
 
-korvel::testing::ScratchFolder folder;
-const std::string history = folder.Path("history.sqlite3");
-cli.openHistory = true;
-const CliRun saves = cli.Run({"--history", history, "history", "list", "--json"});
-if (saves.code == exit_code::kDone) { // a build without SQLite keeps no history
-    EXPECT_EQ(versioned(saves.out).Find("saves")->kind, Node::Kind::Array);
-}
+    korvel::testing::ScratchFolder folder;
+    const std::string history = folder.Path("history.sqlite3");
+    cli.openHistory = true;
+    const CliRun saves = cli.Run({"--history", history, "history", "list", "--json"});
+    if (saves.code == exit_code::kDone) { // a build without SQLite keeps no history
+        EXPECT_EQ(versioned(saves.out).Find("saves")->kind, Node::Kind::Array);
+    }
 }
 
 TEST(JsonOutput, ProvisionPrintsOnlyJsonLinesAndItsWarningsOnStandardError) {

@@ -371,9 +371,8 @@ TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
         }
         const auto run = cli.Run(arguments);
         // Under --json too the warning goes to standard error.
-        EXPECT_THAT(run.err,
-                    HasSubstr("the history could not record this save (history.sqlite3 "
-                              "is locked by another program)"))
+        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (history.sqlite3 "
+                                       "is locked by another program)"))
             << c.required;
         if (c.required) {
             EXPECT_EQ(run.code, exit_code::kNothingSaved);
