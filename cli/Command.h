@@ -11,6 +11,7 @@
 #include "cli/Discovery.h"
 #include "cli/Environment.h"
 #include "cli/EventQueue.h"
+#include "cli/JsonOutput.h"
 #include "cli/LoggerPort.h"
 #include "cli/SaveLogger.h"
 #include "cli/Trace.h"
@@ -24,6 +25,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -60,6 +62,21 @@ std::string FileName(const std::string& path);
 // usage exit. `fileText` (may be null) receives the text as read.
 std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
                                                            std::string* fileText = nullptr);
+
+// A settings file's errors told under its name, each recorded with its key
+// and place in `text` when errors are recorded (--json).
+void TellFileErrors(const Reporter& report, const std::string& name,
+                    const std::vector<settingsfile::FileError>& errors, std::string_view text);
+// The same for the range problems of its values.
+void TellProblems(const Reporter& report, const std::string& name,
+                  const std::vector<protocol::SettingsProblem>& problems, std::string_view text);
+
+// Prints a command's JSON (OutcomeObject, VersionedObject) on standard
+// output; the dispatcher then prints no failure object of its own.
+void PrintJson(const CommandContext& context, const settingsfile::Node& node);
+
+// The errors told so far under --json; none otherwise.
+std::vector<ErrorItem> ToldErrors(const Reporter& report);
 
 // The trace file and the demo logger of a command that opens ports. The demo
 // logger outlives the queue and the ports, which may still hold its port.

@@ -148,6 +148,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
     CLI::App* check = app.add_subcommand("check", "validate a settings file without a logger");
     check->add_option("FILE", options.file, "the settings file; - for standard input")->required();
+    check->add_flag("--json", options.json, "print the outcome as JSON");
 
     CLI::App* history = app.add_subcommand("history", "the history of saves");
     history->require_subcommand(1, 1);

@@ -30,7 +30,7 @@ struct Options {
     bool requireHistory = false;
     // list
     bool probe = false;
-    // read, write, list
+    // read, write, check, list, provision, history list
     bool json = false;
     // read
     bool raw = false;

@@ -71,16 +71,53 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
         *fileText = *loaded;
     }
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded);
-    // The first errors and a count of the rest: a file of 75,000 unknown keys
-    // is not worth 75,000 lines.
-    for (const std::string& line : settingsfile::ErrorLines(parsed.errors)) {
-        report.Error(FileName(options.file) + ": " + line);
-    }
+    TellFileErrors(report, FileName(options.file), parsed.errors, *loaded);
     if (parsed.errors.empty()) {
         return std::move(parsed.file);
     }
-    report.Error("nothing was sent to the logger; correct the file and try again");
+    report.Hint("nothing was sent to the logger; correct the file and try again");
     return std::nullopt;
+}
+
+void TellFileErrors(const Reporter& report, const std::string& name,
+                    const std::vector<settingsfile::FileError>& errors, std::string_view text) {
+    ErrorRecord* const record = report.Record();
+    // Placing the errors reads the text again: only for JSON.
+    const std::vector<ErrorItem> items =
+        record != nullptr ? FileErrorItems(errors, text) : std::vector<ErrorItem>();
+    // The first errors and a count of the rest: a file of 75,000 unknown keys
+    // is not worth 75,000 lines. JSON has them all.
+    const std::vector<std::string> lines = settingsfile::ErrorLines(errors);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i < items.size() && i < settingsfile::kErrorsShown) {
+            report.Error(name + ": " + lines[i], items[i]);
+        } else {
+            report.Hint(name + ": " + lines[i]);
+        }
+    }
+    for (std::size_t i = settingsfile::kErrorsShown; i < items.size(); ++i) {
+        record->Add(items[i]);
+    }
+}
+
+void TellProblems(const Reporter& report, const std::string& name,
+                  const std::vector<protocol::SettingsProblem>& problems, std::string_view text) {
+    const std::vector<ErrorItem> items = ProblemItems(problems, text);
+    for (std::size_t i = 0; i < problems.size(); ++i) {
+        report.Error(name + ": " + problems[i].Text(), items[i]);
+    }
+}
+
+void PrintJson(const CommandContext& context, const settingsfile::Node& node) {
+    context.env.out << settingsfile::PrettyText(node);
+    context.env.out.flush();
+    if (ErrorRecord* const record = context.report.Record()) {
+        record->MarkPrinted();
+    }
+}
+
+std::vector<ErrorItem> ToldErrors(const Reporter& report) {
+    return report.Record() != nullptr ? report.Record()->Items() : std::vector<ErrorItem>();
 }
 
 int OpenPortSession(const CommandContext& context, PortSession& session) {

@@ -49,7 +49,9 @@ HistoryUse historyUse(const CommandEntry& entry, const Options& options) {
 }
 
 int dispatch(const Options& options, Environment& env, bool openForSaves) {
-    const Reporter report(env.err, options.quiet);
+    // Under --json the errors told are also the JSON outcome's.
+    ErrorRecord errors;
+    const Reporter report(env.err, options.quiet, options.json ? &errors : nullptr);
     const CommandEntry& entry = entryOf(options.command);
     HistoryUse use = historyUse(entry, options);
     if (use == HistoryUse::Records && !openForSaves) {
@@ -69,6 +71,11 @@ int dispatch(const Options& options, Environment& env, bool openForSaves) {
     int code = entry.run(context);
     if (trace) {
         code = CloseTrace(*trace, report, code);
+    }
+    // A failure still answers a script with one JSON object.
+    if (options.json && code != exit_code::kDone && !errors.Printed()) {
+        env.out << settingsfile::PrettyText(OutcomeObject(code, errors.Items()));
+        env.out.flush();
     }
     env.history = given;
     return code;

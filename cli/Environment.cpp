@@ -11,10 +11,12 @@
 
 namespace korvel::cli {
 
-Reporter::Reporter(std::ostream& err, bool quiet)
-    : sink_([&err](const std::string& line) { err << line << '\n'; }), quiet_(quiet) {}
+Reporter::Reporter(std::ostream& err, bool quiet, ErrorRecord* record)
+    : sink_([&err](const std::string& line) { err << line << '\n'; }), quiet_(quiet),
+      record_(record) {}
 
-Reporter::Reporter(Sink sink, bool quiet) : sink_(std::move(sink)), quiet_(quiet) {}
+Reporter::Reporter(Sink sink, bool quiet, ErrorRecord* record)
+    : sink_(std::move(sink)), quiet_(quiet), record_(record) {}
 
 void Reporter::Progress(const std::string& message) const {
     if (!quiet_) {
@@ -33,6 +35,17 @@ void Reporter::Alert(const std::string& message) const {
 }
 
 void Reporter::Error(const std::string& message) const {
+    Error(message, ErrorItem{{}, 0, 0, message});
+}
+
+void Reporter::Error(const std::string& message, ErrorItem item) const {
+    Line(message);
+    if (record_ != nullptr) {
+        record_->Add(std::move(item));
+    }
+}
+
+void Reporter::Hint(const std::string& message) const {
     Line(message);
 }
 

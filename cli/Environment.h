@@ -10,6 +10,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/Exchange.h"
+#include "cli/JsonOutput.h"
 #include "cli/OutputFile.h"
 #include "history/SaveHistory.h"
 #include "platform/ClockSync.h"
@@ -82,13 +83,13 @@ history::SaveAttempt AttemptIdentity(const Options& options, const Environment& 
 // a sink that takes the whole line (the live provisioning board, which must
 // not be broken by a line of its own). Control characters in a message are
 // escaped (protocol::PrintableText). Safe from several threads when the sink
-// is.
+// is. Under --json each error is also kept in a record, for the JSON outcome.
 class Reporter {
 public:
     using Sink = std::function<void(const std::string& line)>;
 
-    Reporter(std::ostream& err, bool quiet);
-    Reporter(Sink sink, bool quiet);
+    Reporter(std::ostream& err, bool quiet, ErrorRecord* record = nullptr);
+    Reporter(Sink sink, bool quiet, ErrorRecord* record = nullptr);
 
     void Progress(const std::string& message) const;
     void Warning(const std::string& message) const;
@@ -96,12 +97,20 @@ public:
     // the same (a save the history did not record).
     void Alert(const std::string& message) const;
     void Error(const std::string& message) const;
+    // An error told as `message`, recorded as `item` (its key and place).
+    void Error(const std::string& message, ErrorItem item) const;
+    // What to do after errors: never left out, but no error of its own.
+    void Hint(const std::string& message) const;
+
+    // Where errors are recorded; null when they are not.
+    ErrorRecord* Record() const { return record_; }
 
 private:
     void Line(const std::string& message) const;
 
     Sink sink_;
     bool quiet_;
+    ErrorRecord* record_;
 };
 
 } // namespace korvel::cli

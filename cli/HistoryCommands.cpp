@@ -123,7 +123,8 @@ void printList(const Options& options, const std::vector<history::SaveEntry>& en
                                                    : Node::Null()});
             items.push_back(Node::Object(std::move(members)));
         }
-        out << settingsfile::PrettyText(Node::Array(std::move(items)));
+        out << settingsfile::PrettyText(
+            OutcomeObject(exit_code::kDone, {}, {{"saves", Node::Array(std::move(items))}}));
         return;
     }
     if (options.csv) {

@@ -110,7 +110,8 @@ int RunListCommand(const CommandContext& context) {
             }
             items.push_back(Node::Object(std::move(members)));
         }
-        env.out << settingsfile::PrettyText(Node::Array(std::move(items)));
+        env.out << settingsfile::PrettyText(
+            OutcomeObject(exit_code::kDone, {}, {{"ports", Node::Array(std::move(items))}}));
         return exit_code::kDone;
     }
     if (ports.empty()) {

@@ -303,7 +303,7 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     }
     env.catchStopRequests();
 
-    Board board(env.out, env.err, env.terminal, options.json, options.quiet);
+    Board board(env.out, env.err, env.terminal, options.json, options.quiet, tell.Record());
     Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);

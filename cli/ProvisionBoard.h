@@ -4,6 +4,7 @@
 // every thread.
 
 #include "cli/Environment.h"
+#include "cli/JsonOutput.h"
 #include "cli/Provision.h"
 #include "protocol/Printable.h"
 
@@ -19,9 +20,10 @@ namespace korvel::cli {
 
 class Board {
 public:
-    Board(std::ostream& out, std::ostream& err, bool live, bool json, bool quiet)
+    Board(std::ostream& out, std::ostream& err, bool live, bool json, bool quiet,
+          ErrorRecord* record = nullptr)
         : out_(out), err_(err), live_(live && !json), json_(json),
-          report_([this](const std::string& line) { Told(line); }, quiet) {}
+          report_([this](const std::string& line) { Told(line); }, quiet, record) {}
 
     std::size_t Add(LoggerLine line) {
         const std::lock_guard lock(mutex_);
@@ -37,8 +39,9 @@ public:
     }
 
     // Progress, warnings and errors, told the one way: to standard error,
-    // unless the lines are live or JSON, where a line of its own would break
-    // them and the message goes above them instead.
+    // unless the lines are live, where a line of its own would break them and
+    // the message goes above them instead. Under --json standard output holds
+    // only JSON, so they go to standard error too.
     const Reporter& Report() const { return report_; }
 
     // A message of its own, above the live lines; never left out.
@@ -60,7 +63,7 @@ public:
 private:
     void Told(const std::string& line) {
         const std::lock_guard lock(mutex_);
-        if (!json_ && !live_) {
+        if (!live_) {
             err_ << line << '\n';
             err_.flush();
             return;
@@ -72,7 +75,7 @@ private:
     void Print(const std::string& text) {
         if (json_) {
             out_ << settingsfile::CompactText(
-                        settingsfile::Node::Object({{"message", settingsfile::Node::String(text)}}))
+                        VersionedObject({{"message", settingsfile::Node::String(text)}}))
                  << '\n';
         } else if (live_) {
             if (drawn_ > 0) {
@@ -92,7 +95,7 @@ private:
             const auto optional = [](const std::string& text) {
                 return text.empty() ? settingsfile::Node::Null() : settingsfile::Node::String(text);
             };
-            out_ << settingsfile::CompactText(settingsfile::Node::Object({
+            out_ << settingsfile::CompactText(VersionedObject({
                         {"port", settingsfile::Node::String(line.port)},
                         {"serial_number", optional(line.serial)},
                         {"step", settingsfile::Node::String(line.step)},

@@ -1,5 +1,6 @@
 #include "cli/ProvisionReport.h"
 
+#include "cli/JsonOutput.h"
 #include "platform/ProgramArguments.h"
 #include "protocol/Printable.h"
 #include "settingsfile/JsonTree.h"
@@ -106,7 +107,7 @@ std::string JsonLinesRow(const ReportRow& row) {
     for (const auto& [key, outcome] : row.compared) {
         compared.push_back({key, text(outcome)});
     }
-    const Node object = Node::Object({
+    const Node object = VersionedObject({
         {"batch", text(row.batch)},
         {"time", text(row.time)},
         {"operator", text(row.operatorName)},

@@ -258,7 +258,7 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
     // The run was cut short, and whoever started it may not see the summary:
     // the exit code says so.
     if (batch.board.OutputLost() || batch.env.sessionEnded()) {
-        Reporter(batch.env.err, false)
+        Reporter(batch.env.err, false, batch.board.Report().Record())
             .Error(std::string(batch.board.OutputLost() ? "standard output failed"
                                                         : "the terminal was closed") +
                    ": no new logger was taken; those in progress were finished and recorded");
@@ -317,24 +317,29 @@ int Summarise(Batch& batch, const std::vector<std::unique_ptr<Station>>& station
                                  {"loggers", number(tally.found)},
                                  {"no_row", Node::Array(std::move(noRow))}});
         };
-        out << settingsfile::CompactText(Node::Object({
-                   {"summary",
-                    Node::Object({{"batch", Node::String(batch.identity.batch)},
-                                  {"found", number(tally.found)},
-                                  {"confirmed", number(tally.confirmed)},
-                                  {"not_confirmed", number(tally.unconfirmed)},
-                                  {"not_saved", number(tally.unsaved)},
-                                  {"skipped", number(tally.skipped)},
-                                  {"missing", number(tally.missing)},
-                                  {"expected", batch.options.expect ? number(*batch.options.expect)
-                                                                    : Node::Null()},
-                                  {"failed", Node::Array(std::move(failures))},
-                                  {"not_recorded", number(unrecorded)},
-                                  {"history_head", historyHead},
-                                  {"report", reportNode()},
-                                  {"exit_code", number(code)}})},
-               }))
+        ErrorRecord* const record = batch.board.Report().Record();
+        out << settingsfile::CompactText(OutcomeObject(
+                   code, record != nullptr ? record->Items() : std::vector<ErrorItem>(),
+                   {{"summary",
+                     Node::Object({{"batch", Node::String(batch.identity.batch)},
+                                   {"found", number(tally.found)},
+                                   {"confirmed", number(tally.confirmed)},
+                                   {"not_confirmed", number(tally.unconfirmed)},
+                                   {"not_saved", number(tally.unsaved)},
+                                   {"skipped", number(tally.skipped)},
+                                   {"missing", number(tally.missing)},
+                                   {"expected", batch.options.expect ? number(*batch.options.expect)
+                                                                     : Node::Null()},
+                                   {"failed", Node::Array(std::move(failures))},
+                                   {"not_recorded", number(unrecorded)},
+                                   {"history_head", historyHead},
+                                   {"report", reportNode()},
+                                   {"exit_code", number(code)}})}}))
             << '\n';
+        out.flush();
+        if (record != nullptr) {
+            record->MarkPrinted();
+        }
         return code;
     }
     out << "batch " << batch.identity.batch << ": " << tally.found << " found, " << tally.confirmed

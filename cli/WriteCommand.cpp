@@ -73,8 +73,9 @@ struct WriteOutcome {
     int exitCode = exit_code::kDone;
 };
 
-void printWriteJson(std::ostream& out, const std::string& port, const WritePlan& plan,
-                    const Options& options, const WriteOutcome& outcome) {
+void printWriteJson(const CommandContext& context, const std::string& port, const WritePlan& plan,
+                    const WriteOutcome& outcome) {
+    const Options& options = context.options;
     std::vector<Member> members = {
         {"port", text(port)},
         {"serial_number", ValueNode(settingsfile::QuotedText(plan.target.serialNumber))},
@@ -90,8 +91,8 @@ void printWriteJson(std::ostream& out, const std::string& port, const WritePlan&
                          : outcome.verification.levels == LevelReport::Plain   ? "plain"
                                                                                : nullptr;
     members.push_back({"levels_reported_as", levels ? text(levels) : Node::Null()});
-    members.push_back({"exit_code", Node::Number(std::to_string(outcome.exitCode))});
-    out << settingsfile::PrettyText(Node::Object(std::move(members)));
+    PrintJson(context,
+              OutcomeObject(outcome.exitCode, ToldErrors(context.report), std::move(members)));
 }
 
 int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& watcher, Found& found,
@@ -141,7 +142,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
     if (options.dryRun) {
         report.Progress("dry run: nothing was saved");
         if (options.json) {
-            printWriteJson(env.out, found.port->Path(), plan, options, outcome);
+            printWriteJson(context, found.port->Path(), plan, outcome);
         }
         return exit_code::kDone;
     }
@@ -200,7 +201,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
         }
     }
     if (options.json) {
-        printWriteJson(env.out, found.port->Path(), plan, options, outcome);
+        printWriteJson(context, found.port->Path(), plan, outcome);
     }
     return outcome.exitCode;
 }

@@ -11,6 +11,8 @@ namespace korvel::settingsfile {
 
 // The key of the format version, first in every file.
 inline constexpr std::string_view kVersionKey = "korvel";
+// The address of the file's JSON Schema, for editors; the reader ignores it.
+inline constexpr std::string_view kSchemaKey = "$schema";
 
 // "calibration" and "humidity" as "calibration.humidity"; an empty path gives the key.
 std::string JoinPath(std::string_view path, std::string_view key);

@@ -500,7 +500,7 @@ std::vector<std::string_view> sectionKeys(std::string_view section) {
 
 SettingsFile readSettings(Reader& r, const Node& root) {
     SettingsFile file;
-    std::vector<std::string_view> topKeys = {kVersionKey};
+    std::vector<std::string_view> topKeys = {kVersionKey, kSchemaKey};
     for (const SettingRow& row : kSettingTable) {
         const std::string_view top = row.section.empty() ? row.name : row.section;
         if (std::find(topKeys.begin(), topKeys.end(), top) == topKeys.end()) {
@@ -516,6 +516,11 @@ SettingsFile readSettings(Reader& r, const Node& root) {
             r.fail(std::string(kVersionKey),
                    shown(*version) + " is not a format this program reads (format 1)");
         }
+    }
+    if (const Node* schema = root.Find(kSchemaKey);
+        schema != nullptr && schema->kind != Node::Kind::String) {
+        r.fail(std::string(kSchemaKey),
+               shown(*schema) + " is not a text (the address of the file's JSON Schema)");
     }
     // The sections met so far, and whether each is an object of known keys.
     std::vector<std::pair<std::string_view, bool>> sections;

@@ -370,10 +370,9 @@ TEST(Provision, AHistoryThatCannotRecordTheAttempt) {
             arguments.emplace_back("--json");
         }
         const auto run = cli.Run(arguments);
-        // Under --json the warning is a message line of standard output.
-        EXPECT_THAT(c.json ? run.out : run.err,
-                    HasSubstr("the history could not record this save (history.sqlite3 "
-                              "is locked by another program)"))
+        // Under --json too the warning goes to standard error.
+        EXPECT_THAT(run.err, HasSubstr("the history could not record this save (history.sqlite3 "
+                                       "is locked by another program)"))
             << c.required;
         if (c.required) {
             EXPECT_EQ(run.code, exit_code::kNothingSaved);
