@@ -6,15 +6,8 @@ namespace korvel::cli {
 int RunCheckCommand(const CommandContext& context) {
     const Options& options = context.options;
     const Reporter& report = context.report;
-    const auto file = ReadSettingsFile(context);
-    if (!file) {
-        return exit_code::kUsage;
-    }
-    const std::vector<protocol::SettingsProblem> problems = settingsfile::CheckSettingsFile(*file);
-    for (const protocol::SettingsProblem& problem : problems) {
-        report.Error(FileName(options.file) + ": " + problem.Text());
-    }
-    if (!problems.empty()) {
+    // Every problem, reading and ranges alike, is told in one list.
+    if (!ReadSettingsFile(context, FileUse::Check)) {
         return exit_code::kUsage;
     }
     report.Progress(FileName(options.file) + ": valid");

@@ -56,10 +56,16 @@ int RunWriteCommand(const CommandContext& context);
 // "standard input" for "-", else the path.
 std::string FileName(const std::string& path);
 
-// The settings file of --file parsed, or its errors told; nothing means the
-// usage exit. `fileText` (may be null) receives the text as read.
-std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
-                                                           std::string* fileText = nullptr);
+// What a settings file is read for, and so which of its problems wait: none
+// but for `write`, whose one logger may already hold an odd value.
+enum class FileUse { Check, Write, Provision };
+
+// The settings file of --file read and checked in one pass, before any port
+// is opened: every problem told at once (settingsfile::FileProblems, and for
+// provisioning ProvisionFileRefusals); nothing means the usage exit.
+// `fileText` (may be null) receives the text as read.
+std::optional<settingsfile::SettingsFile>
+ReadSettingsFile(const CommandContext& context, FileUse use, std::string* fileText = nullptr);
 
 // The trace file and the demo logger of a command that opens ports. The demo
 // logger outlives the queue and the ports, which may still hold its port.

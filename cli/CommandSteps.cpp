@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include "cli/Provision.h"
 #include "cli/Version.h"
 #include "platform/ProgramArguments.h"
 #include "protocol/Printable.h"
@@ -59,7 +60,7 @@ std::string FileName(const std::string& path) {
 }
 
 std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
-                                                           std::string* fileText) {
+                                                           FileUse use, std::string* fileText) {
     const Options& options = context.options;
     const Reporter& report = context.report;
     const Result<std::string> loaded = loadText(options.file, context.env.in);
@@ -71,15 +72,28 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
         *fileText = *loaded;
     }
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded);
+    // Only `write` meets the one logger whose own values it may keep.
+    std::vector<settingsfile::FileError> problems = settingsfile::FileProblems(
+        parsed, use == FileUse::Write ? settingsfile::HeldValues::WaitForTheRead
+                                      : settingsfile::HeldValues::Refused);
+    if (use == FileUse::Provision) {
+        for (settingsfile::FileError& refusal : ProvisionFileRefusals(parsed.read)) {
+            problems.push_back(std::move(refusal));
+        }
+    }
     // The first errors and a count of the rest: a file of 75,000 unknown keys
     // is not worth 75,000 lines.
-    for (const std::string& line : settingsfile::ErrorLines(parsed.errors)) {
+    for (const std::string& line : settingsfile::ErrorLines(problems)) {
         report.Error(FileName(options.file) + ": " + line);
     }
-    if (parsed.errors.empty()) {
+    if (problems.empty()) {
         return std::move(parsed.file);
     }
-    report.Error("nothing was sent to the logger; correct the file and try again");
+    if (use == FileUse::Write) {
+        report.Error("nothing was sent to the logger; correct the file and try again");
+    } else if (use == FileUse::Provision) {
+        report.Error("nothing was sent to any logger");
+    }
     return std::nullopt;
 }
 
