@@ -57,7 +57,8 @@ int RunWriteCommand(const CommandContext& context);
 std::string FileName(const std::string& path);
 
 // What a settings file is read for, and so which of its problems wait: none
-// but for `write`, whose one logger may already hold an odd value.
+// but for `write`, whose one logger may already hold an odd value; and only
+// when the file has no other problem.
 enum class FileUse { Check, Write, Provision };
 
 // The settings file of --file read and checked in one pass, before any port

@@ -72,10 +72,14 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
         *fileText = *loaded;
     }
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded);
-    // Only `write` meets the one logger whose own values it may keep.
-    std::vector<settingsfile::FileError> problems = settingsfile::FileProblems(
-        parsed, use == FileUse::Write ? settingsfile::HeldValues::WaitForTheRead
-                                      : settingsfile::HeldValues::Refused);
+    // Only `write` meets the one logger whose own values it may keep: a value
+    // such a logger may hold waits for its read, unless the file is refused
+    // anyway, when every problem is told at once.
+    std::vector<settingsfile::FileError> problems =
+        settingsfile::FileProblems(parsed, settingsfile::HeldValues::WaitForTheRead);
+    if (use != FileUse::Write || !problems.empty()) {
+        problems = settingsfile::FileProblems(parsed, settingsfile::HeldValues::Refused);
+    }
     if (use == FileUse::Provision) {
         for (settingsfile::FileError& refusal : ProvisionFileRefusals(parsed.read)) {
             problems.push_back(std::move(refusal));

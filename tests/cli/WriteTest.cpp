@@ -224,7 +224,9 @@ TEST(Write, AValueOutOfRangeIsRefusedByKeyPathAndNothingIsSaved) {
 
 // Errors of every kind in several keys: reading (unknown key, wrong form, an
 // exponent), ranges and the alarm's two limits, all told in one pass, and
-// for check, write and provision alike before any port is looked for or opened.
+// for check, write and provision alike before any port is looked for or
+// opened. (Alone, the interval and the limits would wait for write's read, as
+// a logger may hold them.)
 TEST(Check, AFileWithErrorsInSeveralKeysListsThemAllBeforeAnyPort) {
     const std::string text = R"({
         "korvel": 1,
