@@ -29,14 +29,9 @@ settingsfile::Node givenSettings(const settingsfile::SettingsFile& file) {
 int RunCheckCommand(const CommandContext& context) {
     const Options& options = context.options;
     const Reporter& report = context.report;
-    std::string text;
-    const auto file = ReadSettingsFile(context, &text);
+    // Every problem, reading and ranges alike, is told in one list.
+    const auto file = ReadSettingsFile(context, FileUse::Check);
     if (!file) {
-        return exit_code::kUsage;
-    }
-    const std::vector<protocol::SettingsProblem> problems = settingsfile::CheckSettingsFile(*file);
-    TellProblems(report, FileName(options.file), problems, text);
-    if (!problems.empty()) {
         return exit_code::kUsage;
     }
     report.Progress(FileName(options.file) + ": valid");

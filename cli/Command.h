@@ -58,18 +58,22 @@ int RunWriteCommand(const CommandContext& context);
 // "standard input" for "-", else the path.
 std::string FileName(const std::string& path);
 
-// The settings file of --file parsed, or its errors told; nothing means the
-// usage exit. `fileText` (may be null) receives the text as read.
-std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
-                                                           std::string* fileText = nullptr);
+// What a settings file is read for, and so which of its problems wait: none
+// but for `write`, whose one logger may already hold an odd value; and only
+// when the file has no other problem.
+enum class FileUse { Check, Write, Provision };
+
+// The settings file of --file read and checked in one pass, before any port
+// is opened: every problem told at once (settingsfile::FileProblems, and for
+// provisioning ProvisionFileRefusals); nothing means the usage exit.
+// `fileText` (may be null) receives the text as read.
+std::optional<settingsfile::SettingsFile>
+ReadSettingsFile(const CommandContext& context, FileUse use, std::string* fileText = nullptr);
 
 // A settings file's errors told under its name, each recorded with its key
 // and place in `text` when errors are recorded (--json).
 void TellFileErrors(const Reporter& report, const std::string& name,
                     const std::vector<settingsfile::FileError>& errors, std::string_view text);
-// The same for the range problems of its values.
-void TellProblems(const Reporter& report, const std::string& name,
-                  const std::vector<protocol::SettingsProblem>& problems, std::string_view text);
 
 // Prints a command's JSON (OutcomeObject, VersionedObject) on standard
 // output; the dispatcher then prints no failure object of its own.

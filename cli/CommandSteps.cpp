@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include "cli/Provision.h"
 #include "cli/Version.h"
 #include "platform/ProgramArguments.h"
 #include "protocol/Printable.h"
@@ -59,7 +60,7 @@ std::string FileName(const std::string& path) {
 }
 
 std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext& context,
-                                                           std::string* fileText) {
+                                                           FileUse use, std::string* fileText) {
     const Options& options = context.options;
     const Reporter& report = context.report;
     const Result<std::string> loaded = loadText(options.file, context.env.in);
@@ -71,11 +72,28 @@ std::optional<settingsfile::SettingsFile> ReadSettingsFile(const CommandContext&
         *fileText = *loaded;
     }
     settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(*loaded);
-    TellFileErrors(report, FileName(options.file), parsed.errors, *loaded);
-    if (parsed.errors.empty()) {
+    // Only `write` meets the one logger whose own values it may keep: a value
+    // such a logger may hold waits for its read, unless the file is refused
+    // anyway, when every problem is told at once.
+    std::vector<settingsfile::FileError> problems =
+        settingsfile::FileProblems(parsed, settingsfile::HeldValues::WaitForTheRead);
+    if (use != FileUse::Write || !problems.empty()) {
+        problems = settingsfile::FileProblems(parsed, settingsfile::HeldValues::Refused);
+    }
+    if (use == FileUse::Provision) {
+        for (settingsfile::FileError& refusal : ProvisionFileRefusals(parsed.read)) {
+            problems.push_back(std::move(refusal));
+        }
+    }
+    TellFileErrors(report, FileName(options.file), problems, *loaded);
+    if (problems.empty()) {
         return std::move(parsed.file);
     }
-    report.Hint("nothing was sent to the logger; correct the file and try again");
+    if (use == FileUse::Write) {
+        report.Hint("nothing was sent to the logger; correct the file and try again");
+    } else if (use == FileUse::Provision) {
+        report.Hint("nothing was sent to any logger");
+    }
     return std::nullopt;
 }
 
@@ -97,14 +115,6 @@ void TellFileErrors(const Reporter& report, const std::string& name,
     }
     for (std::size_t i = settingsfile::kErrorsShown; i < items.size(); ++i) {
         record->Add(items[i]);
-    }
-}
-
-void TellProblems(const Reporter& report, const std::string& name,
-                  const std::vector<protocol::SettingsProblem>& problems, std::string_view text) {
-    const std::vector<ErrorItem> items = ProblemItems(problems, text);
-    for (std::size_t i = 0; i < problems.size(); ++i) {
-        report.Error(name + ": " + problems[i].Text(), items[i]);
     }
 }
 

@@ -28,9 +28,10 @@ namespace korvel::cli {
 
 namespace exit_code {
 inline constexpr int kDone = 0;
-// No logger, no reply, a bad frame, a value the logger does not take.
+// No logger, no reply, a bad frame.
 inline constexpr int kNothingSaved = 1;
-// The command line, or a settings file that cannot be read, or is for another logger.
+// The command line, or a settings file that cannot be read, holds a value the
+// logger does not take, or is for another logger.
 inline constexpr int kUsage = 2;
 inline constexpr int kNotConfirmed = 3; // a save was sent but is not confirmed
 inline constexpr int kSeveralLoggers = 4;

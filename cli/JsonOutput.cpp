@@ -124,14 +124,4 @@ std::vector<ErrorItem> FileErrorItems(const std::vector<settingsfile::FileError>
     return items;
 }
 
-std::vector<ErrorItem> ProblemItems(const std::vector<protocol::SettingsProblem>& problems,
-                                    std::string_view text) {
-    std::vector<ErrorItem> items;
-    Placer placer(text);
-    for (const protocol::SettingsProblem& problem : problems) {
-        items.push_back(placer.Item(problem.key, problem.message));
-    }
-    return items;
-}
-
 } // namespace korvel::cli

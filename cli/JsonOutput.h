@@ -59,8 +59,4 @@ settingsfile::Node OutcomeObject(int exitCode, const std::vector<ErrorItem>& err
 std::vector<ErrorItem> FileErrorItems(const std::vector<settingsfile::FileError>& errors,
                                       std::string_view text);
 
-// Range problems of a file's values, placed in `text` the same way.
-std::vector<ErrorItem> ProblemItems(const std::vector<protocol::SettingsProblem>& problems,
-                                    std::string_view text);
-
 } // namespace korvel::cli

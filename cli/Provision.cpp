@@ -256,18 +256,6 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     const Options& options = context.options;
     Environment& env = context.env;
     const Reporter& tell = context.report;
-    const std::string name = FileName(options.file);
-    if (const auto refusals = ProvisionFileRefusals(file); !refusals.empty()) {
-        for (const std::string& refusal : refusals) {
-            tell.Error(name + ": " + refusal);
-        }
-        tell.Error("nothing was sent to any logger");
-        return exit_code::kUsage;
-    }
-    for (const protocol::SettingsProblem& problem : settingsfile::CheckSettingsFile(file)) {
-        tell.Error(name + ": " + problem.Text());
-        return exit_code::kUsage;
-    }
     std::optional<std::vector<ManifestEntry>> manifest;
     if (!options.manifest.empty()) {
         std::ifstream in(options.manifest, std::ios::binary);

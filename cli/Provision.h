@@ -19,8 +19,8 @@
 namespace korvel::cli {
 
 // What in a provisioning file would take a logger's identity or sensor
-// offsets from it: one message per key; empty when the file may be used.
-std::vector<std::string> ProvisionFileRefusals(const settingsfile::SettingsFile& file);
+// offsets from it: one problem per key; empty when the file may be used.
+std::vector<settingsfile::FileError> ProvisionFileRefusals(const settingsfile::SettingsFile& file);
 
 // What becomes of each logger found, by its serial number (UTF-8, as a
 // manifest writes it).

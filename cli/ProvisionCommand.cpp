@@ -6,7 +6,8 @@ namespace korvel::cli {
 
 int RunProvisionCommand(const CommandContext& context) {
     std::string fileText;
-    const auto file = ReadSettingsFile(context, &fileText);
+    // Every problem of the file is told before the trace, the demo logger or any port.
+    const auto file = ReadSettingsFile(context, FileUse::Provision, &fileText);
     if (!file) {
         return exit_code::kUsage;
     }

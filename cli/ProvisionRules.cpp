@@ -11,16 +11,17 @@
 
 namespace korvel::cli {
 
-std::vector<std::string> ProvisionFileRefusals(const settingsfile::SettingsFile& file) {
-    std::vector<std::string> refusals;
+std::vector<settingsfile::FileError> ProvisionFileRefusals(const settingsfile::SettingsFile& file) {
+    std::vector<settingsfile::FileError> refusals;
     if (file.Gives(protocol::SettingKey::SerialNumber)) {
-        refusals.push_back("serial_number: each logger keeps its own serial number; remove it "
-                           "from the file (write --set-serial renames one logger)");
+        refusals.push_back({"serial_number", "each logger keeps its own serial number; remove it "
+                                             "from the file (write --set-serial renames one "
+                                             "logger)"});
     }
     if (file.Gives(protocol::SettingKey::CalibrationTemperature) ||
         file.Gives(protocol::SettingKey::CalibrationHumidity)) {
-        refusals.push_back("calibration: each logger keeps its own sensor offsets; remove them "
-                           "from the file (write sets them on one logger)");
+        refusals.push_back({"calibration", "each logger keeps its own sensor offsets; remove "
+                                           "them from the file (write sets them on one logger)"});
     }
     return refusals;
 }

@@ -111,7 +111,7 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
             report.Error(FileName(options.file) + ": " + refusal);
         }
         report.Error("nothing was saved; correct the file and try again");
-        return exit_code::kNothingSaved;
+        return exit_code::kUsage;
     }
     WriteOutcome outcome;
     const auto clockNow = [&] {
@@ -209,8 +209,9 @@ int writeFound(const CommandContext& context, EventQueue& queue, StopWatcher& wa
 } // namespace
 
 int RunWriteCommand(const CommandContext& context) {
-    // A settings file is read whole before any port is opened.
-    const auto file = ReadSettingsFile(context);
+    // A settings file is read and checked whole before any port is opened; only
+    // a value the logger may already hold waits for its read (PlanWrite).
+    const auto file = ReadSettingsFile(context, FileUse::Write);
     if (!file) {
         return exit_code::kUsage;
     }

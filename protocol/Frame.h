@@ -125,6 +125,8 @@ inline constexpr std::uint8_t kStartRightNow = 0;
 inline constexpr std::uint8_t kStartDelayed = 1;
 inline constexpr std::uint8_t kStartTiming = 2;
 inline constexpr int kYearBase = 2000; // year bytes hold year - 2000
+// The last year a save writes: the window writes a year's last two digits.
+inline constexpr int kYearLast = 2099;
 inline constexpr std::uint8_t kAlarmOff = 0;
 inline constexpr std::uint8_t kAlarmOn = 1;
 // Bytes 31, 33, 37, 44, 45 and a level's +3: 0 names the first choice, 1 the second.

@@ -19,8 +19,10 @@ constexpr std::uint32_t kLevelIntegerMax = kPackedBcdMax;
 constexpr int kZoneHoursMax = 14;
 constexpr int kZoneStepMinutes = 30;
 constexpr int kMinutesPerHour = 60;
-constexpr int kFirstYear = 2000;
-constexpr int kLastYear = 2099;
+constexpr int kFirstYear = value::kYearBase;
+constexpr int kLastYear = value::kYearLast;
+// The last year a logger's year byte can hold.
+constexpr int kLastHeldYear = value::kYearBase + 255;
 constexpr int kLastMonth = 12;
 constexpr int kLastDay = 31; // in every month, as the window's lists offer
 constexpr int kLastHour = 23;
@@ -113,9 +115,21 @@ std::string unknownBytes(const std::vector<std::uint8_t>& bytes) {
            " (accepted only as the logger holds them)";
 }
 
+// Names the limit itself, as the largest number with two decimals below the next integer.
 std::string outOfRange(const Decimal& number, std::uint32_t integerMax) {
     const std::string bound = number.negative ? "at least -" : "at most ";
-    return DecimalText(number) + " is out of range (" + bound + std::to_string(integerMax) + ")";
+    return DecimalText(number) + " is out of range: must be " + bound + std::to_string(integerMax) +
+           ".99";
+}
+
+// A limit's integer part is one byte in a reply, so no logger holds more.
+bool fitsAByte(const Decimal& number) {
+    return number.integerPart() <= kPlainByteMax;
+}
+
+long long signedHundredths(const Decimal& number) {
+    const auto size = static_cast<long long>(number.hundredths);
+    return number.negative ? -size : size;
 }
 
 // Collects the problems, knowing the settings read from the logger, if any.
@@ -131,12 +145,15 @@ public:
     const LoggerSettings* reported() const { return reported_; }
 
     // A problem with the setting as a whole.
-    void add(SettingKey setting, std::string message) {
-        problems_.push_back({setting, std::string(KeyPath(setting)), std::move(message)});
+    void add(SettingKey setting, std::string message, bool loggerMayHold = true) {
+        problems_.push_back(
+            {setting, std::string(KeyPath(setting)), std::move(message), loggerMayHold});
     }
     // A problem with a part of the setting: `part` is the key path below it.
-    void add(SettingKey setting, std::string_view part, std::string message) {
-        problems_.push_back({setting, joinKey(KeyPath(setting), part), std::move(message)});
+    void add(SettingKey setting, std::string_view part, std::string message,
+             bool loggerMayHold = true) {
+        problems_.push_back(
+            {setting, joinKey(KeyPath(setting), part), std::move(message), loggerMayHold});
     }
 
     // A choice, where every named value is acceptable.
@@ -156,7 +173,7 @@ public:
         if (!setting.named()) {
             add(key, part..., unknownBytes(bytesOf(*setting.unnamed())));
         } else if (setting.value().integerPart() > integerMax) {
-            add(key, part..., outOfRange(setting.value(), integerMax));
+            add(key, part..., outOfRange(setting.value(), integerMax), fitsAByte(setting.value()));
         }
     }
 
@@ -215,8 +232,10 @@ void checkStart(Checker& check, const Start& start) {
                           isClockTime(at.hour, at.minute, at.second);
         if (!fits && !check.held(at, [](const LoggerSettings& s) { return s.start.at; })) {
             check.add(SettingKey::Start, "at",
-                      DateTimeText(at) + " is out of range (years 2000-2099, months 1-12, days "
-                                         "1-31, hours 0-23, minutes and seconds 0-59)");
+                      DateTimeText(at) + " is out of range (years " + std::to_string(kFirstYear) +
+                          "-" + std::to_string(kLastYear) +
+                          ", months 1-12, days 1-31, hours 0-23, minutes and seconds 0-59)",
+                      at.year >= kFirstYear && at.year <= kLastHeldYear);
         }
     }
 }
@@ -229,16 +248,17 @@ void checkPassword(Checker& check, const PasswordSetting& password) {
         check.add(SettingKey::Password, unknownCode(*password.unnamed()));
     } else if (const auto& text = password.value();
                text && !isLettersAndDigits(*text, kPasswordLength)) {
-        check.add(SettingKey::Password, quoted(*text) + " is not 6 letters or digits");
+        check.add(SettingKey::Password, quoted(*text) + " is not 6 letters or digits",
+                  text->size() == kPasswordLength);
     }
 }
 
 void checkTripInformation(Checker& check, const std::string& trip) {
     if (trip.size() > kTripInformationMax) {
         check.add(SettingKey::TripInformation,
-                  std::to_string(trip.size()) + " bytes is too long (at most 100)");
+                  std::to_string(trip.size()) + " bytes is too long (at most 100)", false);
     } else if (trip.find('\0') != std::string::npos) {
-        check.add(SettingKey::TripInformation, "a zero byte would end the text there");
+        check.add(SettingKey::TripInformation, "a zero byte would end the text there", false);
     }
 }
 
@@ -260,7 +280,7 @@ void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting
     const AlarmLevel& level = setting.value();
     if (level.limit.integerPart() > kLevelIntegerMax && !(held && held->limit == level.limit)) {
         check.add(SettingKey::Alarm, joinKey(part, "limit"),
-                  outOfRange(level.limit, kLevelIntegerMax));
+                  outOfRange(level.limit, kLevelIntegerMax), fitsAByte(level.limit));
     }
     const Duration& delay = level.delay;
     if (!isClockTime(delay.hours, delay.minutes, delay.seconds) &&
@@ -268,6 +288,21 @@ void checkLevel(Checker& check, Threshold threshold, const LevelSetting& setting
         check.add(SettingKey::Alarm, joinKey(part, "delay"),
                   DurationText(delay) + " is out of range (hours 0-23, minutes and "
                                         "seconds 0-59)");
+    }
+}
+
+void checkSingleLimits(Checker& check, const Alarm& alarm) {
+    if (!alarm.low.named() || !alarm.high.named()) {
+        return;
+    }
+    const bool held = check.held(alarm.low, [](const LoggerSettings& s) { return s.alarm.low; }) &&
+                      check.held(alarm.high, [](const LoggerSettings& s) { return s.alarm.high; });
+    const Decimal& low = alarm.low.value();
+    const Decimal& high = alarm.high.value();
+    if (AlarmLimitsCross(low, high) && !held) {
+        check.add(SettingKey::Alarm, "low",
+                  DecimalText(low) + " is above the high limit " + DecimalText(high) +
+                      ": the low limit must be at most the high one");
     }
 }
 
@@ -279,6 +314,7 @@ void checkAlarm(Checker& check, const Alarm& alarm) {
         check.decimal(
             SettingKey::Alarm, alarm.high, kPlainIntegerMax,
             [](const LoggerSettings& s) { return s.alarm.high; }, "high");
+        checkSingleLimits(check, alarm);
     }
     if (alarm.kind != AlarmChoice::Multiple) {
         return;
@@ -288,12 +324,17 @@ void checkAlarm(Checker& check, const Alarm& alarm) {
         if (alarm.levels[i]) {
             checkLevel(check, threshold, *alarm.levels[i]);
         } else if (!IsOptional(threshold)) {
-            check.add(SettingKey::Alarm, levelPart(threshold), "required with a multiple alarm");
+            check.add(SettingKey::Alarm, levelPart(threshold), "required with a multiple alarm",
+                      false);
         }
     }
 }
 
 } // namespace
+
+bool AlarmLimitsCross(const Decimal& low, const Decimal& high) {
+    return signedHundredths(low) > signedHundredths(high);
+}
 
 std::string SettingsProblem::Text() const {
     return key + ": " + message;
@@ -305,7 +346,8 @@ std::vector<SettingsProblem> ValidateSettings(const LoggerSettings& settings,
     if (!isLettersAndDigits(settings.serialNumber, kSerialNumberLength) &&
         !check.held(settings.serialNumber, &LoggerSettings::serialNumber)) {
         check.add(SettingKey::SerialNumber,
-                  quoted(settings.serialNumber) + " is not 9 letters or digits");
+                  quoted(settings.serialNumber) + " is not 9 letters or digits",
+                  settings.serialNumber.size() == kSerialNumberLength);
     }
     check.choice(SettingKey::TemperatureUnit, settings.temperatureUnit,
                  &LoggerSettings::temperatureUnit);

@@ -3,6 +3,7 @@
 #include "settingsfile/JsonTree.h"
 #include "settingsfile/SettingsFile.h"
 
+#include "platform/TextNormal.h"
 #include "protocol/Printable.h"
 
 #include <algorithm>
@@ -19,7 +20,10 @@ std::string JoinPath(std::string_view path, std::string_view key) {
     return joined;
 }
 
-Latin1 Latin1Of(std::string_view utf8) {
+Latin1 Latin1Of(std::string_view text) {
+    // "e" and a combining accent are the one Latin-1 character "é" once composed.
+    const std::string composed = platform::ComposedText(text);
+    const std::string_view utf8 = composed;
     Latin1 out;
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);

@@ -17,8 +17,8 @@ inline constexpr std::string_view kSchemaKey = "$schema";
 // "calibration" and "humidity" as "calibration.humidity"; an empty path gives the key.
 std::string JoinPath(std::string_view path, std::string_view key);
 
-// The Latin-1 bytes of UTF-8 text (which the JSON reader has checked), or the
-// first character beyond Latin-1.
+// The Latin-1 bytes of UTF-8 text (which the JSON reader has checked), composed
+// to NFC first (platform::ComposedText), or the first character beyond Latin-1.
 struct Latin1 {
     std::string text;
     std::optional<std::uint32_t> beyond;

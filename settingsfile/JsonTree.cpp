@@ -53,6 +53,7 @@ public:
 
     bool parse_error(std::size_t position, const std::string& token,
                      const nlohmann::detail::exception& error) {
+        out_.complete = false;
         if (error.id == kNumberOverflow) {
             // The library's text names neither the key nor the place.
             const std::size_t start = position - std::min(position, token.size());
@@ -112,6 +113,7 @@ private:
 
     bool open(Node::Kind kind) {
         if (levels_.size() >= kMaxJsonDepth) {
+            out_.complete = false;
             out_.errors.push_back({levels_.empty() ? "JSON" : pathTo(levels_.back().key),
                                    "nested deeper than any settings key", false});
             return false;

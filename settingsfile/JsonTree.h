@@ -53,6 +53,9 @@ struct JsonError {
 struct ParsedJson {
     Node root;                     // meaningful when errors is empty
     std::vector<JsonError> errors; // syntax (the first only), duplicate keys, nesting
+    // The whole text was read: no error but duplicate keys, whose first value
+    // the tree keeps, so that the document's other errors can still be found.
+    bool complete = true;
 };
 
 // Objects and arrays nest at most this deep; no settings key comes near.

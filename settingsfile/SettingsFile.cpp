@@ -30,6 +30,16 @@ std::vector<SettingsProblem> CheckSettingsFile(const SettingsFile& file) {
     return problems;
 }
 
+std::vector<FileError> FileProblems(const ParsedFile& parsed, HeldValues held) {
+    std::vector<FileError> problems = parsed.errors;
+    for (SettingsProblem& problem : CheckSettingsFile(parsed.read)) {
+        if (held == HeldValues::Refused || !problem.loggerMayHold) {
+            problems.push_back({std::move(problem.key), std::move(problem.message)});
+        }
+    }
+    return problems;
+}
+
 std::vector<std::string> ErrorLines(const std::vector<FileError>& errors) {
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < errors.size() && i < kErrorsShown; ++i) {

@@ -54,14 +54,33 @@ struct FileError {
 struct ParsedFile {
     std::optional<SettingsFile> file; // set exactly when there are no errors
     std::vector<FileError> errors;
+    // The settings that could be read, also when others could not, so that
+    // their ranges are checked in the same pass (FileProblems).
+    SettingsFile read;
 };
 
 // Reads a file's text. Every error is listed: bytes that are not UTF-8 text
 // (TextFaults), JSON syntax (the first only; anything but white space after
 // the object is one), a number too large to read (with its key's range),
-// unknown keys (with the nearest valid key), duplicate keys, missing required
-// keys, values of the wrong kind or form, numbers with more than two decimals.
+// unknown keys (with the nearest valid key, if one is near), duplicate keys
+// (the first value is read on), missing required keys, values of the wrong
+// kind or form, numbers with more than two decimals or an exponent. Texts are
+// composed to NFC before their characters are judged.
 ParsedFile ParseSettingsFile(std::string_view text);
+
+// The key of `keys` near enough to `key` to be what was meant: a few letters
+// apart for its length, or `key` cut short; empty when none is.
+std::string_view NearestKey(std::string_view key, const std::vector<std::string_view>& keys);
+
+// Everything wrong with a file in one list, checked before any logger is
+// asked: the errors of reading it, then the range problems of the settings
+// that were read (CheckSettingsFile) in key order. With WaitForTheRead a
+// problem that a logger holding the value accepts
+// (protocol::SettingsProblem::loggerMayHold) is left out, for the check
+// against that logger's settings after its read (write); with Refused every
+// problem counts (check, and provision, whose loggers each take the file).
+enum class HeldValues { Refused, WaitForTheRead };
+std::vector<FileError> FileProblems(const ParsedFile& parsed, HeldValues held);
 
 // The errors as the user reads them (FileError::Text): the first
 // kErrorsShown, then one line "... and 74,980 more errors" for the rest.

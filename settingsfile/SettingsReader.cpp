@@ -71,17 +71,10 @@ public:
             if (std::find(allowed.begin(), allowed.end(), member.key) != allowed.end()) {
                 continue;
             }
-            std::string_view nearest = *allowed.begin();
-            std::size_t nearestDistance = editDistance(member.key, nearest);
-            for (const std::string_view key : allowed) {
-                if (const std::size_t distance = editDistance(member.key, key);
-                    distance < nearestDistance) {
-                    nearest = key;
-                    nearestDistance = distance;
-                }
-            }
+            const std::string_view nearest = NearestKey(member.key, allowed);
             fail(JoinPath(path, member.key),
-                 "unknown key (did you mean " + JsonString(nearest) + "?)");
+                 nearest.empty() ? std::string("unknown key")
+                                 : "unknown key (did you mean " + JsonString(nearest) + "?)");
         }
         return true;
     }
@@ -148,6 +141,10 @@ public:
     }
 
     std::optional<DecimalSetting> decimal(const Node& node, const std::string& path) {
+        if (node.kind == Node::Kind::Number && node.text.find_first_of("eE") != std::string::npos) {
+            fail(path, node.text + ": exponents are not accepted; write the number out");
+            return std::nullopt;
+        }
         if (node.kind == Node::Kind::Number) {
             const Result<Decimal> number = ParseDecimal(node.text);
             if (number) {
@@ -182,9 +179,10 @@ public:
 
     // Runs of one to four digits separated by `separators` in turn ("HH:MM:SS"
     // is ":" ":"), as numbers.
+    // `shownNode` is the value the message names, when `node` is a part of it.
     std::optional<std::vector<unsigned>> fields(const Node& node, const std::string& path,
-                                                std::string_view separators,
-                                                std::string_view form) {
+                                                std::string_view separators, std::string_view form,
+                                                const Node* shownNode = nullptr) {
         constexpr std::size_t kMostDigits = 4;
         std::vector<unsigned> numbers;
         bool fits = node.kind == Node::Kind::String;
@@ -206,7 +204,8 @@ public:
             }
         }
         if (!fits || !rest.empty()) {
-            fail(path, shown(node) + " is not of the form " + std::string(form));
+            fail(path,
+                 shown(shownNode ? *shownNode : node) + " is not of the form " + std::string(form));
             return std::nullopt;
         }
         return numbers;
@@ -251,12 +250,9 @@ public:
         if (!b) {
             return std::nullopt;
         }
-        const unsigned year = (*numbers)[0];
-        if (year < value::kYearBase || year > value::kYearBase + kByteMax) {
-            fail(path, shown(node) + " has a year outside 2000-2255");
-            return std::nullopt;
-        }
-        return DateTime{static_cast<int>(year), (*b)[0], (*b)[1], (*b)[2], (*b)[3], (*b)[4]};
+        // The year's range is the settings' check's, which names it.
+        const auto year = static_cast<int>((*numbers)[0]);
+        return DateTime{year, (*b)[0], (*b)[1], (*b)[2], (*b)[3], (*b)[4]};
     }
 
     std::optional<TimeZoneSetting> timeZone(const Node& node, const std::string& path) {
@@ -272,7 +268,8 @@ public:
             fail(path, shown(node) + " is not of the form " + form);
             return std::nullopt;
         }
-        const auto numbers = fields(Node::String(std::string(text.substr(4))), path, ":", form);
+        const auto numbers =
+            fields(Node::String(std::string(text.substr(4))), path, ":", form, &node);
         const auto b = numbers ? fieldBytes(*numbers, node, path) : std::nullopt;
         if (!b) {
             return std::nullopt;
@@ -292,6 +289,13 @@ std::optional<Start> readStart(Reader& r, const Node& node, const std::string& p
     }
     const auto mode = r.choice<StartMode>(*modeNode, JoinPath(path, "mode"), kStartNames);
     if (!mode) {
+        // The other parts are still read, so that their errors show at once.
+        if (const Node* delay = node.Find("delay")) {
+            r.startDelay(*delay, JoinPath(path, "delay"));
+        }
+        if (const Node* at = node.Find("at")) {
+            r.dateTime(*at, JoinPath(path, "at"));
+        }
         return std::nullopt;
     }
     Start start;
@@ -397,7 +401,9 @@ std::optional<Alarm> readAlarm(Reader& r, const Node& node, const std::string& p
             keys.push_back(ThresholdKey(static_cast<Threshold>(i)));
         }
         ok = levels != nullptr && r.object(*levels, levelsPath, keys, "an object of alarm levels");
-        for (std::size_t i = 0; ok && i < kThresholdCount; ++i) {
+        // Every level is read, also after a wrong one, so that all errors show at once.
+        const bool readLevels = ok;
+        for (std::size_t i = 0; readLevels && i < kThresholdCount; ++i) {
             const auto threshold = static_cast<Threshold>(i);
             const Node* level = levels->Find(ThresholdKey(threshold));
             const std::string levelPath = JoinPath(levelsPath, ThresholdKey(threshold));
@@ -605,6 +611,25 @@ FileError fileErrorOf(JsonError error) {
 
 } // namespace
 
+std::string_view NearestKey(std::string_view key, const std::vector<std::string_view>& keys) {
+    constexpr std::size_t kShortestPrefix = 4;
+    std::string_view nearest;
+    std::size_t nearestDistance = 0;
+    for (const std::string_view candidate : keys) {
+        const std::size_t distance = editDistance(key, candidate);
+        // A third of the shorter name may differ (at least one letter): "serial_numbr",
+        // "timezone"; a name cut short is near too: "trip_info".
+        const std::size_t allowed =
+            std::max<std::size_t>(1, std::min(key.size(), candidate.size()) / 3);
+        const bool cutShort = key.size() >= kShortestPrefix && candidate.starts_with(key);
+        if ((distance <= allowed || cutShort) && (nearest.empty() || distance < nearestDistance)) {
+            nearest = candidate;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+
 ParsedFile ParseSettingsFile(std::string_view text) {
     ParsedFile parsed;
     if (text.size() > kMaxFileBytes) {
@@ -620,14 +645,15 @@ ParsedFile ParseSettingsFile(std::string_view text) {
     for (JsonError& error : json.errors) {
         parsed.errors.push_back(fileErrorOf(std::move(error)));
     }
-    if (!parsed.errors.empty()) {
+    // After duplicate keys alone the tree is whole, and its other errors are found too.
+    if (!json.complete) {
         return parsed;
     }
     Reader reader;
-    SettingsFile file = readSettings(reader, json.root);
-    parsed.errors = std::move(reader.errors);
+    parsed.read = readSettings(reader, json.root);
+    std::move(reader.errors.begin(), reader.errors.end(), std::back_inserter(parsed.errors));
     if (parsed.errors.empty()) {
-        parsed.file = std::move(file);
+        parsed.file = parsed.read;
     }
     return parsed;
 }

@@ -180,6 +180,10 @@
         <translation>Die Seriennummer darf nicht leer sein und muss 9 Zeichen lang sein</translation>
     </message>
     <message>
+        <source>The Temperature L1 can not be above the Temperature H1</source>
+        <translation>Temperatur L1 darf nicht über Temperatur H1 liegen</translation>
+    </message>
+    <message>
         <source>The Password can not be empty and the Password length is 6</source>
         <translation>Das Passwort darf nicht leer sein und muss 6 Zeichen lang sein</translation>
     </message>

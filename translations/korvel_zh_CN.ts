@@ -180,6 +180,10 @@
         <translation>序列号不能为空，且长度必须为 9 位</translation>
     </message>
     <message>
+        <source>The Temperature L1 can not be above the Temperature H1</source>
+        <translation>温度 L1 不能高于温度 H1</translation>
+    </message>
+    <message>
         <source>The Password can not be empty and the Password length is 6</source>
         <translation>密码不能为空，且长度必须为 6 位</translation>
     </message>

@@ -12,29 +12,30 @@ namespace {
 // Values the logger takes but no list item stands for. A control without a
 // selection would keep its old setting at the next save, so the file's value
 // would be lost without a word.
-std::vector<std::string> NotOffered(const settingsfile::SettingsFile& file) {
-    std::vector<std::string> problems;
+std::vector<settingsfile::FileError> NotOffered(const settingsfile::SettingsFile& file) {
+    std::vector<settingsfile::FileError> problems;
     const protocol::LoggerSettings& given = file.settings;
     if (file.Gives(protocol::SettingKey::TimeZone) && given.timeZone.named()) {
         const int minutes = given.timeZone.value();
         const int index = minutes / protocol::kTimeZoneStepMinutes + protocol::kUtcIndex;
         if (minutes % protocol::kTimeZoneStepMinutes != 0 || index < 0 ||
             index >= protocol::kTimeZoneCount) {
-            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::TimeZone)) +
-                               ": " + protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
-                               " is not in the window's list (" + protocol::TimeZoneItemText(0) +
-                               " to " + protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) +
-                               ")");
+            problems.push_back(
+                {std::string(protocol::KeyPath(protocol::SettingKey::TimeZone)),
+                 protocol::TimeZoneText(protocol::TimeZoneBytesOf(minutes)) +
+                     " is not in the window's list (" + protocol::TimeZoneItemText(0) + " to " +
+                     protocol::TimeZoneItemText(protocol::kTimeZoneCount - 1) + ")"});
         }
     }
     if (file.Gives(protocol::SettingKey::Start) &&
         given.start.mode == protocol::StartMode::Timing) {
         const int year = given.start.at.year;
         if (year < kFirstListYear || year > kLastListYear) {
-            problems.push_back(std::string(protocol::KeyPath(protocol::SettingKey::Start)) +
-                               ".at: the year " + std::to_string(year) +
-                               " is not in the window's list (" + std::to_string(kFirstListYear) +
-                               " to " + std::to_string(kLastListYear) + ")");
+            problems.push_back({std::string(protocol::KeyPath(protocol::SettingKey::Start)) + ".at",
+                                "the year " + std::to_string(year) +
+                                    " is not in the window's list (" +
+                                    std::to_string(kFirstListYear) + " to " +
+                                    std::to_string(kLastListYear) + ")"});
         }
     }
     return problems;
@@ -45,18 +46,18 @@ std::vector<std::string> NotOffered(const settingsfile::SettingsFile& file) {
 OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSettings& held) {
     OpenedFile result;
     const settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(text);
-    if (!parsed.file) {
-        result.problems = settingsfile::ErrorLines(parsed.errors);
-        return result;
-    }
-    const settingsfile::SettingsFile& file = *parsed.file;
+    // The settings that could be read are checked too, so that every problem
+    // shows at once.
+    const settingsfile::SettingsFile& file = parsed.read;
     protocol::LoggerSettings merged = settingsfile::ApplySettingsFile(file, held);
-    for (const protocol::SettingsProblem& problem : protocol::ValidateSettings(merged, &held)) {
-        result.problems.push_back(problem.Text());
+    std::vector<settingsfile::FileError> problems = parsed.errors;
+    for (protocol::SettingsProblem& problem : protocol::ValidateSettings(merged, &held)) {
+        problems.push_back({std::move(problem.key), std::move(problem.message)});
     }
-    for (std::string& problem : NotOffered(file)) {
-        result.problems.push_back(std::move(problem));
+    for (settingsfile::FileError& problem : NotOffered(file)) {
+        problems.push_back(std::move(problem));
     }
+    result.problems = settingsfile::ErrorLines(problems);
     if (result.problems.empty()) {
         result.opened = OpenedSettings{std::move(merged), file.keys};
     }

@@ -12,8 +12,9 @@
 namespace korvel::window {
 namespace {
 
+// Composed first, so that "e" with a combining accent is saved as the one byte "é".
 std::string Latin1(const QString& text) {
-    return text.toLatin1().toStdString();
+    return text.normalized(QString::NormalizationForm_C).toLatin1().toStdString();
 }
 
 std::string ListText(const QComboBox* list) {

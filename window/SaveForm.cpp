@@ -5,6 +5,7 @@
 
 #include "protocol/SettingsCodec.h"
 #include "protocol/SettingsText.h"
+#include "protocol/SettingsValidation.h"
 #include "protocol/TimeZone.h"
 
 #include <QCoreApplication>
@@ -39,6 +40,8 @@ constexpr const char* kOutOfRange = QT_TRANSLATE_NOOP("SaveForm", "The %1 is out
 constexpr const char* kNotANumber = QT_TRANSLATE_NOOP("SaveForm", "'%1' is not a valid number");
 constexpr const char* kSerialNumberWrong = QT_TRANSLATE_NOOP(
     "SaveForm", "The Serial Number can not be empty and the Serial Number length is 9");
+constexpr const char* kLowAboveHigh =
+    QT_TRANSLATE_NOOP("SaveForm", "The Temperature L1 can not be above the Temperature H1");
 constexpr const char* kPasswordWrong =
     QT_TRANSLATE_NOOP("SaveForm", "The Password can not be empty and the Password length is 6");
 
@@ -162,6 +165,13 @@ std::optional<SaveProblem> checkValue(Field field, std::string_view text, char s
     return checkNumber(field, text, separator, kPlainByteMax);
 }
 
+// A value text that checkValue accepted, as a number.
+protocol::Decimal decimalOf(std::string_view text, char separator) {
+    const Result<DecimalTriple> read = DecimalTripleFromText(text, separator, kPlainByteMax);
+    const DecimalTriple triple = read ? *read : DecimalTriple{};
+    return {triple.sign != 0, triple.integer * 100U + triple.hundredths};
+}
+
 std::optional<SaveProblem> checkRow(Threshold threshold, ThresholdEntry row, char separator) {
     row.ticked = row.ticked || !IsOptional(threshold);
     const Field field = fieldOf(threshold);
@@ -217,6 +227,10 @@ std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
         }
         if (auto problem = checkValue(Field::SingleL1, form.singleL1, separator)) {
             return problem;
+        }
+        if (protocol::AlarmLimitsCross(decimalOf(form.singleL1, separator),
+                                       decimalOf(form.singleH1, separator))) {
+            return problemOf(Field::SingleL1, kLowAboveHigh);
         }
     }
     return std::nullopt;

@@ -109,8 +109,10 @@ QString ProblemText(const SaveProblem& problem);
 // minus, then no number at all (NotANumber), then an integer part its bytes cannot
 // carry ("The Calibration Temperature is out of range"): above 255 for plain
 // bytes, above 99 for the packed BCD of the multiple-alarm rows. An unticked row
-// is not written and only refused for a lone minus. Both the full stop and
-// `decimalSeparator` are read as the decimal character.
+// is not written and only refused for a lone minus. Last, a single alarm whose
+// L1 is above its H1 is refused at L1 (protocol::AlarmLimitsCross, the settings
+// file's rule too). Both the full stop and `decimalSeparator` are read as the
+// decimal character.
 std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
 
 struct SaveValues {

@@ -225,11 +225,10 @@ TEST(UntrustedText, TheFirstTwentyErrorsAreShownAndTheRestCounted) {
     cli.input += "}";
     const auto run = cli.Run({"check", "-"});
     EXPECT_EQ(run.code, exit_code::kUsage);
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 22) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 21) << run.err;
     EXPECT_THAT(run.err, HasSubstr("standard input: k19: unknown key"));
     EXPECT_THAT(run.err, Not(HasSubstr("k20:")));
-    EXPECT_THAT(run.err, HasSubstr("korvel-cli: standard input: ... and 980 more errors\n"
-                                   "korvel-cli: nothing was sent to the logger"));
+    EXPECT_THAT(run.err, HasSubstr("korvel-cli: standard input: ... and 980 more errors\n"));
 }
 
 } // namespace

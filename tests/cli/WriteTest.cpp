@@ -191,19 +191,83 @@ TEST(Write, ABadFileSendsNothingAtAll) {
     }
 }
 
+// A value no logger can hold is refused before any port; one that a logger
+// may hold waits for the read, and is refused unless this logger holds it.
+// Either way it is the file's fault: exit 2, nothing saved.
 TEST(Write, AValueOutOfRangeIsRefusedByKeyPathAndNothingIsSaved) {
-    const auto logger = Logger();
-    Cli cli;
-    cli.systemPorts = {logger->PortPath()};
-    cli.input = R"({"korvel": 1, "alarm": {"type": "multiple", "levels": {
-        "temperature_low_1": {"limit": 2, "mode": "single", "delay": "00:00:00"},
-        "temperature_high_1": {"limit": 8, "mode": "single", "delay": "00:00:00"},
-        "temperature_high_2": {"limit": 300, "mode": "single", "delay": "00:00:00"}}}})";
-    const auto run = cli.Run({"write", "-"});
-    EXPECT_EQ(run.code, exit_code::kNothingSaved);
-    EXPECT_THAT(run.err, HasSubstr("standard input: alarm.levels.temperature_high_2.limit: 300 is "
-                                   "out of range (at most 99)"));
-    EXPECT_EQ(logger->SaveCount(), 0u);
+    const struct {
+        const char* limit;
+        const char* error;
+        std::size_t reads; // 0: refused before the port
+    } cases[] = {
+        {"300", "alarm.levels.temperature_high_2.limit: 300 is out of range: must be at most 99.99",
+         0},
+        {"150", "alarm.levels.temperature_high_2.limit: 150 is out of range: must be at most 99.99",
+         1},
+    };
+    for (const auto& c : cases) {
+        const auto logger = Logger();
+        Cli cli;
+        cli.systemPorts = {logger->PortPath()};
+        cli.input = std::string(R"({"korvel": 1, "alarm": {"type": "multiple", "levels": {
+            "temperature_low_1": {"limit": 2, "mode": "single", "delay": "00:00:00"},
+            "temperature_high_1": {"limit": 8, "mode": "single", "delay": "00:00:00"},
+            "temperature_high_2": {"limit": )") +
+                    c.limit + R"(, "mode": "single", "delay": "00:00:00"}}}})";
+        const auto run = cli.Run({"write", "-"});
+        EXPECT_EQ(run.code, exit_code::kUsage) << c.limit;
+        EXPECT_THAT(run.err, HasSubstr(std::string("standard input: ") + c.error)) << c.limit;
+        EXPECT_EQ(logger->ReadCount(), c.reads) << c.limit;
+        EXPECT_EQ(logger->SaveCount(), 0u) << c.limit;
+    }
+}
+
+// Errors of every kind in several keys: reading (unknown key, wrong form, an
+// exponent), ranges and the alarm's two limits, all told in one pass, and
+// for check, write and provision alike before any port is looked for or
+// opened. (Alone, the interval and the limits would wait for write's read, as
+// a logger may hold them.)
+TEST(Check, AFileWithErrorsInSeveralKeysListsThemAllBeforeAnyPort) {
+    const std::string text = R"({
+        "korvel": 1,
+        "tz": 3,
+        "time_zone": "UTC+5",
+        "log_interval": "00:61:00",
+        "password": "abc",
+        "calibration": {"temperature": 300, "humidity": 1E6},
+        "trip_information": "Cafe\u0301",
+        "alarm": {"type": "single", "low": 30, "high": 20}
+    })";
+    const std::vector<std::string> errors = {
+        "tz: unknown key",
+        "time_zone: \"UTC+5\" is not of the form \"UTC+05:30\"",
+        "calibration.humidity: 1E6: exponents are not accepted; write the number out",
+        "log_interval: 00:61:00 is out of range",
+        "password: 'abc' is not 6 letters or digits",
+        "calibration.temperature: 300 is out of range: must be at most 255.99",
+        "alarm.low: 30 is above the high limit 20",
+    };
+    for (const char* command : {"check", "write", "provision"}) {
+        int opens = 0;
+        Cli cli; // no USB serial port at all
+        cli.opener = [&opens](const std::string& name) {
+            ++opens;
+            return platform::OpenSerialDevice(name);
+        };
+        cli.input = text;
+        const auto run = cli.Run({command, "-"});
+        EXPECT_EQ(run.code, exit_code::kUsage) << command;
+        for (const std::string& error : errors) {
+            EXPECT_THAT(run.err, HasSubstr("standard input: " + error)) << command;
+        }
+        // The decomposed "é" is composed, and so taken.
+        EXPECT_THAT(run.err, Not(HasSubstr("trip_information"))) << command;
+        EXPECT_THAT(run.err, Not(HasSubstr("USB"))) << command;
+        EXPECT_EQ(opens, 0) << command;
+        if (std::string(command) == "check") {
+            EXPECT_THAT(run.err, Not(HasSubstr("sent"))); // it never talks to a logger
+        }
+    }
 }
 
 TEST(Write, DryRunShowsTheChangesAndSavesNothing) {

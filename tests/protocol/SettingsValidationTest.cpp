@@ -1,5 +1,7 @@
 #include "protocol/SettingsValidation.h"
 
+#include "protocol/SettingsText.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -140,13 +142,13 @@ const ValidationCase kCases[] = {
      [](LoggerSettings& s) {
          s.calibration.temperature = Decimal{false, 25600};
      },
-     {"calibration.temperature: 256 is out of range (at most 255)"}},
+     {"calibration.temperature: 256 is out of range: must be at most 255.99"}},
     {"CalibrationBelowMinus255",
      base,
      [](LoggerSettings& s) {
          s.calibration.humidity = Decimal{true, 30050};
      },
-     {"calibration.humidity: -300.5 is out of range (at least -255)"}},
+     {"calibration.humidity: -300.5 is out of range: must be at least -255.99"}},
     {"CalibrationHundredthsByte150",
      base,
      [](LoggerSettings& s) {
@@ -171,13 +173,13 @@ const ValidationCase kCases[] = {
          s.alarm.kind = AlarmChoice::Single;
          s.alarm.high = Decimal{false, 30000};
      },
-     {"alarm.high: 300 is out of range (at most 255)"}},
+     {"alarm.high: 300 is out of range: must be at most 255.99"}},
     {"LevelLimitOf300",
      multipleAlarm,
      [](LoggerSettings& s) {
          levelOf(s, Threshold::H2) = AlarmLevel{{false, 30000}, AlarmMode::Single, {}};
      },
-     {"alarm.levels.temperature_high_2.limit: 300 is out of range (at most 99)"}},
+     {"alarm.levels.temperature_high_2.limit: 300 is out of range: must be at most 99.99"}},
     {"LevelDelayOf24Hours",
      multipleAlarm,
      [](LoggerSettings& s) {
@@ -229,6 +231,40 @@ const ValidationCase kCases[] = {
      [](LoggerSettings& s) { s.serialNumber = "KV 2024-7"; },
      {},
      [](LoggerSettings& s) { s.serialNumber = "KV 2024-7"; }},
+    {"SingleAlarmLowAboveHigh",
+     base,
+     [](LoggerSettings& s) {
+         s.alarm.kind = AlarmChoice::Single;
+         s.alarm.low = Decimal{false, 3000};
+         s.alarm.high = Decimal{false, 2050};
+     },
+     {"alarm.low: 30 is above the high limit 20.5: the low limit must be at most the high one"}},
+    {"SingleAlarmLowAboveHighHeldByTheLogger",
+     base,
+     [](LoggerSettings& s) {
+         s.alarm.kind = AlarmChoice::Single;
+         s.alarm.low = Decimal{false, 3000};
+         s.alarm.high = Decimal{false, 2050};
+     },
+     {},
+     [](LoggerSettings& s) {
+         s.alarm.kind = AlarmChoice::Single;
+         s.alarm.low = Decimal{false, 3000};
+         s.alarm.high = Decimal{false, 2050};
+     }},
+    {"SingleAlarmLowAboveANewHigh",
+     base,
+     [](LoggerSettings& s) {
+         s.alarm.kind = AlarmChoice::Single;
+         s.alarm.low = Decimal{false, 3000};
+         s.alarm.high = Decimal{false, 1000};
+     },
+     {"alarm.low: 30 is above the high limit 10: the low limit must be at most the high one"},
+     [](LoggerSettings& s) {
+         s.alarm.kind = AlarmChoice::Single;
+         s.alarm.low = Decimal{false, 3000};
+         s.alarm.high = Decimal{false, 2050};
+     }},
     {"ReportedZone",
      base,
      [](LoggerSettings& s) { s.timeZone = 345; },
@@ -248,7 +284,7 @@ const ValidationCase kCases[] = {
      [](LoggerSettings& s) {
          levelOf(s, Threshold::H2) = AlarmLevel{{false, 30100}, AlarmMode::Single, {}};
      },
-     {"alarm.levels.temperature_high_2.limit: 301 is out of range (at most 99)"},
+     {"alarm.levels.temperature_high_2.limit: 301 is out of range: must be at most 99.99"},
      [](LoggerSettings& s) {
          levelOf(s, Threshold::H2) = AlarmLevel{{false, 30000}, AlarmMode::Single, {}};
      }},
@@ -257,11 +293,94 @@ const ValidationCase kCases[] = {
      [](LoggerSettings& s) {
          levelOf(s, Threshold::H3) = AlarmLevel{{false, 30000}, AlarmMode::Single, {}};
      },
-     {"alarm.levels.temperature_high_3.limit: 300 is out of range (at most 99)"},
+     {"alarm.levels.temperature_high_3.limit: 300 is out of range: must be at most 99.99"},
      [](LoggerSettings& s) {
          levelOf(s, Threshold::H2) = AlarmLevel{{false, 30000}, AlarmMode::Single, {}};
      }},
 };
+
+// The one rule of a single alarm's limits, which the window's save uses too.
+TEST(AlarmLimits, LowAboveHighCross) {
+    const struct {
+        Decimal low;
+        Decimal high;
+        bool cross;
+    } cases[] = {
+        {{false, 2000}, {false, 3000}, false},
+        {{false, 2500}, {false, 2500}, false}, // equal: one point, allowed
+        {{false, 2501}, {false, 2500}, true},
+        {{true, 1000}, {true, 500}, false}, // -10 below -5
+        {{true, 500}, {true, 1000}, true},  // -5 above -10
+        {{false, 100}, {true, 100}, true},  // 1 above -1
+        {{true, 0}, {false, 0}, false},     // -0 is 0
+        {{false, 0}, {true, 0}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(AlarmLimitsCross(c.low, c.high), c.cross)
+            << DecimalText(c.low) << " " << DecimalText(c.high);
+    }
+    // A multiple alarm's levels are not a pair of this rule.
+    LoggerSettings settings = multipleAlarm();
+    levelOf(settings, Threshold::L1) = AlarmLevel{{false, 5000}, AlarmMode::Single, {}};
+    EXPECT_TRUE(ValidateSettings(settings).empty());
+}
+
+// Without a logger to compare with, a problem waits for one only when some
+// logger could hold the value: it fits the bytes a read reply carries.
+TEST(AlarmLimits, OnlyValuesSomeLoggerCouldHoldWait) {
+    const struct {
+        const char* name;
+        Change change;
+        bool loggerMayHold;
+    } cases[] = {
+        {"serial number of 9 odd bytes", [](LoggerSettings& s) { s.serialNumber = "KV-2024-7"; },
+         true},
+        {"serial number of 3", [](LoggerSettings& s) { s.serialNumber = "KV2"; }, false},
+        {"calibration 300",
+         [](LoggerSettings& s) {
+             s.calibration.temperature = Decimal{false, 30000};
+         },
+         false},
+        {"log interval 25 h",
+         [](LoggerSettings& s) {
+             s.logInterval = {25, 0, 0};
+         },
+         true},
+        {"start in 2150",
+         [](LoggerSettings& s) {
+             s.start.mode = StartMode::Timing;
+             s.start.at = {2150, 1, 1, 0, 0, 0};
+         },
+         true},
+        {"start in 2300",
+         [](LoggerSettings& s) {
+             s.start.mode = StartMode::Timing;
+             s.start.at = {2300, 1, 1, 0, 0, 0};
+         },
+         false},
+        {"trip of 101 bytes", [](LoggerSettings& s) { s.tripInformation = std::string(101, 'x'); },
+         false},
+        {"level limit 150",
+         [](LoggerSettings& s) {
+             s.alarm = multipleAlarm().alarm;
+             levelOf(s, Threshold::H2) = AlarmLevel{{false, 15000}, AlarmMode::Single, {}};
+         },
+         true},
+        {"level limit 300",
+         [](LoggerSettings& s) {
+             s.alarm = multipleAlarm().alarm;
+             levelOf(s, Threshold::H2) = AlarmLevel{{false, 30000}, AlarmMode::Single, {}};
+         },
+         false},
+    };
+    for (const auto& c : cases) {
+        LoggerSettings settings = base();
+        c.change(settings);
+        const std::vector<SettingsProblem> problems = ValidateSettings(settings);
+        ASSERT_EQ(problems.size(), 1u) << c.name;
+        EXPECT_EQ(problems.front().loggerMayHold, c.loggerMayHold) << c.name;
+    }
+}
 
 class ValidateSettingsTest : public testing::TestWithParam<ValidationCase> {};
 

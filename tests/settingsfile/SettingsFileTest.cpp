@@ -281,7 +281,7 @@ TEST(SettingsFile, EveryFaultNamesItsPlace) {
         {"three decimals", R"({"korvel": 1, "calibration": {"temperature": 1.234}})",
          "calibration.temperature: '1.234' has more than two decimals"},
         {"exponent", R"({"korvel": 1, "calibration": {"temperature": 1e2}})",
-         "calibration.temperature: '1e2' is not a valid number"},
+         "calibration.temperature: 1e2: exponents are not accepted; write the number out"},
         {"number as text", R"({"korvel": 1, "calibration": {"humidity": "1"}})",
          "calibration.humidity: \"1\" is not a number"},
         {"bad interval", R"({"korvel": 1, "log_interval": "1:30"})",
@@ -294,9 +294,6 @@ TEST(SettingsFile, EveryFaultNamesItsPlace) {
          "start.delay: required with \"mode\": \"delayed\""},
         {"delay with now", R"({"korvel": 1, "start": {"mode": "now", "delay": "01:00"}})",
          "start.delay: not allowed unless \"mode\" is \"delayed\""},
-        {"year out of bytes",
-         R"({"korvel": 1, "start": {"mode": "timed", "at": "1999-01-01T00:00:00"}})",
-         "start.at: \"1999-01-01T00:00:00\" has a year outside 2000-2255"},
         {"level L1 missing",
          R"({"korvel": 1, "alarm": {"type": "multiple", "levels": {"temperature_high_1": null}}})",
          "alarm.levels.temperature_low_1: required with \"type\": \"multiple\""},
@@ -327,6 +324,120 @@ TEST(SettingsFile, ListsEveryFaultNotJustTheFirst) {
     EXPECT_EQ(parsed.errors.size(), 3u);
 }
 
+// One pass: the errors of reading and the ranges of what could be read come
+// together, whatever key each is in. Only what a logger could hold waits for
+// a logger's read.
+TEST(SettingsFile, FileProblemsListReadingAndRangeProblemsTogether) {
+    const ParsedFile parsed = parse(R"({"korvel": 1, "time_zome": "UTC+01:00",
+        "serial_number": "T23", "log_interval": "25:00:00", "stop_mode": "loud",
+        "start": {"mode": "timed", "at": "2150-01-01T00:00:00"},
+        "calibration": {"temperature": 300, "humidity": 1e2}, "password": 7,
+        "trip_information": "x", "trip_information": "y",
+        "alarm": {"type": "single", "low": 30, "high": 20}})");
+    const auto texts = [](const std::vector<FileError>& errors) {
+        std::vector<std::string> lines;
+        for (const FileError& error : errors) {
+            lines.push_back(error.Text());
+        }
+        return lines;
+    };
+    const std::vector<std::string> reading = {
+        "trip_information: duplicate key (given more than once)",
+        "time_zome: unknown key (did you mean \"time_zone\"?)",
+        "stop_mode: \"loud\" is not one of \"button\", \"software\", \"button_or_software\"",
+        "calibration.humidity: 1e2: exponents are not accepted; write the number out",
+    };
+    // No logger holds a text of 3 bytes for 9 or an integer part above 255.
+    const std::vector<std::string> neverHeld = {
+        "serial_number: 'T23' is not 9 letters or digits",
+        "calibration.temperature: 300 is out of range: must be at most 255.99",
+    };
+    const std::vector<std::string> mayBeHeld = {
+        "log_interval: 25:00:00 is out of range (hours 0-23, minutes 0-60, seconds 0, 10, 20, "
+        "30, 40 or 50)",
+        "start.at: 2150-01-01T00:00:00 is out of range (years 2000-2099, months 1-12, days 1-31, "
+        "hours 0-23, minutes and seconds 0-59)",
+        "password: unknown code 7 (accepted only as the logger holds it)",
+        "alarm.low: 30 is above the high limit 20: the low limit must be at most the high one",
+    };
+    std::vector<std::string> all = reading;
+    all.insert(all.end(), neverHeld.begin(), neverHeld.end());
+    std::vector<std::string> beforeTheRead = all;
+    all.insert(all.end(), mayBeHeld.begin(), mayBeHeld.end());
+    EXPECT_THAT(texts(FileProblems(parsed, HeldValues::Refused)),
+                ::testing::UnorderedElementsAreArray(all));
+    EXPECT_THAT(texts(FileProblems(parsed, HeldValues::WaitForTheRead)),
+                ::testing::UnorderedElementsAreArray(beforeTheRead));
+    EXPECT_FALSE(parsed.file.has_value());
+}
+
+// A key is suggested only when it is near: a few letters apart for its length,
+// or the key cut short.
+TEST(SettingsFile, SuggestsOnlyANearKey) {
+    const std::vector<std::string_view> keys = {"korvel",       "serial_number",   "time_zone",
+                                                "start",        "stop_mode",       "title_text",
+                                                "log_interval", "trip_information"};
+    const struct {
+        std::string_view given;
+        std::string_view suggested; // empty: none
+    } cases[] = {
+        {"tz", ""},
+        {"title", "title_text"}, // cut short
+        {"titel", ""},
+        {"serial_numbr", "serial_number"},
+        {"timezone", "time_zone"},
+        {"time-zone", "time_zone"},
+        {"trip_info", "trip_information"},
+        {"stat", "start"},
+        {"sta", ""}, // too short to be taken as cut short, two letters from "start"
+        {"log", ""},
+        {"x", ""},
+        {"korvl", "korvel"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NearestKey(c.given, keys), c.suggested) << c.given;
+    }
+    const std::vector<std::string_view> settingsKeys = {
+        "korvel", "serial_number", "time_zone", "start", "stop_mode", "trip_information"};
+    EXPECT_EQ(NearestKey("title", settingsKeys), "");
+    EXPECT_EQ(NearestKey("tz", settingsKeys), "");
+}
+
+// Texts are composed (NFC) before their characters are judged: a decomposed
+// letter that Latin-1 has is taken as that one byte.
+TEST(SettingsFile, TextsAreComposedBeforeTheyAreJudged) {
+    const struct {
+        const char* name;
+        std::string json;   // the trip text as a JSON string's content
+        std::string stored; // Latin-1; empty when refused
+        std::string error;
+    } cases[] = {
+        {"e and a combining acute", "Cafe\\u0301", "Caf\xE9", ""},
+        {"already composed", "Caf\u00e9", "Caf\xE9", ""},
+        {"A and a combining ring", "A\\u030A", "\xC5", ""},
+        {"n and a combining tilde, twice", "n\\u0303n\\u0303", "\xF1\xF1", ""},
+        {"a mark Latin-1 has no letter for", "q\\u0301", "", "character U+0301 cannot be stored"},
+        {"a lone combining mark", "\\u0301", "", "character U+0301 cannot be stored"},
+        {"composed beyond Latin-1", "\\u1100\\u1161", "", "character U+AC00 cannot be stored"},
+        {"the Angstrom sign composes to its letter", "\\u212B", "\xC5", ""},
+    };
+    for (const auto& c : cases) {
+        const ParsedFile parsed =
+            parse(R"({"korvel": 1, "trip_information": ")" + c.json + R"("})");
+        if (c.error.empty()) {
+            ASSERT_TRUE(parsed.file.has_value()) << c.name;
+            EXPECT_EQ(parsed.file->settings.tripInformation, c.stored) << c.name;
+        } else {
+            ASSERT_FALSE(parsed.errors.empty()) << c.name;
+            EXPECT_THAT(parsed.errors.front().Text(), HasSubstr(c.error)) << c.name;
+        }
+    }
+    // The serial number and password the same way.
+    const ParsedFile serial = parse(R"({"korvel": 1, "serial_number": "Te\u0301st12345"})");
+    ASSERT_TRUE(serial.file.has_value());
+    EXPECT_EQ(serial.file->settings.serialNumber, "T\xE9st12345");
+}
+
 TEST(SettingsFile, RefusesAFileOverOneMebibyte) {
     std::string text = R"({"korvel": 1, "trip_information": ")";
     text += std::string(kMaxFileBytes, 'x') + "\"}";
@@ -345,8 +456,9 @@ TEST(SettingsFile, CheckNamesTheRangeOfTheKeysGivenOnly) {
     const std::vector<SettingsProblem> problems = CheckSettingsFile(file);
     EXPECT_EQ(problems.size(), 1u);
     if (!problems.empty()) {
-        EXPECT_EQ(problems.front().Text(),
-                  "alarm.levels.temperature_high_2.limit: 300 is out of range (at most 99)");
+        EXPECT_EQ(
+            problems.front().Text(),
+            "alarm.levels.temperature_high_2.limit: 300 is out of range: must be at most 99.99");
     }
 
     EXPECT_THAT(CheckSettingsFile(parseOk(R"({"korvel": 1, "stop_mode": 5})")),

@@ -42,6 +42,12 @@ TEST(OpenedSettingsTest, RefusedFilesNameWhereTheyAreWrong) {
         {"unknown key", R"({"korvel": 1, "serial_numbr": "KV2024007"})", "serial_numbr:"},
         {"value the logger does not take",
          R"({"korvel": 1, "alarm": {"type": "single", "low": 2, "high": 300}})", "alarm.high:"},
+        {"single alarm low above high",
+         R"({"korvel": 1, "alarm": {"type": "single", "low": 30, "high": 20}})",
+         "alarm.low: 30 is above the high limit 20"},
+        {"reading and range problems at once",
+         R"({"korvel": 1, "serial_numbr": "KV2024007", "calibration": {"temperature": 300}})",
+         "serial_numbr:"},
         {"zone between the list's steps", R"({"korvel": 1, "time_zone": "UTC-13:00"})",
          "time_zone: UTC-13:00 is not in the window's list"},
         {"start year before the list",
@@ -55,6 +61,16 @@ TEST(OpenedSettingsTest, RefusedFilesNameWhereTheyAreWrong) {
         ASSERT_FALSE(result.problems.empty());
         EXPECT_EQ(result.problems.front().rfind(c.problem, 0), 0U) << result.problems.front();
     }
+}
+
+// A file with problems of every kind shows them all at once.
+TEST(OpenedSettingsTest, EveryProblemIsListedAtOnce) {
+    const OpenedFile result = OpenSettingsFile(
+        R"({"korvel": 1, "serial_numbr": "KV2024007", "calibration": {"temperature": 300},
+            "alarm": {"type": "single", "low": 30, "high": 20}})",
+        base());
+    EXPECT_FALSE(result.opened);
+    EXPECT_EQ(result.problems.size(), 3U);
 }
 
 TEST(OpenedSettingsTest, AStartInTheListsFirstOrLastYearOpens) {

@@ -225,6 +225,21 @@ const ProblemCase kProblemCases[] = {
     {"SingleLimitFitsPlainByte", with(singleForm, [](SaveForm& f) { f.singleH1 = "120"; }), {}, ""},
     {"SingleLimitAboveByte", with(singleForm, [](SaveForm& f) { f.singleL1 = "-256"; }),
      Field::SingleL1, "The Temperature L1 is out of range"},
+    {"SingleLowAboveHigh",
+     with(singleForm,
+          [](SaveForm& f) {
+              f.singleH1 = "20";
+              f.singleL1 = "20,01";
+          }),
+     Field::SingleL1, "The Temperature L1 can not be above the Temperature H1"},
+    {"SingleLowEqualToHighPasses",
+     with(singleForm,
+          [](SaveForm& f) {
+              f.singleH1 = "-5";
+              f.singleL1 = "-5.00";
+          }),
+     {},
+     ""},
     {"FullStopAndCommaAlikeUnderCommaLocale",
      with(singleForm,
           [](SaveForm& f) {
@@ -282,6 +297,9 @@ TEST(ValidateSave, ProblemTextSpeaksTheUsersLanguage) {
         {"German typed text", QLocale(QLocale::German), noNumber, "„1-2“ ist keine gültige Zahl"},
         {"German whole message", QLocale(QLocale::German), shortSerial,
          "Die Seriennummer darf nicht leer sein und muss 9 Zeichen lang sein"},
+        {"German limits that cross", QLocale(QLocale::German),
+         with(singleForm, [](SaveForm& f) { f.singleL1 = "31"; })(),
+         "Temperatur L1 darf nicht über Temperatur H1 liegen"},
         {"Chinese field name", QLocale(QLocale::Chinese, QLocale::China), empty,
          "温度 H3 不能为空"},
         {"Chinese typed text", QLocale(QLocale::Chinese, QLocale::China), noNumber,
