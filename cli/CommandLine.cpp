@@ -145,6 +145,11 @@ public:
                 continue;
             }
             if (helping != nullptr) {
+                if (!HasSubcommands(helping)) {
+                    return {Mistake{"unexpected argument " + Quoted(argument) +
+                                        "; help takes a command",
+                                    helping}};
+                }
                 const CLI::App* sub = Subcommand(helping, argument);
                 if (sub == nullptr) {
                     return {NotACommand(helping, argument)};

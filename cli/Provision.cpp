@@ -307,7 +307,9 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     }
     env.catchStopRequests();
 
-    Board board(env.out, env.err, env.terminal, options.json, options.quiet);
+    // A trace on standard error writes lines the live drawing would not count.
+    Board board(env.out, env.err, env.terminal && options.trace != "-", options.json,
+                options.quiet);
     Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);

@@ -92,6 +92,8 @@ TEST(CommandLineMessages, MistakesAreToldInTheToolsWords) {
          "--manifest - and FILE - both read standard input; give one of them as a file",
          "provision"},
         {"help reed", "unknown command 'reed'; did you mean 'read'?", ""},
+        {"help history shwo", "unknown history command 'shwo'; did you mean 'show'?", "history"},
+        {"help read more", "unexpected argument 'more'; help takes a command", "read"},
         {"--demo -- read", "-- ends the options: give the command before it", ""},
     };
     for (const Case& c : cases) {
