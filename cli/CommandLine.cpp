@@ -36,6 +36,7 @@ public:
     HelpFormatter() {
         label("SUBCOMMAND", "COMMAND");
         label("REQUIRED", "");
+        label("Positionals", "Arguments");
     }
 
     std::string make_footer(const CLI::App* app) const override {
@@ -434,7 +435,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
     CLI::App* write = app.add_subcommand(
         "write", "apply the settings in FILE to the logger, save, and read back to compare");
-    write->add_option("FILE", options.file, "the settings file; - for standard input")->required();
+    write->add_option("FILE", options.file, "the settings file; - for standard input")
+        ->type_name("")
+        ->required();
     write->add_flag("--dry-run", options.dryRun, "show what would change; save nothing");
     write->add_flag("--no-verify", options.noVerify, "do not read the logger back after saving");
     write->add_flag("--set-serial", options.setSerial,
@@ -451,6 +454,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         "provision", "give every logger found the settings in FILE, all at once, each keeping "
                      "its serial number and calibration");
     provision->add_option("FILE", options.file, "the settings file; - for standard input")
+        ->type_name("")
         ->required();
     provision->add_option("--expect", expect, "fail unless exactly N loggers are found")
         ->type_name("N");
@@ -478,7 +482,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     provision->add_flag("--json", options.json, "print one JSON object per event");
 
     CLI::App* check = app.add_subcommand("check", "validate a settings file without a logger");
-    check->add_option("FILE", options.file, "the settings file; - for standard input")->required();
+    check->add_option("FILE", options.file, "the settings file; - for standard input")
+        ->type_name("")
+        ->required();
 
     CLI::App* history = app.add_subcommand("history", "the history of saves");
     history->require_subcommand(1, 1);
@@ -492,7 +498,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         ->type_name("HASH");
     grammar.Needs("--expect-head", "a head hash as history verify prints it");
     CLI::App* historyList = history->add_subcommand("list", "list the saves, newest first");
-    historyList->add_option("SERIAL", options.historySerial, "only this logger's saves");
+    historyList->add_option("SERIAL", options.historySerial, "only this logger's saves")
+        ->type_name("");
     historyList->add_flag("--json", options.json, "print JSON");
     historyList->add_flag("--csv", options.csv, "print CSV");
     CLI::App* show = history->add_subcommand(

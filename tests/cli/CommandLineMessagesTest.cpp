@@ -110,6 +110,31 @@ TEST(CommandLineMessages, MistakesAreToldInTheToolsWords) {
     }
 }
 
+// Every pair of these words: whatever the parser refuses is told by the walk
+// over its table, never by the fallback or a text of the parser library's own.
+TEST(CommandLineMessages, NoPairOfWordsReachesTheParsersOwnTexts) {
+    const std::vector<std::string> words{
+        "read",  "write", "history", "show", "list", "x.json",   "-",       "--port",  "/dev/ttyS0",
+        "--raw", "--",    "abc",     "-q",   "help", "--trace=", "--probe", "--clock", "--csv"};
+    for (const std::string& first : words) {
+        for (const std::string& second : words) {
+            for (const auto& line : {std::vector<std::string>{first, second},
+                                     std::vector<std::string>{"--demo", first, second}}) {
+                const ParsedCommandLine parsed = ParseCommandLine(line);
+                if (parsed.options || parsed.exitCode == 0) {
+                    continue;
+                }
+                const std::string said = first + " " + second;
+                EXPECT_THAT(parsed.err, Not(HasSubstr("cannot be read"))) << said;
+                EXPECT_THAT(parsed.err, ::testing::MatchesRegex("korvel-cli: [^\n]+\n"
+                                                                "korvel-cli: run korvel-cli [^\n]*"
+                                                                "--help for [^\n]+\n"))
+                    << said;
+            }
+        }
+    }
+}
+
 TEST(CommandLineMessages, ShortQuietAndArgumentsAfterDoubleDash) {
     const ParsedCommandLine quiet = ParseCommandLine(Words("-q --demo read"));
     ASSERT_TRUE(quiet.options) << quiet.err;
