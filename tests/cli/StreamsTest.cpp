@@ -9,6 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
+#include <string>
+
 namespace korvel::cli {
 namespace {
 
@@ -33,6 +37,34 @@ TEST(Streams, TheBoardIsLiveOnlyOnATerminalThatMovesItsCursor) {
         EXPECT_EQ(LiveTerminal(c.terminal, c.term), c.live)
             << c.terminal << " " << (c.term ? c.term : "(unset)");
     }
+}
+
+// The program on a real terminal (script(1) gives it one): live lines, and
+// none of their cursor movements under TERM=dumb.
+TEST(Streams, ProvisionOnADumbTerminalSendsNoCursorMovements) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "script(1) is not installed";
+    }
+    const ScratchFolder dir;
+    const std::string file = dir.Write("bench.json", kFile);
+    const auto onTerminal = [&](const std::string& term) {
+        const std::string command = "TERM=" + term + " timeout 60 script -qec '" +
+                                    KORVEL_CLI_PROGRAM + " --demo provision " + file +
+                                    "' /dev/null </dev/null";
+        std::string output;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::array<char, 4096> buffer{};
+        for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+            output.append(buffer.data(), got);
+        }
+        ::pclose(pipe);
+        return output;
+    };
+    const std::string live = onTerminal("xterm");
+    EXPECT_THAT(live, HasSubstr("\x1b[")) << live;
+    const std::string dumb = onTerminal("dumb");
+    EXPECT_THAT(dumb, HasSubstr(" done: confirmed")) << dumb;
+    EXPECT_THAT(dumb, Not(HasSubstr("\x1b"))) << dumb;
 }
 
 TEST(Streams, TraceDashGoesToStandardErrorBetweenTheMessages) {
