@@ -134,8 +134,12 @@ int OpenPortSession(const CommandContext& context, PortSession& session) {
     const Options& options = context.options;
     const Environment& env = context.env;
     if (!options.trace.empty()) {
-        auto opened =
-            Trace::Open(env.createFile, options.trace, kVersion, env.arguments, env.now());
+        // --trace - writes to standard error, between the messages.
+        const FileCreator toError = [&env](const std::string&) {
+            return protocol::Result<std::unique_ptr<platform::NewFile>>(StreamFile(env.err));
+        };
+        auto opened = Trace::Open(options.trace == "-" ? toError : env.createFile, options.trace,
+                                  kVersion, env.arguments, env.now());
         if (!opened) {
             const protocol::Failure& failure = opened.failure();
             // A path that exists is refused with what to do already said.

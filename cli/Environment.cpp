@@ -7,7 +7,9 @@
 #include "platform/UserIdentity.h"
 #include "protocol/Printable.h"
 
+#include <cstdlib>
 #include <ostream>
+#include <string_view>
 
 namespace korvel::cli {
 
@@ -55,6 +57,10 @@ void Reporter::Line(const std::string& message) const {
     sink_("korvel-cli: " + protocol::PrintableText(message));
 }
 
+bool LiveTerminal(bool outputIsTerminal, const char* term) {
+    return outputIsTerminal && (term == nullptr || std::string_view(term) != "dumb");
+}
+
 history::SaveAttempt AttemptIdentity(const Options& options, const Environment& env,
                                      platform::ClockSync clockSync) {
     history::SaveAttempt attempt;
@@ -80,7 +86,7 @@ Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream
     env.clockSync = [] { return platform::JudgeClockSync(platform::ReadClockDiscipline()); };
     env.loginName = platform::LoginName();
     env.hostName = platform::HostName();
-    env.terminal = platform::OutputIsLiveTerminal();
+    env.terminal = LiveTerminal(platform::OutputIsLiveTerminal(), std::getenv("TERM"));
     env.catchStopRequests = platform::CatchStopSignals;
     env.stopRequests = platform::StopSignalCount;
     env.sessionEnded = platform::SessionEnded;

@@ -60,7 +60,9 @@ struct Environment {
     std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
     std::string loginName = {}; // the default operator
     std::string hostName = {};
-    bool terminal = false; // `out` is a terminal: provisioning draws live lines
+    // `out` is a terminal that takes cursor movements (LiveTerminal):
+    // provisioning draws live lines.
+    bool terminal = false;
     // Makes the stop signals (Ctrl-C, SIGTERM, SIGHUP) countable instead of
     // fatal and a broken pipe an error, and counts them.
     std::function<void()> catchStopRequests = [] {};
@@ -68,6 +70,11 @@ struct Environment {
     // Whether one of them was the terminal or session going away.
     std::function<bool()> sessionEnded = [] { return false; };
 };
+
+// Whether the output may be redrawn in place: a terminal, and not one that
+// says through TERM=dumb that it cannot move the cursor (an editor's shell, a
+// CI log). `term` is TERM's value, null when it is not set (as on Windows).
+bool LiveTerminal(bool outputIsTerminal, const char* term);
 
 // The real system: its ports, its clock, its devices.
 Environment SystemEnvironment(std::ostream& out, std::ostream& err, std::istream& in,

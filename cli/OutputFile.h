@@ -8,6 +8,7 @@
 #include "protocol/Result.h"
 
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 
@@ -24,5 +25,9 @@ protocol::Result<std::unique_ptr<platform::NewFile>> CreateOutputFile(const File
                                                                       const std::string& option,
                                                                       const std::string& noun,
                                                                       const std::string& path);
+
+// A stream the program already has, as the file of --trace - (standard
+// error): each append goes to it whole, and Sync flushes it.
+std::unique_ptr<platform::NewFile> StreamFile(std::ostream& stream);
 
 } // namespace korvel::cli

@@ -258,22 +258,26 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     const Reporter& tell = context.report;
     std::optional<std::vector<ManifestEntry>> manifest;
     if (!options.manifest.empty()) {
-        std::ifstream in(options.manifest, std::ios::binary);
-        if (!in) {
-            tell.Error("cannot read the manifest " + options.manifest);
-            return exit_code::kUsage;
+        std::ifstream csv;
+        if (options.manifest != "-") {
+            csv.open(options.manifest, std::ios::binary);
+            if (!csv) {
+                tell.Error("cannot read the manifest " + options.manifest);
+                return exit_code::kUsage;
+            }
         }
+        std::istream& in = options.manifest == "-" ? env.in : csv;
         const std::string text(std::istreambuf_iterator<char>(in), {});
         const protocol::Result<std::vector<ManifestEntry>> parsed = ParseManifest(text);
         if (!parsed) {
-            tell.Error(options.manifest + ": " + parsed.failure().message +
+            tell.Error(FileName(options.manifest) + ": " + parsed.failure().message +
                        "; nothing was sent to any logger");
             return exit_code::kUsage;
         }
         manifest = *parsed;
     }
     const platform::ClockSync clockSync = env.clockSync();
-    if (clockSync == platform::ClockSync::Unsynchronised && !options.allowUnsyncedClock) {
+    if (RefuseUnsyncedClock(clockSync, options)) {
         tell.Error("the computer's clock is not synchronised, and every logger would take its time "
                    "from it; nothing was sent. Synchronise it (timedatectl set-ntp true, then wait "
                    "until timedatectl shows \"System clock synchronized: yes\"), or add "
@@ -291,16 +295,18 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     }
     env.catchStopRequests();
 
-    Board board(env.out, env.err, env.terminal, options.json, options.quiet, tell.Record());
+    // A trace on standard error writes lines the live drawing would not count.
+    Board board(env.out, env.err, env.terminal && options.trace != "-", options.json,
+                options.quiet, tell.Record());
     Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);
     batch.identity.batch = newBatchId(env.now());
     batch.settingsSha256 = history::Sha256Hex(fileText);
-    if (clockSync == platform::ClockSync::Unsynchronised) {
+    if (clockSync == platform::ClockSync::Unsynchronised && !options.demo) {
         board.Report().Warning(
             "the computer's clock is not synchronised; each logger gets its time");
-    } else if (clockSync == platform::ClockSync::Unknown) {
+    } else if (clockSync == platform::ClockSync::Unknown && !options.demo) {
         board.Report().Warning("whether the computer's clock is synchronised is not known here; "
                                "check it before trusting the loggers' clocks");
     }

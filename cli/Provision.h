@@ -50,6 +50,11 @@ struct Tally {
 // --expect's count is not met; else 0.
 int ProvisionExitCode(const Tally& tally, std::optional<int> expect);
 
+// Whether provisioning stops before any port because every logger would take
+// its time from a clock that is not synchronised: not when the user allows it,
+// nor under --demo, whose logger is a play one that no data will be trusted from.
+bool RefuseUnsyncedClock(platform::ClockSync clockSync, const Options& options);
+
 // One logger's line on the board.
 struct LoggerLine {
     std::string port;

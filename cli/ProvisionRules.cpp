@@ -61,6 +61,11 @@ Selection SelectLoggers(const std::vector<std::string>& serials,
     return selection;
 }
 
+bool RefuseUnsyncedClock(platform::ClockSync clockSync, const Options& options) {
+    return clockSync == platform::ClockSync::Unsynchronised && !options.allowUnsyncedClock &&
+           !options.demo;
+}
+
 int ProvisionExitCode(const Tally& tally, std::optional<int> expect) {
     if (tally.unconfirmed > 0) {
         return exit_code::kNotConfirmed;

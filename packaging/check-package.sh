@@ -95,6 +95,7 @@ for path in \
     "usr/share/icons/hicolor/256x256/apps/$app_id.png" \
     usr/share/man/man1/korvel.1.gz usr/share/man/man1/korvel-sim.1.gz \
     usr/share/man/man1/korvel-cli.1.gz usr/share/bash-completion/completions/korvel-cli \
+    usr/share/zsh/vendor-completions/_korvel-cli usr/share/fish/vendor_completions.d/korvel-cli.fish \
     usr/lib/udev/rules.d/60-korvel-serial.rules usr/share/korvel/korvel-settings.schema.json \
     usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz; do
     [ -e "$target/$path" ] || fail "the package lacks /$path"

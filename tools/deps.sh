@@ -8,7 +8,8 @@ set -euo pipefail
 packages_for() {
     case "$1" in
     build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libicu-dev" ;;
-    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy python3-jsonschema" ;;
+    # zsh and fish check their completion files (tests/packaging).
+    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy python3-jsonschema zsh fish" ;;
     screenshot) echo "xvfb xauth x11-utils" ;;
     a11y) echo "xvfb xauth dbus-daemon dbus-bin at-spi2-core python3-pyatspi" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;
