@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Version.h"
+#include "history/SharedConfig.h"
 
 #include <CLI/CLI.hpp>
 
@@ -94,6 +95,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--no-history", options.noHistory, "record no history of this save")
         ->excludes(historyPath)
         ->excludes(requireHistory);
+    CLI::Option* sharedHistory =
+        app.add_option("--shared-history", options.sharedHistory,
+                       "also send the history's rows to this PostgreSQL server, a libpq "
+                       "connection string or URI without a password (default: shared_history in "
+                       "korvel.conf)")
+            ->type_name("CONNINFO");
+    app.add_flag("--no-shared-history", options.noSharedHistory,
+                 "send nothing to a shared history, whatever korvel.conf says")
+        ->excludes(sharedHistory);
 
     CLI::App* list = app.add_subcommand("list", "list the serial ports");
     list->add_flag("--probe", options.probe,
@@ -160,7 +170,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                      "fail (exit 5) unless HASH, a head hash kept from an earlier verify or a "
                      "report, is still in the history: rows cut from its end show")
         ->type_name("HASH");
+    verify->add_flag("--shared", options.shared,
+                     "check the shared history's chain on its server instead of the local file");
     CLI::App* historyList = history->add_subcommand("list", "list the saves, newest first");
+    historyList->add_flag("--shared", options.shared,
+                          "list every bench's saves from the shared history's server");
     historyList->add_option("SERIAL", options.historySerial, "only this logger's saves");
     CLI::Option* historyJson = historyList->add_flag("--json", options.json, "print JSON");
     historyList->add_flag("--csv", options.csv, "print CSV")->excludes(historyJson);
@@ -169,6 +183,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     show->add_option("ID", options.historyId, "the save's number, as history list shows it")
         ->required()
         ->check(CLI::PositiveNumber);
+
+    CLI::App* sync = history->add_subcommand(
+        "sync", "send the rows the shared history does not have yet, and say how many wait");
 
     app.failure_message([](const CLI::App*, const CLI::Error& error) {
         return "korvel-cli: " + std::string(error.what()) +
@@ -202,9 +219,19 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                             : Command::Check;
     options.historyAction = verify->parsed()        ? HistoryAction::Verify
                             : historyList->parsed() ? HistoryAction::List
+                            : sync->parsed()        ? HistoryAction::Sync
                                                     : HistoryAction::Show;
     if (options.command == Command::History && options.noHistory) {
         return fail("--no-history: the history commands read the history; leave it out");
+    }
+    if (history::ConninfoHasPassword(options.sharedHistory)) {
+        return fail("--shared-history: a password on the command line is seen by every user of "
+                    "this computer; leave it out and put it in libpq's password file "
+                    "(~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf) or a service file "
+                    "(pg_service.conf)");
+    }
+    if (options.shared && !expectHead.empty()) {
+        return fail("--expect-head checks the local history; leave out --shared");
     }
     if (options.demo && !options.ports.empty()) {
         return fail("--demo brings its own logger; leave out --port");

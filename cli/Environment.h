@@ -13,10 +13,12 @@
 #include "cli/OutputFile.h"
 #include "history/SaveHistory.h"
 #include "platform/ClockSync.h"
+#include "platform/DataFolder.h"
 #include "platform/PortInfo.h"
 #include "serial/Comm.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -56,6 +58,8 @@ struct Environment {
     FileCreator createFile = platform::CreateNewFile;
     // Whether the computer's clock is kept synchronised.
     std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
+    // The environment's variables (where the configuration files are).
+    platform::EnvironmentLookup variables = [](const char* name) { return std::getenv(name); };
     std::string loginName = {}; // the default operator
     std::string hostName = {};
     bool terminal = false; // `out` is a terminal: provisioning draws live lines

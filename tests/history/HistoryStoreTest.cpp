@@ -320,7 +320,7 @@ TEST_F(HistoryStore, AHistoryToReadIsNeverCreated) {
 
 TEST_F(HistoryStore, FilesItCannotUseAreRefusedAndLeftAlone) {
     Save(*Open(), "A00000001", "confirmed");
-    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 2");
+    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 3");
     const auto newer = OpenHistoryStore(path, {});
     ASSERT_FALSE(newer);
     EXPECT_NE(newer.failure().message.find("newer Korvel"), std::string::npos);
