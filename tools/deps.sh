@@ -7,8 +7,9 @@ set -euo pipefail
 
 packages_for() {
     case "$1" in
-    build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev" ;;
-    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy" ;;
+    build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libpq-dev" ;;
+    # The shared history's tests start a private PostgreSQL server of their own.
+    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy postgresql" ;;
     screenshot) echo "xvfb xauth x11-utils" ;;
     a11y) echo "xvfb xauth dbus-daemon dbus-bin at-spi2-core python3-pyatspi" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;

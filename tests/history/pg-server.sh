@@ -6,6 +6,8 @@
 #                                socket in DIR and on a free localhost port,
 #                                load SQL into the template database
 #                                korvel_template, and make the test logins
+#   pg-server.sh pause DIR       stop it, keeping its data
+#   pg-server.sh resume DIR      start it again on its port
 #   pg-server.sh stop DIR        stop it and remove DIR
 #
 # The tests find it through DIR/env: PGHOST (the socket folder), PGPORT, the
@@ -27,6 +29,12 @@ as_server() {
     else
         "$@"
     fi
+}
+
+serve() {
+    as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
+        -o "-c listen_addresses=127.0.0.1 -p $1 -c unix_socket_directories=$dir -c fsync=off -c max_connections=100 -c shared_buffers=32MB" \
+        start >/dev/null 2>&1
 }
 
 stop() {
@@ -56,9 +64,7 @@ EOF
     started=
     for attempt in 1 2 3 4 5; do
         port=$((20000 + RANDOM % 30000))
-        if as_server "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
-            -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$dir -c fsync=off -c max_connections=100 -c shared_buffers=32MB" \
-            start >/dev/null 2>&1; then
+        if serve "$port"; then
             started=1
             break
         fi
@@ -88,6 +94,12 @@ EOF
     chmod 600 "$dir/pgpass"
     printf 'PGHOST=%s\nPGPORT=%s\nADMIN=korvel_admin\nPASSFILE=%s\n' "$dir" "$port" \
         "$dir/pgpass" >"$dir/env"
+    ;;
+pause)
+    stop
+    ;;
+resume)
+    serve "$(sed -n 's/^PGPORT=//p' "$dir/env")"
     ;;
 stop)
     stop
