@@ -21,7 +21,9 @@ TEST(SharedConfig, LinesAreKeysAndValuesCommentsAndProblems) {
         {"", std::nullopt, std::nullopt, {}},
         {"# nothing but a comment\n\n   \n", std::nullopt, std::nullopt, {}},
         {"shared_history = postgresql://db.example.org/korvel?sslmode=require\n",
-         "postgresql://db.example.org/korvel?sslmode=require", std::nullopt, {}},
+         "postgresql://db.example.org/korvel?sslmode=require",
+         std::nullopt,
+         {}},
         // Spaces around both sides go; inside a value they stay; '#' inside a value too.
         {"  bench =  Packing bench #2  \r\n", std::nullopt, "Packing bench #2", {}},
         {"Shared_History=host=db dbname=korvel\nBENCH=b", "host=db dbname=korvel", "b", {}},
@@ -43,9 +45,9 @@ TEST(SharedConfig, LinesAreKeysAndValuesCommentsAndProblems) {
 }
 
 TEST(SharedConfig, TheUsersFileOverridesTheSystemsKeyByKey) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("korvel-config-" + std::to_string(::testing::UnitTest::GetInstance()
-                                                              ->random_seed()));
+    const auto folder =
+        std::filesystem::temp_directory_path() /
+        ("korvel-config-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "system.conf") << "shared_history = host=central\nbench = from-it\n";
     std::ofstream(folder / "user.conf") << "bench = mine\n";

@@ -20,8 +20,8 @@ using testing::TempFolder;
 
 SaveAttempt Attempt(const std::string& serial, int n) {
     SaveAttempt attempt;
-    attempt.time = std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + 12h +
-                   std::chrono::milliseconds(n);
+    attempt.time =
+        std::chrono::sys_days{std::chrono::year(2025) / 6 / 1} + 12h + std::chrono::milliseconds(n);
     attempt.operatorName = "ada";
     attempt.host = "bench";
     attempt.program = "korvel-cli 3.0.0";
@@ -66,7 +66,8 @@ protected:
         return {server.Conninfo(database, user), "bench of " + user};
     }
     std::string Count(const std::string& where = "true") const {
-        return server.Scalar(database, "bench1", "SELECT count(*) FROM korvel.saves WHERE " + where);
+        return server.Scalar(database, "bench1",
+                             "SELECT count(*) FROM korvel.saves WHERE " + where);
     }
     SharedCheck Check() const {
         auto connected = SharedServer::Connect(Target("bench1"));
