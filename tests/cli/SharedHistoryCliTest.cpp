@@ -69,8 +69,8 @@ struct ProgramRun {
 // korvel-cli as its own process, with no configuration files of the user's.
 ProgramRun RunProgram(const Scratch& scratch, const std::string& name,
                       const std::vector<std::string>& arguments) {
-    std::string command = "XDG_CONFIG_HOME=" + scratch / "config" + " timeout 120 " +
-                          std::string(KORVEL_CLI_PROGRAM);
+    std::string command =
+        "XDG_CONFIG_HOME=" + scratch / "config" + " timeout 120 " + std::string(KORVEL_CLI_PROGRAM);
     for (const std::string& argument : arguments) {
         command += " '" + argument + "'";
     }
@@ -96,9 +96,15 @@ struct Bench {
     std::vector<std::unique_ptr<sim::LoggerSimulator>> loggers;
 
     std::vector<std::string> Provision(const std::string& conninfo, const std::string& file) const {
-        std::vector<std::string> arguments{"--history", history, "--shared-history", conninfo,
-                                           "provision", file, "--allow-unsynced-clock",
-                                           "--expect", std::to_string(loggers.size())};
+        std::vector<std::string> arguments{"--history",
+                                           history,
+                                           "--shared-history",
+                                           conninfo,
+                                           "provision",
+                                           file,
+                                           "--allow-unsynced-clock",
+                                           "--expect",
+                                           std::to_string(loggers.size())};
         for (const auto& logger : loggers) {
             arguments.push_back("--port");
             arguments.push_back(logger->PortPath());
@@ -164,17 +170,15 @@ TEST_P(SharedHistoryCli, BenchesProvisioningAtOnceMakeOneChain) {
               std::to_string(rows));
     EXPECT_EQ(server.Scalar(database, "bench1", "SELECT count(DISTINCT sent_by) FROM korvel.saves"),
               std::to_string(benches));
-    const ProgramRun verify =
-        RunProgram(scratch, "verify",
-                   {"--shared-history", server.Conninfo(database, "bench2"), "history", "verify",
-                    "--shared"});
+    const ProgramRun verify = RunProgram(
+        scratch, "verify",
+        {"--shared-history", server.Conninfo(database, "bench2"), "history", "verify", "--shared"});
     EXPECT_EQ(verify.code, exit_code::kDone) << verify.err;
-    EXPECT_THAT(verify.out, HasSubstr("shared history: intact, " + std::to_string(rows) +
-                                      " rows, head "));
-    const ProgramRun sync = RunProgram(
-        scratch, "sync",
-        {"--history", made[0].history, "--shared-history",
-         server.Conninfo(database, "bench1"), "history", "sync"});
+    EXPECT_THAT(verify.out,
+                HasSubstr("shared history: intact, " + std::to_string(rows) + " rows, head "));
+    const ProgramRun sync = RunProgram(scratch, "sync",
+                                       {"--history", made[0].history, "--shared-history",
+                                        server.Conninfo(database, "bench1"), "history", "sync"});
     EXPECT_EQ(sync.code, exit_code::kDone) << sync.err;
     EXPECT_THAT(sync.out, HasSubstr("0 rows sent to the shared history, 0 rows wait"));
 }
@@ -210,19 +214,19 @@ TEST(SharedHistoryAway, SavesGoOnAndSyncSendsEveryRowOnce) {
         // One warning for the run, however many saves it made.
         EXPECT_EQ(away.err.find("shared history"), away.err.rfind("shared history")) << away.err;
     }
-    const ProgramRun waiting = RunProgram(
-        scratch, "sync-down", {"--history", bench.history, "--shared-history", conninfo, "history",
-                               "sync"});
+    const ProgramRun waiting =
+        RunProgram(scratch, "sync-down",
+                   {"--history", bench.history, "--shared-history", conninfo, "history", "sync"});
     EXPECT_EQ(waiting.code, exit_code::kNothingSaved);
     EXPECT_THAT(waiting.err, HasSubstr("8 rows wait in " + bench.history));
-    const ProgramRun local = RunProgram(scratch, "list", {"--history", bench.history, "history",
-                                                          "list"});
+    const ProgramRun local =
+        RunProgram(scratch, "list", {"--history", bench.history, "history", "list"});
     EXPECT_EQ(std::count(local.out.begin(), local.out.end(), '\n'), 6) << local.out;
 
     ASSERT_TRUE(server->Resume());
-    const ProgramRun sync = RunProgram(
-        scratch, "sync", {"--history", bench.history, "--shared-history", conninfo, "history",
-                          "sync"});
+    const ProgramRun sync =
+        RunProgram(scratch, "sync",
+                   {"--history", bench.history, "--shared-history", conninfo, "history", "sync"});
     EXPECT_EQ(sync.code, exit_code::kDone) << sync.err;
     EXPECT_THAT(sync.out, HasSubstr("8 rows sent to the shared history, 0 rows wait"));
     EXPECT_EQ(rows(), "12");
@@ -301,8 +305,8 @@ TEST(SharedHistoryRefused, AWarningNamesTheCauseAndTheRowsWait) {
     int saves = 0;
     for (const auto& c : cases) {
         const auto started = std::chrono::steady_clock::now();
-        const auto run = cli.Run({"--history", history, "--shared-history", c.conninfo, "write",
-                                  file, "--no-verify"});
+        const auto run = cli.Run(
+            {"--history", history, "--shared-history", c.conninfo, "write", file, "--no-verify"});
         const auto took = std::chrono::steady_clock::now() - started;
         ++saves;
         EXPECT_EQ(run.code, exit_code::kDone) << c.name << ": " << run.err;
@@ -334,8 +338,8 @@ TEST(SharedHistoryCommands, ListVerifyAndAnOwnersEdit) {
                                 scratch.Write("bench.json", kFile)});
     ASSERT_EQ(saved.code, exit_code::kDone) << saved.err;
 
-    const auto list = cli.Run({"--shared-history", conninfo, "history", "list", "--shared",
-                               "V0000001"});
+    const auto list =
+        cli.Run({"--shared-history", conninfo, "history", "list", "--shared", "V0000001"});
     EXPECT_EQ(list.code, exit_code::kDone) << list.err;
     EXPECT_THAT(list.out, ::testing::MatchesRegex("1  2025-06-01T12:00:.*  V0000001  confirmed  "
                                                   "bench-1  tester  bench3\n"));
@@ -352,7 +356,8 @@ TEST(SharedHistoryCommands, ListVerifyAndAnOwnersEdit) {
               "");
     const auto edited = cli.Run({"--shared-history", conninfo, "history", "verify", "--shared"});
     EXPECT_EQ(edited.code, exit_code::kHistoryBroken);
-    EXPECT_EQ(edited.out, "shared history: row 1 was edited: its content does not match its hash\n");
+    EXPECT_EQ(edited.out,
+              "shared history: row 1 was edited: its content does not match its hash\n");
 
     // Without a server configured the shared commands say what to do.
     const auto none = cli.Run({"--no-shared-history", "history", "verify", "--shared"});
