@@ -73,10 +73,14 @@ double provisionAll(const std::vector<std::vector<std::unique_ptr<LoggerSimulato
     std::vector<pid_t> children;
     const auto start = Clock::now();
     for (std::size_t b = 0; b < benches.size(); ++b) {
-        std::vector<std::string> arguments = {
-            KORVEL_CLI_PROGRAM, "provision", file, "--quiet", "--allow-unsynced-clock",
-            "--history", folder + "/bench" + std::to_string(b) + "-" + std::to_string(round) +
-                             ".sqlite3"};
+        std::vector<std::string> arguments = {KORVEL_CLI_PROGRAM,
+                                              "provision",
+                                              file,
+                                              "--quiet",
+                                              "--allow-unsynced-clock",
+                                              "--history",
+                                              folder + "/bench" + std::to_string(b) + "-" +
+                                                  std::to_string(round) + ".sqlite3"};
         if (conninfos.empty()) {
             arguments.push_back("--no-shared-history");
         } else {
@@ -142,8 +146,8 @@ int main() {
         return name;
     };
     const auto conninfo = [&](const std::string& db, const std::string& user) {
-        return "host=" + dir + " port=" + port + " dbname=" + db + " user=" + user + " passfile=" +
-               dir + "/pgpass";
+        return "host=" + dir + " port=" + port + " dbname=" + db + " user=" + user +
+               " passfile=" + dir + "/pgpass";
     };
     char scratchPattern[] = "/tmp/korvel-shared-bench-XXXXXX";
     const std::string scratch = ::mkdtemp(scratchPattern);
@@ -180,12 +184,12 @@ int main() {
     std::printf("%d benches of %d loggers at once, shared history: %.1f ms (median of %d), "
                 "%.2f times (goal: at most 1.2)\n",
                 kBenches, kLoggersPerBench, four, kRounds, four / one);
-    std::printf("rows on the server: %s (expected %d); chain intact: %s\n",
-                psqlScalar(dir, port, db, "SELECT count(*) FROM korvel.saves").c_str(),
-                kBenches * kLoggersPerBench * 2 * kRounds,
-                psqlScalar(dir, port, db,
-                           "SELECT bool_and(korvel.row_hash(s) = hash) FROM korvel.saves s")
-                    .c_str());
+    std::printf(
+        "rows on the server: %s (expected %d); chain intact: %s\n",
+        psqlScalar(dir, port, db, "SELECT count(*) FROM korvel.saves").c_str(),
+        kBenches * kLoggersPerBench * 2 * kRounds,
+        psqlScalar(dir, port, db, "SELECT bool_and(korvel.row_hash(s) = hash) FROM korvel.saves s")
+            .c_str());
 
     // The backlog: 100,000 rows written straight into a history file (the
     // store's own appends would take minutes of disk syncs first), then sent.
