@@ -169,14 +169,14 @@ void printList(const Options& options, const ListColumn<Row> (&columns)[N],
     if (options.csv) {
         std::string header;
         for (const ListColumn<Row>& column : columns) {
-            header += (header.empty() ? "" : ",") + std::string(column.name);
+            header.append(header.empty() ? "" : ",").append(column.name);
         }
         out << header << "\r\n";
         for (const Row& row : rows) {
             std::string line;
             for (const ListColumn<Row>& column : columns) {
-                line += (line.empty() ? "" : ",") +
-                        csvField(protocol::PrintableText(column.value(row)));
+                line.append(line.empty() ? "" : ",")
+                    .append(csvField(protocol::PrintableText(column.value(row))));
             }
             out << line << "\r\n";
         }

@@ -56,8 +56,11 @@ std::vector<std::uint8_t> bytesOfHex(const char* text) {
 
 std::string secondsText(std::chrono::milliseconds wait) {
     const auto tenths = wait.count() / 100;
-    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") +
-           " s";
+    std::string text = std::to_string(tenths / 10);
+    if (tenths % 10) {
+        text.append(".").append(std::to_string(tenths % 10));
+    }
+    return text.append(" s");
 }
 
 // connect_timeout from the connection string, when it gives one.
@@ -356,11 +359,14 @@ Result<std::unique_ptr<SharedServer>> SharedServer::Connect(const SharedTarget& 
                 platform::SocketReady::TimedOut) {
             const char* host = PQhost(connection);
             const char* port = PQport(connection);
-            return refused("the server" +
-                           (host && *host ? " at " + std::string(host) +
-                                                (port && *port ? ":" + std::string(port) : "")
-                                          : std::string()) +
-                           " did not answer within " + secondsText(wait));
+            std::string server = "the server";
+            if (host && *host) {
+                server.append(" at ").append(host);
+                if (port && *port) {
+                    server.append(":").append(port);
+                }
+            }
+            return refused(server + " did not answer within " + secondsText(wait));
         }
         polling = PQconnectPoll(connection);
     }
