@@ -189,6 +189,9 @@ int main() {
     std::printf("%d benches of %d loggers at once, shared history: %.1f ms (median of %d), "
                 "%.2f times (goal: at most 1.2)\n",
                 kBenches, kLoggersPerBench, four, kRounds, four / one);
+    std::printf("%d benches of %d loggers at once, no shared history: %.1f ms (median of %d), "
+                "%.2f times\n",
+                kBenches, kLoggersPerBench, median(sharedless), kRounds, median(sharedless) / one);
     std::printf(
         "rows on the server: %s (expected %d); chain intact: %s\n",
         psqlScalar(dir, port, db, "SELECT count(*) FROM korvel.saves").c_str(),
