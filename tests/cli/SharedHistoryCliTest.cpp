@@ -247,11 +247,12 @@ public:
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(socket_, 16);
         socklen_t size = sizeof address;
-        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size);
-        port_ = ntohs(address.sin_port);
+        if (::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(socket_, 16) == 0 &&
+            ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+            port_ = ntohs(address.sin_port);
+        }
     }
     ~SilentServer() { ::close(socket_); }
     int Port() const { return port_; }
