@@ -326,17 +326,7 @@ std::optional<history::SharedTarget> SharedTargetFor(const Options& options, con
         report.Warning(problem.file + ":" + std::to_string(problem.line) + ": " + problem.message +
                        "; line skipped");
     }
-    history::SharedTarget target;
-    target.conninfo = !options.sharedHistory.empty() ? options.sharedHistory
-                                                     : config.config.sharedHistory.value_or("");
-    if (target.conninfo.empty()) {
-        return std::nullopt;
-    }
-    target.benchName = config.config.bench.value_or(env.hostName);
-    if (target.benchName.empty()) {
-        target.benchName = env.hostName;
-    }
-    return target;
+    return history::SharedTargetOf(config.config, options.sharedHistory, env.hostName);
 }
 
 void ReportPush(const history::PushReport& push, const std::string& path, const Reporter& report) {

@@ -88,6 +88,20 @@ ParsedConfig LoadSystemConfig(const platform::EnvironmentLookup& environment) {
     return LoadConfig(platform::ConfigFilePaths(environment));
 }
 
+std::optional<SharedTarget> SharedTargetOf(const SharedConfig& config, const std::string& given,
+                                           const std::string& hostName) {
+    SharedTarget target;
+    target.conninfo = !given.empty() ? given : config.sharedHistory.value_or("");
+    if (target.conninfo.empty()) {
+        return std::nullopt;
+    }
+    target.benchName = config.bench.value_or("");
+    if (target.benchName.empty()) {
+        target.benchName = hostName;
+    }
+    return target;
+}
+
 bool ConninfoHasPassword(const std::string& conninfo) {
     const std::string text = lower(conninfo);
     if (text.rfind("postgresql://", 0) == 0 || text.rfind("postgres://", 0) == 0) {

@@ -9,6 +9,7 @@
 // The server is a libpq connection string or URI; its password belongs in
 // libpq's password file or service file, not here.
 
+#include "history/SharedHistory.h"
 #include "platform/DataFolder.h"
 
 #include <optional>
@@ -44,6 +45,12 @@ ParsedConfig LoadConfig(const std::vector<std::string>& paths);
 
 // The system's and the user's files, merged.
 ParsedConfig LoadSystemConfig(const platform::EnvironmentLookup& environment);
+
+// The server a program sends to: `given` (a command line's) over the
+// configuration's shared_history; the bench named `bench`, else `hostName`.
+// Nothing when neither names a server.
+std::optional<SharedTarget> SharedTargetOf(const SharedConfig& config, const std::string& given,
+                                           const std::string& hostName);
 
 // True when a connection string or URI gives a password; such a string has
 // no place on a command line, where every user of the computer sees it.

@@ -323,6 +323,34 @@ TEST(SharedHistoryRefused, AWarningNamesTheCauseAndTheRowsWait) {
     EXPECT_THAT(sync.out, HasSubstr("10 rows sent to the shared history, 0 rows wait"));
 }
 
+// korvel.conf names the server and the bench; --no-shared-history sends nothing.
+TEST(SharedHistoryConfig, TheUsersFileNamesTheServerAndTheBench) {
+    PgServer& server = SharedServerOfRun();
+    ASSERT_TRUE(server.Running());
+    const std::string database = server.NewDatabase();
+    Scratch scratch;
+    std::filesystem::create_directories(scratch / "config/korvel");
+    scratch.Write("config/korvel/korvel.conf", "# the laboratory's server\nshared_history = " +
+                                                   server.Conninfo(database, "bench4") +
+                                                   "\nbench = Packing bench 2\ncolour = blue\n");
+    auto logger = LoggerNamed("C0000001");
+    const std::string history = scratch / "h.sqlite3";
+    const std::string file = scratch.Write("bench.json", kFile);
+    const ProgramRun off = RunProgram(scratch, "off",
+                                      {"--history", history, "--no-shared-history", "--port",
+                                       logger->PortPath(), "write", file, "--no-verify"});
+    EXPECT_EQ(off.code, exit_code::kDone) << off.err;
+    EXPECT_EQ(server.Scalar(database, "bench4", "SELECT count(*) FROM korvel.saves"), "0");
+    const ProgramRun saved = RunProgram(
+        scratch, "saved", {"--history", history, "--port", logger->PortPath(), "write", file});
+    EXPECT_EQ(saved.code, exit_code::kDone) << saved.err;
+    EXPECT_THAT(saved.err, HasSubstr("korvel.conf:4: unknown key \"colour\"; line skipped"));
+    // The first save's rows waited in the file and went with the second's.
+    EXPECT_EQ(server.Scalar(database, "bench4", "SELECT count(*) FROM korvel.saves"), "4");
+    const ProgramRun list = RunProgram(scratch, "list", {"history", "list", "--shared", "--csv"});
+    EXPECT_THAT(list.out, HasSubstr(",C0000001,confirmed,Packing bench 2,"));
+}
+
 // What the server holds, read from the command line; an owner's edit found.
 TEST(SharedHistoryCommands, ListVerifyAndAnOwnersEdit) {
     PgServer& server = SharedServerOfRun();

@@ -60,6 +60,23 @@ TEST(SharedConfig, TheUsersFileOverridesTheSystemsKeyByKey) {
     std::filesystem::remove_all(folder);
 }
 
+// The command line's server over the files'; the bench's name over the host's.
+TEST(SharedConfig, TheTargetComesFromTheCommandLineOrTheFiles) {
+    SharedConfig config;
+    EXPECT_FALSE(SharedTargetOf(config, "", "host-1"));
+    const auto given = SharedTargetOf(config, "service=korvel", "host-1");
+    ASSERT_TRUE(given);
+    EXPECT_EQ(given->conninfo, "service=korvel");
+    EXPECT_EQ(given->benchName, "host-1");
+    config.sharedHistory = "host=central";
+    config.bench = "Packing 2";
+    EXPECT_EQ(SharedTargetOf(config, "", "host-1")->conninfo, "host=central");
+    EXPECT_EQ(SharedTargetOf(config, "host=other", "host-1")->conninfo, "host=other");
+    EXPECT_EQ(SharedTargetOf(config, "", "host-1")->benchName, "Packing 2");
+    config.sharedHistory = ""; // the user's file turned the system's server off
+    EXPECT_FALSE(SharedTargetOf(config, "", "host-1"));
+}
+
 TEST(SharedConfig, PasswordsInConnectionStringsAreFound) {
     const struct {
         const char* conninfo;
