@@ -148,6 +148,49 @@ TEST_F(SharedHistory, BenchesSendingAtOnceMakeOneChainWithEveryRowOnce) {
     EXPECT_EQ(newest.entry.outcome->result, Outcome(39).result);
 }
 
+// The server stopped in the middle of a run of saves and started again:
+// every save recorded locally, the rows sent once the server is back, each
+// once, in one chain.
+TEST(SharedHistoryAway, TheServerStoppedMidRunLosesNothingAndDoublesNothing) {
+    std::string pattern = "/tmp/korvel-pgp-XXXXXX";
+    auto server = PgServer::StartPrivate(::mkdtemp(pattern.data()));
+    ASSERT_TRUE(server && server->Running());
+    const std::string database = server->NewDatabase();
+    TempFolder folder;
+    auto store = OpenStore(folder / "h.sqlite3");
+    SharedTarget target{server->Conninfo(database, "bench1"), "bench"};
+    target.connectWait = 2s;
+    SharedOutbox outbox(*store, target);
+    PushingHistory history(*store, outbox);
+    const auto save = [&](int n) {
+        const auto attempt = history.RecordAttempt(Attempt("M", n));
+        ASSERT_TRUE(attempt) << attempt.failure().message;
+        ASSERT_TRUE(history.RecordOutcome(attempt->id, Outcome(n)));
+    };
+    for (int n = 0; n < 5; ++n) {
+        save(n);
+    }
+    EXPECT_EQ(outbox.PushNow().waiting, 0);
+    ASSERT_TRUE(server->Pause());
+    for (int n = 5; n < 10; ++n) {
+        save(n);
+    }
+    const PushReport away = outbox.PushNow();
+    EXPECT_NE(away.problem, "");
+    EXPECT_EQ(away.waiting, 10);
+    EXPECT_EQ(*store->UnsentCount(), 10);
+    ASSERT_TRUE(server->Resume());
+    const PushReport back = outbox.PushNow();
+    EXPECT_EQ(back.problem, "");
+    EXPECT_EQ(back.sent, 10);
+    EXPECT_EQ(back.waiting, 0);
+    EXPECT_EQ(server->Scalar(database, "bench1",
+                             "SELECT count(*) || ' ' || count(DISTINCT local_id) || ' ' || "
+                             "bool_and(korvel.row_hash(s) = hash) FROM korvel.saves s"),
+              "20 20 true");
+    EXPECT_TRUE(store->Verify("")->Intact());
+}
+
 // The bench role may append and read, nothing else; the triggers refuse
 // changes even to the owner; an owner who drops the guard leaves a trace in
 // the chain.
