@@ -10,11 +10,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 idle="${1:-30}"
-tools/deps.sh build
+# postgresql: the shared history's benchmark starts a private server.
+tools/deps.sh build test
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench --target startup_korvel startup_floor startup_bench serial_bench \
-    roundtrip_bench discovery_bench provision_bench >/dev/null
+    roundtrip_bench discovery_bench provision_bench shared_bench >/dev/null
 
 # Without a display the windows paint on Qt's offscreen platform.
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
@@ -36,3 +37,5 @@ echo "== korvel-cli finding the logger on the fifth of eight ports"
 "$bin/discovery/discovery_bench"
 echo "== korvel-cli provisioning 1, 8 and 32 loggers at once"
 "$bin/provision/provision_bench"
+echo "== the shared history: four benches of 32 loggers into one PostgreSQL server, a 100,000-row backlog"
+"$bin/shared/shared_bench"

@@ -16,6 +16,7 @@
 #include "cli/SaveLogger.h"
 #include "cli/Trace.h"
 #include "history/HistoryStore.h"
+#include "history/SharedHistory.h"
 #include "protocol/ParameterBlock.h"
 #include "settingsfile/JsonTree.h"
 #include "settingsfile/SettingsFile.h"
@@ -42,6 +43,8 @@ struct CommandContext {
     // so that it outlives the command's ports and is closed, and a trace that
     // could not be written whole is told, after the command (CloseTrace).
     std::unique_ptr<Trace>* trace = nullptr;
+    // The shared history, when one is configured; for `history`.
+    const history::SharedTarget* shared = nullptr;
 };
 
 using CommandFunction = int (*)(const CommandContext&);

@@ -2,6 +2,7 @@
 
 #include "cli/Suggest.h"
 #include "cli/Version.h"
+#include "history/SharedConfig.h"
 
 #include <CLI/CLI.hpp>
 
@@ -423,6 +424,15 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.add_flag("--require-history", options.requireHistory,
                  "save nothing unless the save's attempt is recorded in the history first");
     app.add_flag("--no-history", options.noHistory, "record no history of this save");
+    app.add_option("--shared-history", options.sharedHistory,
+                   "also send the history's rows to this PostgreSQL server, a libpq "
+                   "connection string or URI without a password (default: shared_history in "
+                   "korvel.conf)")
+        ->type_name("CONNINFO");
+    grammar.Needs("--shared-history",
+                  "a libpq connection string or URI, e.g. postgresql://history.example/korvel");
+    app.add_flag("--no-shared-history", options.noSharedHistory,
+                 "send nothing to a shared history, whatever korvel.conf says");
 
     CLI::App* list = app.add_subcommand("list", "list the serial ports");
     list->add_flag("--probe", options.probe,
@@ -498,7 +508,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                      "report, is still in the history: rows cut from its end show")
         ->type_name("HASH");
     grammar.Needs("--expect-head", "a head hash as history verify prints it");
+    verify->add_flag("--shared", options.shared,
+                     "check the shared history's chain on its server instead of the local file");
     CLI::App* historyList = history->add_subcommand("list", "list the saves, newest first");
+    historyList->add_flag("--shared", options.shared,
+                          "list every bench's saves from the shared history's server");
     historyList->add_option("SERIAL", options.historySerial, "only this logger's saves")
         ->type_name("");
     historyList->add_flag("--json", options.json, "print JSON");
@@ -508,6 +522,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     show->add_option("ID", historyId, "the save's number, as history list shows it")
         ->required()
         ->type_name("");
+
+    CLI::App* sync = history->add_subcommand(
+        "sync", "send the rows the shared history does not have yet, and say how many wait");
 
     app.add_subcommand("help", "the commands, or one command's options: help COMMAND");
     for (CLI::App* parent : {static_cast<CLI::App*>(&app), history}) {
@@ -561,10 +578,12 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                             : Command::Check;
     options.historyAction = verify->parsed()        ? HistoryAction::Verify
                             : historyList->parsed() ? HistoryAction::List
+                            : sync->parsed()        ? HistoryAction::Sync
                                                     : HistoryAction::Show;
     const CLI::App* command = verify->parsed()        ? verify
                               : historyList->parsed() ? historyList
                               : show->parsed()        ? show
+                              : sync->parsed()        ? sync
                               : list->parsed()        ? list
                               : read->parsed()        ? read
                               : write->parsed()       ? write
@@ -580,6 +599,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           both(options.csv, options.json, "--csv", "--json"),
           both(options.noHistory, !options.historyPath.empty(), "--no-history", "--history"),
           both(options.noHistory, options.requireHistory, "--no-history", "--require-history"),
+          both(options.noSharedHistory, !options.sharedHistory.empty(), "--no-shared-history",
+               "--shared-history"),
           both(options.demo, !options.ports.empty(), "--demo", "--port")}) {
         if (clash) {
             return fail(*clash + (options.demo && !options.ports.empty()
@@ -587,6 +608,16 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                       : ""),
                         command);
         }
+    }
+    if (history::ConninfoHasPassword(options.sharedHistory)) {
+        return fail("--shared-history: a password on the command line is seen by every user of "
+                    "this computer; leave it out and put it in libpq's password file "
+                    "(~/.pgpass, %APPDATA%\\postgresql\\pgpass.conf) or a service file "
+                    "(pg_service.conf)",
+                    command);
+    }
+    if (options.shared && !expectHead.empty()) {
+        return fail("--expect-head checks the local history; leave out --shared", command);
     }
     if (options.command == Command::History && options.noHistory) {
         return fail("--no-history: the history commands read the history; leave it out", command);

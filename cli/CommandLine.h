@@ -13,7 +13,7 @@ namespace korvel::cli {
 
 enum class Command { List, Read, Write, Check, Provision, History };
 
-enum class HistoryAction { Verify, List, Show };
+enum class HistoryAction { Verify, List, Show, Sync };
 
 struct Options {
     Command command = Command::Read;
@@ -28,6 +28,10 @@ struct Options {
     std::string historyPath;
     bool noHistory = false;
     bool requireHistory = false;
+    // The shared history: --shared-history CONNINFO over the configuration
+    // files' shared_history, --no-shared-history for none.
+    std::string sharedHistory;
+    bool noSharedHistory = false;
     // list
     bool probe = false;
     // read, write, check, list, provision, history list
@@ -53,6 +57,7 @@ struct Options {
     std::int64_t historyId = 0; // history show ID
     std::string expectHead;     // history verify --expect-head HASH, lower case; empty for none
     bool csv = false;           // history list --csv
+    bool shared = false;        // history verify --shared, history list --shared
 };
 
 struct ParsedCommandLine {

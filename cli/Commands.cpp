@@ -45,6 +45,10 @@ HistoryUse historyUse(const CommandEntry& entry, const Options& options) {
     if (entry.history == HistoryUse::Records && options.dryRun) {
         return HistoryUse::None;
     }
+    // The shared history's verify and list read the server, not the file.
+    if (entry.command == Command::History && options.shared) {
+        return HistoryUse::None;
+    }
     return entry.history;
 }
 
@@ -65,9 +69,24 @@ int dispatch(const Options& options, Environment& env, bool openForSaves) {
     if (use == HistoryUse::Records) {
         env.history = store.get();
     }
+    // The shared history: the saves recorded in the file are sent from a
+    // worker as they come, after what the file held back from earlier runs.
+    std::optional<history::SharedTarget> shared;
+    if (entry.command == Command::History || (use == HistoryUse::Records && store)) {
+        shared = SharedTargetFor(options, env, report);
+    }
+    std::unique_ptr<history::SharedOutbox> outbox;
+    std::unique_ptr<history::PushingHistory> pushing;
+    if (shared && use == HistoryUse::Records && store) {
+        outbox = std::make_unique<history::SharedOutbox>(*store, *shared);
+        pushing = std::make_unique<history::PushingHistory>(*store, *outbox);
+        env.history = pushing.get();
+        outbox->PushInBackground();
+    }
     std::unique_ptr<Trace> trace; // opened by the command, closed once it is done
-    const CommandContext context{options, env, report,
-                                 use == HistoryUse::Reads ? store.get() : nullptr, &trace};
+    const CommandContext context{options, env,
+                                 report,  use == HistoryUse::Reads ? store.get() : nullptr,
+                                 &trace,  shared ? &*shared : nullptr};
     int code = entry.run(context);
     if (trace) {
         code = CloseTrace(*trace, report, code);
@@ -78,6 +97,9 @@ int dispatch(const Options& options, Environment& env, bool openForSaves) {
         env.out.flush();
     }
     env.history = given;
+    if (outbox) {
+        ReportPush(outbox->Finish(), store->Path(), report);
+    }
     return code;
 }
 

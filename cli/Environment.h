@@ -14,10 +14,12 @@
 #include "cli/OutputFile.h"
 #include "history/SaveHistory.h"
 #include "platform/ClockSync.h"
+#include "platform/DataFolder.h"
 #include "platform/PortInfo.h"
 #include "serial/Comm.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <iosfwd>
 #include <optional>
@@ -58,6 +60,8 @@ struct Environment {
     FileCreator createFile = platform::CreateNewFile;
     // Whether the computer's clock is kept synchronised.
     std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
+    // The environment's variables (where the configuration files are).
+    platform::EnvironmentLookup variables = [](const char* name) { return std::getenv(name); };
     std::string loginName = {}; // the default operator
     std::string hostName = {};
     // `out` is a terminal that takes cursor movements (LiveTerminal):

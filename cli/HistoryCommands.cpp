@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "cli/Discovery.h"
 #include "cli/Version.h"
+#include "history/SharedConfig.h"
 #include "platform/UserIdentity.h"
 #include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
@@ -87,12 +88,13 @@ std::string csvField(const std::string& value) {
 }
 
 // The columns of `history list`, one meaning each for text, CSV and JSON.
-struct ListColumn {
+template <typename Row> struct ListColumn {
     const char* name;
-    std::string (*value)(const history::SaveEntry&);
+    std::string (*value)(const Row&);
 };
 
-const ListColumn kListColumns[] = {
+using LocalColumn = ListColumn<history::SaveEntry>;
+const LocalColumn kListColumns[] = {
     {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }},
     {"time",
      [](const history::SaveEntry& e) { return history::UtcMillisecondsText(e.attempt.time); }},
@@ -108,16 +110,54 @@ const ListColumn kListColumns[] = {
      [](const history::SaveEntry& e) { return e.outcome ? e.outcome->detail : std::string(); }},
 };
 
-void printList(const Options& options, const std::vector<history::SaveEntry>& entries,
-               std::ostream& out) {
+// Every bench's saves: the server's order first, then who, where and how.
+using SharedColumn = ListColumn<history::SharedSave>;
+const SharedColumn kSharedColumns[] = {
+    {"seq", [](const history::SharedSave& s) { return std::to_string(s.seq); }},
+    {"time",
+     [](const history::SharedSave& s) {
+         return history::UtcMillisecondsText(s.entry.attempt.time);
+     }},
+    {"serial_number", [](const history::SharedSave& s) { return s.entry.attempt.serialNumber; }},
+    {"result", [](const history::SharedSave& s) { return resultOf(s.entry); }},
+    {"bench", [](const history::SharedSave& s) { return s.benchName; }},
+    {"operator", [](const history::SharedSave& s) { return s.entry.attempt.operatorName; }},
+    {"sent_by", [](const history::SharedSave& s) { return s.sentBy; }},
+    {"received_at", [](const history::SharedSave& s) { return s.receivedAt; }},
+    {"bench_id", [](const history::SharedSave& s) { return s.benchId; }},
+    {"local_id", [](const history::SharedSave& s) { return std::to_string(s.entry.id); }},
+    {"port", [](const history::SharedSave& s) { return s.entry.attempt.port; }},
+    {"host", [](const history::SharedSave& s) { return s.entry.attempt.host; }},
+    {"program", [](const history::SharedSave& s) { return s.entry.attempt.program; }},
+    {"clock_sync", [](const history::SharedSave& s) { return s.entry.attempt.clockSync; }},
+    {"batch", [](const history::SharedSave& s) { return s.entry.attempt.batch; }},
+    {"detail",
+     [](const history::SharedSave& s) {
+         return s.entry.outcome ? s.entry.outcome->detail : std::string();
+     }},
+};
+
+const history::SaveEntry& entryOf(const history::SaveEntry& entry) {
+    return entry;
+}
+const history::SaveEntry& entryOf(const history::SharedSave& save) {
+    return save.entry;
+}
+
+// `shown`: how many of the first columns the text form prints, aligned; the
+// rest are in --json and --csv.
+template <typename Row, std::size_t N>
+void printList(const Options& options, const ListColumn<Row> (&columns)[N],
+               const std::vector<Row>& rows, std::size_t shown, std::ostream& out) {
     if (options.json) {
         std::vector<Node> items;
-        for (const history::SaveEntry& entry : entries) {
+        for (const Row& row : rows) {
             std::vector<Member> members;
-            for (const ListColumn& column : kListColumns) {
-                members.push_back({column.name, Node::String(column.value(entry))});
+            for (const ListColumn<Row>& column : columns) {
+                members.push_back({column.name, Node::String(column.value(row))});
             }
-            members.front().value = Node::Number(std::to_string(entry.id));
+            members.front().value = Node::Number(columns[0].value(row));
+            const history::SaveEntry& entry = entryOf(row);
             members.push_back({"acknowledged", entry.outcome
                                                    ? Node::Bool(entry.outcome->acknowledged)
                                                    : Node::Null()});
@@ -129,37 +169,92 @@ void printList(const Options& options, const std::vector<history::SaveEntry>& en
     }
     if (options.csv) {
         std::string header;
-        for (const ListColumn& column : kListColumns) {
-            header += (header.empty() ? "" : ",") + std::string(column.name);
+        for (const ListColumn<Row>& column : columns) {
+            header.append(header.empty() ? "" : ",").append(column.name);
         }
         out << header << "\r\n";
-        for (const history::SaveEntry& entry : entries) {
+        for (const Row& row : rows) {
             std::string line;
-            for (const ListColumn& column : kListColumns) {
-                line += (line.empty() ? "" : ",") +
-                        csvField(protocol::PrintableText(column.value(entry)));
+            for (const ListColumn<Row>& column : columns) {
+                line.append(line.empty() ? "" : ",")
+                    .append(csvField(protocol::PrintableText(column.value(row))));
             }
             out << line << "\r\n";
         }
         return;
     }
-    // Text: the first columns, aligned; the rest are in --json and --csv.
-    constexpr std::size_t kShown = 5;
-    std::vector<std::size_t> widths(kShown, 0);
-    for (const history::SaveEntry& entry : entries) {
-        for (std::size_t i = 0; i < kShown; ++i) {
-            widths[i] =
-                std::max(widths[i], protocol::PrintableText(kListColumns[i].value(entry)).size());
+    std::vector<std::size_t> widths(shown, 0);
+    for (const Row& row : rows) {
+        for (std::size_t i = 0; i < shown; ++i) {
+            widths[i] = std::max(widths[i], protocol::PrintableText(columns[i].value(row)).size());
         }
     }
-    for (const history::SaveEntry& entry : entries) {
+    for (const Row& row : rows) {
         std::string line;
-        for (std::size_t i = 0; i < kShown; ++i) {
-            const std::string value = protocol::PrintableText(kListColumns[i].value(entry));
-            line += value + (i + 1 < kShown ? std::string(widths[i] - value.size() + 2, ' ') : "");
+        for (std::size_t i = 0; i < shown; ++i) {
+            const std::string value = protocol::PrintableText(columns[i].value(row));
+            line += value + (i + 1 < shown ? std::string(widths[i] - value.size() + 2, ' ') : "");
         }
         out << line << '\n';
     }
+}
+
+std::string rowsWaiting(std::int64_t waiting) {
+    return rowsText(waiting) + (waiting == 1 ? " waits" : " wait");
+}
+
+// `history sync`, `verify --shared` and `list --shared`.
+int runShared(const CommandContext& context) {
+    const Options& options = context.options;
+    const Reporter& report = context.report;
+    if (context.shared == nullptr) {
+        report.Error("no shared history is configured: give --shared-history CONNINFO, or set "
+                     "shared_history in korvel.conf");
+        return exit_code::kNothingSaved;
+    }
+    if (options.historyAction == HistoryAction::Sync) {
+        history::SharedOutbox outbox(*context.store, *context.shared);
+        const history::PushReport push = outbox.PushNow();
+        if (!push.problem.empty()) {
+            report.Error(push.problem + "; " + rowsWaiting(push.waiting) + " in " +
+                         context.store->Path());
+            return exit_code::kNothingSaved;
+        }
+        context.env.out << context.store->Path() << ": " << rowsText(push.sent)
+                        << " sent to the shared history, " << rowsWaiting(push.waiting) << '\n';
+        return exit_code::kDone;
+    }
+    auto server = history::SharedServer::Connect(*context.shared);
+    if (!server) {
+        report.Error(server.failure().message);
+        return exit_code::kNothingSaved;
+    }
+    if (options.historyAction == HistoryAction::Verify) {
+        const auto check = (*server)->Verify();
+        if (!check) {
+            report.Error(check.failure().message);
+            return exit_code::kNothingSaved;
+        }
+        if (!check->Intact()) {
+            context.env.out << "shared history: " << check->problem << '\n';
+            return exit_code::kHistoryBroken;
+        }
+        context.env.out << "shared history: intact, " << rowsText(check->rows)
+                        << (check->head.empty() ? "" : ", head " + check->head) << '\n';
+        return exit_code::kDone;
+    }
+    const auto saves = (*server)->List(options.historySerial);
+    if (!saves) {
+        report.Error(saves.failure().message);
+        return exit_code::kNothingSaved;
+    }
+    printList(options, kSharedColumns, *saves, 7, context.env.out);
+    if (saves->empty() && !options.quiet) {
+        report.Progress(options.historySerial.empty()
+                            ? "no saves in the shared history"
+                            : "no saves of " + options.historySerial + " in the shared history");
+    }
+    return exit_code::kDone;
 }
 
 } // namespace
@@ -168,6 +263,9 @@ int RunHistoryCommand(const CommandContext& context) {
     const Options& options = context.options;
     Environment& env = context.env;
     const Reporter& report = context.report;
+    if (options.shared || options.historyAction == HistoryAction::Sync) {
+        return runShared(context);
+    }
     history::HistoryStore& store = *context.store;
     switch (options.historyAction) {
     case HistoryAction::Verify: {
@@ -184,7 +282,7 @@ int RunHistoryCommand(const CommandContext& context) {
             report.Error(entries.failure().message);
             return exit_code::kNothingSaved;
         }
-        printList(options, *entries, env.out);
+        printList(options, kListColumns, *entries, 5, env.out);
         if (entries->empty() && !options.quiet) {
             report.Progress(options.historySerial.empty()
                                 ? "no saves recorded in " + store.Path()
@@ -193,6 +291,7 @@ int RunHistoryCommand(const CommandContext& context) {
         return exit_code::kDone;
     }
     case HistoryAction::Show:
+    case HistoryAction::Sync:
         break;
     }
     const auto entry = store.Find(options.historyId);
@@ -216,6 +315,27 @@ int RunHistoryCommand(const CommandContext& context) {
     env.out << settingsfile::WriteSettingsFile(
         protocol::DecodeSettings(frame, protocol::LevelCoding::PackedBcd));
     return exit_code::kDone;
+}
+
+std::optional<history::SharedTarget> SharedTargetFor(const Options& options, const Environment& env,
+                                                     const Reporter& report) {
+    if (options.noSharedHistory) {
+        return std::nullopt;
+    }
+    const history::ParsedConfig config = history::LoadSystemConfig(env.variables);
+    for (const history::ConfigProblem& problem : config.problems) {
+        report.Warning(problem.file + ":" + std::to_string(problem.line) + ": " + problem.message +
+                       "; line skipped");
+    }
+    return history::SharedTargetOf(config.config, options.sharedHistory, env.hostName);
+}
+
+void ReportPush(const history::PushReport& push, const std::string& path, const Reporter& report) {
+    if (push.problem.empty()) {
+        return;
+    }
+    report.Warning(push.problem + "; the saves are recorded in " + path + ", where " +
+                   rowsWaiting(push.waiting) + " for the next save or korvel-cli history sync");
 }
 
 int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,

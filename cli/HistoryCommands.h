@@ -6,6 +6,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Environment.h"
 #include "history/HistoryStore.h"
+#include "history/SharedHistory.h"
 
 #include <memory>
 
@@ -24,5 +25,15 @@ enum class HistoryUse {
 // history named with --history.
 int OpenHistory(const Options& options, const Reporter& report, HistoryUse use,
                 std::unique_ptr<history::HistoryStore>& store);
+
+// The shared history that --shared-history, --no-shared-history and the
+// configuration files choose; nothing when none is. The files' faulty lines
+// are warned about.
+std::optional<history::SharedTarget> SharedTargetFor(const Options& options, const Environment& env,
+                                                     const Reporter& report);
+
+// After a command that recorded saves: the one warning when the shared
+// history could not take them, and how many rows wait.
+void ReportPush(const history::PushReport& push, const std::string& path, const Reporter& report);
 
 } // namespace korvel::cli

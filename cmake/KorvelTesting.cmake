@@ -1,11 +1,13 @@
-# korvel_add_test(<name> SOURCES <files...> LIBS <targets...> [QT] [TIMEOUT <s>])
+# korvel_add_test(<name> SOURCES <files...> LIBS <targets...> [QT] [TIMEOUT <s>]
+#                 [FIXTURE <name>])
 # One GoogleTest executable; its cases are listed at test time so that a build
 # never has to run a sanitized binary. QT gives it a QApplication on the
 # offscreen platform. TIMEOUT bounds each case (120 s unless given). Cross-built,
 # each executable is one test run through the emulator (Wine), since starting it
-# once per case would cost seconds each.
+# once per case would cost seconds each. FIXTURE: every case needs that CTest
+# fixture (the shared history's server).
 function(korvel_add_test name)
-    cmake_parse_arguments(ARG "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "QT" "TIMEOUT;FIXTURE" "SOURCES;LIBS" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 120)
     endif()
@@ -44,5 +46,6 @@ function(korvel_add_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                    ENVIRONMENT_MODIFICATION "XDG_DATA_HOME=set:${CMAKE_BINARY_DIR}/test-data"
-                   TIMEOUT ${ARG_TIMEOUT})
+                   TIMEOUT ${ARG_TIMEOUT}
+                   FIXTURES_REQUIRED "${ARG_FIXTURE}")
 endfunction()

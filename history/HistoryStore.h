@@ -46,6 +46,17 @@ struct ChainCheck {
     bool Intact() const { return !row; }
 };
 
+// A row of the file as the shared history takes it: an attempt (`attempt`
+// set) or an outcome (`attemptId` and `outcome` set).
+struct OutboxRow {
+    std::int64_t id = 0;
+    std::string hash; // the row's hash in this file's chain
+    std::string kind; // "attempt" or "outcome"
+    SaveAttempt attempt;
+    std::int64_t attemptId = 0;
+    SaveOutcome outcome;
+};
+
 class HistoryStore : public SaveHistory {
 public:
     virtual const std::string& Path() const = 0;
@@ -59,6 +70,15 @@ public:
     // also for the row whose hash is `anchor` (64 lower-case hex digits; empty
     // for none). A failure when the file cannot be read.
     virtual protocol::Result<ChainCheck> Verify(const std::string& anchor) = 0;
+
+    // The file as the outbox of the shared history (SharedHistory.h).
+    // This bench's id: random, made once with the file, 32 hex digits.
+    virtual protocol::Result<std::string> BenchId() = 0;
+    // Up to `limit` rows the server has not acknowledged yet, oldest first.
+    virtual protocol::Result<std::vector<OutboxRow>> Unsent(std::size_t limit) = 0;
+    // The server holds every row up to `upTo`.
+    virtual protocol::Result<void> MarkSent(std::int64_t upTo) = 0;
+    virtual protocol::Result<std::int64_t> UnsentCount() = 0;
 };
 
 struct StoreOptions {

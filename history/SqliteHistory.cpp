@@ -18,7 +18,7 @@ namespace korvel::history {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // migrations[v] brings version v up to v + 1.
 constexpr std::array<const char*, kSchemaVersion> kMigrations = {
@@ -39,6 +39,13 @@ constexpr std::array<const char*, kSchemaVersion> kMigrations = {
     " BEGIN SELECT RAISE(ABORT, 'the history is append-only'); END;"
     "CREATE TRIGGER saves_no_delete BEFORE DELETE ON saves"
     " BEGIN SELECT RAISE(ABORT, 'the history is append-only'); END;",
+    // The file as the shared history's outbox: the bench's id, made once, and
+    // the last row the server has acknowledged (rows are sent in id order).
+    // Outside the chain: neither is a record of a save.
+    "CREATE TABLE bench(id TEXT NOT NULL);"
+    "INSERT INTO bench VALUES (lower(hex(randomblob(16))));"
+    "CREATE TABLE outbox(sent_up_to INTEGER NOT NULL);"
+    "INSERT INTO outbox VALUES (0);",
 };
 
 // The columns a row's hash covers, in the order it covers them.
@@ -276,6 +283,82 @@ public:
             return Failure{Failure::Kind::Invalid, "the history has no save " + std::to_string(id)};
         }
         return entries->front();
+    }
+
+    Result<std::string> BenchId() override {
+        const std::lock_guard lock(mutex_);
+        Statement select(db_, "SELECT id FROM bench LIMIT 1");
+        if (!select.Ok() || select.Step() != SQLITE_ROW) {
+            return failure();
+        }
+        return select.String(0);
+    }
+
+    Result<std::vector<OutboxRow>> Unsent(std::size_t limit) override {
+        const std::lock_guard lock(mutex_);
+        std::vector<OutboxRow> rows;
+        Statement select(db_, ("SELECT " + SelectColumns() +
+                               " FROM saves WHERE id > (SELECT max(sent_up_to) FROM outbox)"
+                               " ORDER BY id LIMIT ?")
+                                  .c_str());
+        select.Bind(1, static_cast<std::int64_t>(limit));
+        int step = select.Ok() ? SQLITE_OK : select.Code();
+        while (select.Ok() && (step = select.Step()) == SQLITE_ROW) {
+            OutboxRow row;
+            row.id = select.Integer(kId);
+            row.hash = select.String(kHash);
+            row.kind = select.String(kKind);
+            if (row.kind == "attempt") {
+                SaveAttempt& attempt = row.attempt;
+                attempt.time = TimeOf(select.Column(kTime));
+                attempt.operatorName = select.String(kOperator);
+                attempt.host = select.String(kHost);
+                attempt.program = select.String(kProgram);
+                attempt.port = select.String(kPort);
+                attempt.serialNumber = select.String(kSerialNumber);
+                attempt.before = BytesOf(select.Column(kBlockBefore));
+                attempt.frame = BytesOf(select.Column(kFrame));
+                attempt.clockSync = select.String(kClockSync);
+                attempt.batch = select.String(kBatch);
+            } else {
+                row.attemptId = select.Integer(kAttempt);
+                SaveOutcome& outcome = row.outcome;
+                outcome.time = TimeOf(select.Column(kTime));
+                outcome.result = select.String(kResult);
+                outcome.acknowledged = select.Integer(kAcknowledged) != 0;
+                const Value readBack = select.Column(kReadBack);
+                if (std::holds_alternative<Blob>(readBack)) {
+                    outcome.readBack = BytesOf(readBack);
+                }
+                outcome.detail = select.String(kDetail);
+            }
+            rows.push_back(std::move(row));
+        }
+        if (step != SQLITE_DONE) {
+            return failure();
+        }
+        return rows;
+    }
+
+    Result<void> MarkSent(std::int64_t upTo) override {
+        const std::lock_guard lock(mutex_);
+        sqlite3_busy_timeout(db_, static_cast<int>(outcomeWait_.count()));
+        Statement update(db_, "UPDATE outbox SET sent_up_to = max(sent_up_to, ?)");
+        update.Bind(1, upTo);
+        if (!update.Ok() || update.Step() != SQLITE_DONE) {
+            return failure();
+        }
+        return {};
+    }
+
+    Result<std::int64_t> UnsentCount() override {
+        const std::lock_guard lock(mutex_);
+        Statement count(db_, "SELECT count(*) FROM saves"
+                             " WHERE id > (SELECT max(sent_up_to) FROM outbox)");
+        if (!count.Ok() || count.Step() != SQLITE_ROW) {
+            return failure();
+        }
+        return count.Integer(0);
     }
 
     Result<ChainCheck> Verify(const std::string& anchor) override {

@@ -97,7 +97,8 @@ for path in \
     usr/share/man/man1/korvel-cli.1.gz usr/share/bash-completion/completions/korvel-cli \
     usr/share/zsh/vendor-completions/_korvel-cli usr/share/fish/vendor_completions.d/korvel-cli.fish \
     usr/lib/udev/rules.d/60-korvel-serial.rules usr/share/korvel/korvel-settings.schema.json \
-    usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz; do
+    usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz \
+    usr/share/doc/korvel/shared-history-guide.md usr/share/korvel/korvel-shared-history.sql; do
     [ -e "$target/$path" ] || fail "the package lacks /$path"
 done
 [ -L "$target/usr/bin/korvel" ] || fail "/usr/bin/korvel is not a symlink to the program"

@@ -27,6 +27,8 @@ complete -c korvel-cli -s q -l quiet -d 'no progress messages and no warnings'
 complete -c korvel-cli -l history -r -F -d 'the history of saves'
 complete -c korvel-cli -l no-history -d 'record no history of this save'
 complete -c korvel-cli -l require-history -d 'save nothing unless the attempt is recorded first'
+complete -c korvel-cli -l shared-history -x -d 'also send the rows to this PostgreSQL server'
+complete -c korvel-cli -l no-shared-history -d 'send nothing to a shared history'
 complete -c korvel-cli -s h -l help -d 'show the help'
 complete -c korvel-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'print the version'
 
@@ -42,7 +44,7 @@ complete -c korvel-cli -n "__fish_seen_subcommand_from help" -a 'list read write
 
 # Each command's own options.
 complete -c korvel-cli -n '__fish_seen_subcommand_from list' -l probe -d 'ask each USB serial port whether a logger answers'
-complete -c korvel-cli -n '__fish_seen_subcommand_from list read' -l json -d 'print JSON'
+complete -c korvel-cli -n '__fish_seen_subcommand_from list read check' -l json -d 'print JSON'
 complete -c korvel-cli -n '__fish_seen_subcommand_from read' -l raw -d 'print the parameter block in hex'
 complete -c korvel-cli -n '__fish_seen_subcommand_from write check provision' -F -d 'settings file'
 complete -c korvel-cli -n '__fish_seen_subcommand_from write' -l dry-run -d 'show what would change; save nothing'
@@ -58,9 +60,11 @@ complete -c korvel-cli -n '__fish_seen_subcommand_from provision' -l watch -d 'p
 complete -c korvel-cli -n '__fish_seen_subcommand_from provision' -l allow-unsynced-clock -d 'provision even when the clock is not synchronised'
 
 # history and its commands.
-complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show' -a verify -d 'check that no row was edited or deleted'
-complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show' -a list -d 'list the saves, newest first'
-complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show' -a show -d 'print the settings one save wrote'
+complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show sync' -a verify -d 'check that no row was edited or deleted'
+complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show sync' -a list -d 'list the saves, newest first'
+complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show sync' -a show -d 'print the settings one save wrote'
 complete -c korvel-cli -n '__fish_seen_subcommand_from history; and __fish_seen_subcommand_from verify' -l expect-head -x -d 'a head hash kept from an earlier verify'
 complete -c korvel-cli -n '__fish_seen_subcommand_from history; and __fish_seen_subcommand_from list' -l csv -d 'print CSV'
+complete -c korvel-cli -n '__fish_seen_subcommand_from history; and not __fish_seen_subcommand_from verify list show sync' -a sync -d 'send the rows the shared history does not have yet'
+complete -c korvel-cli -n '__fish_seen_subcommand_from history; and __fish_seen_subcommand_from verify list' -l shared -d 'the shared history on its server'
 complete -c korvel-cli -n '__fish_seen_subcommand_from history; and __fish_seen_subcommand_from show' -a '(__korvel_cli_save_ids)'

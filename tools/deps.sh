@@ -7,9 +7,10 @@ set -euo pipefail
 
 packages_for() {
     case "$1" in
-    build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libicu-dev" ;;
-    # zsh and fish check their completion files (tests/packaging).
-    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy python3-jsonschema zsh fish" ;;
+    build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libicu-dev libpq-dev" ;;
+    # zsh and fish check their completion files (tests/packaging); the shared
+    # history's tests start a private PostgreSQL server of their own.
+    test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy python3-jsonschema zsh fish postgresql" ;;
     screenshot) echo "xvfb xauth x11-utils" ;;
     a11y) echo "xvfb xauth dbus-daemon dbus-bin at-spi2-core python3-pyatspi" ;;
     package) echo "dpkg-dev lintian desktop-file-utils appstream file" ;;

@@ -320,7 +320,7 @@ TEST_F(HistoryStore, AHistoryToReadIsNeverCreated) {
 
 TEST_F(HistoryStore, FilesItCannotUseAreRefusedAndLeftAlone) {
     Save(*Open(), "A00000001", "confirmed");
-    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 2");
+    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 3");
     const auto newer = OpenHistoryStore(path, {});
     ASSERT_FALSE(newer);
     EXPECT_NE(newer.failure().message.find("newer Korvel"), std::string::npos);
@@ -333,6 +333,33 @@ TEST_F(HistoryStore, FilesItCannotUseAreRefusedAndLeftAlone) {
     StoreOptions makeFolder;
     makeFolder.createFolder = true;
     EXPECT_TRUE(OpenHistoryStore(folder / "made/history.sqlite3", makeFolder));
+}
+
+// A file of the first layout gains the outbox of the shared history: a bench
+// id made once, and every row it held waiting to be sent.
+TEST_F(HistoryStore, AnOlderFileBecomesAnOutboxWithEveryRowWaiting) {
+    Save(*Open(), "A00000001", "confirmed");
+    RawDatabase(path).Exec(
+        "DROP TABLE bench; DROP TABLE outbox; UPDATE korvel_schema SET version = 1");
+    auto store = Open();
+    const auto id = store->BenchId();
+    ASSERT_TRUE(id) << id.failure().message;
+    EXPECT_EQ(id->size(), 32u);
+    EXPECT_EQ(*store->UnsentCount(), 2);
+    const auto rows = store->Unsent(10);
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ((*rows)[0].kind, "attempt");
+    EXPECT_EQ((*rows)[0].attempt.serialNumber, "A00000001");
+    EXPECT_EQ((*rows)[1].attemptId, (*rows)[0].id);
+    EXPECT_EQ((*rows)[1].outcome.result, "confirmed");
+    ASSERT_TRUE(store->MarkSent((*rows)[0].id));
+    EXPECT_EQ(*store->UnsentCount(), 1);
+    // An acknowledgement never moves the mark back.
+    ASSERT_TRUE(store->MarkSent(0));
+    EXPECT_EQ(*store->UnsentCount(), 1);
+    EXPECT_TRUE(store->Verify("")->Intact());
+    store.reset();
+    EXPECT_EQ(*Open()->BenchId(), *id);
 }
 
 // Saves from several threads, and from another program, chain onto one another.
