@@ -296,8 +296,8 @@ int RunProvision(const CommandContext& context, const settingsfile::SettingsFile
     env.catchStopRequests();
 
     // A trace on standard error writes lines the live drawing would not count.
-    Board board(env.out, env.err, env.terminal && options.trace != "-", options.json,
-                options.quiet, tell.Record());
+    Board board(env.out, env.err, env.terminal && options.trace != "-", options.json, options.quiet,
+                tell.Record());
     Batch batch{options, env, file,     trace, board, report.get(), manifest ? &*manifest : nullptr,
                 {},      {},  clockSync};
     batch.identity = AttemptIdentity(options, env, clockSync);
