@@ -3,8 +3,11 @@
 #include "cli/Suggest.h"
 #include "cli/Version.h"
 #include "history/SharedConfig.h"
+#include "protocol/Frame.h"
 
 #include <CLI/CLI.hpp>
+
+#include <algorithm>
 
 #include <cctype>
 #include <charconv>
@@ -19,8 +22,6 @@ namespace korvel::cli {
 namespace {
 
 constexpr int kUsageError = 2;
-constexpr int kFirstYear = 2000;
-constexpr int kLastYear = 2099;
 constexpr int kMostLoggers = 1000; // --expect
 
 constexpr const char* kDescription =
@@ -371,8 +372,9 @@ std::optional<protocol::DateTime> ParseClock(const std::string& text) {
     }
     const std::chrono::year_month_day date{std::chrono::year(static_cast<int>(year)),
                                            std::chrono::month(month), std::chrono::day(day)};
-    if (!date.ok() || static_cast<int>(year) < kFirstYear || static_cast<int>(year) > kLastYear ||
-        hour > 23 || minute > 59 || second > 59) {
+    if (!date.ok() || static_cast<int>(year) < protocol::value::kYearBase ||
+        static_cast<int>(year) > protocol::value::kYearLast || hour > 23 || minute > 59 ||
+        second > 59) {
         return std::nullopt;
     }
     return protocol::DateTime{static_cast<int>(year),
@@ -538,6 +540,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const auto fail = [&parsed](const std::string& message, const CLI::App* helpOf) {
         parsed.exitCode = kUsageError;
         parsed.err = UsageText(message, helpOf);
+        parsed.fault = message;
+        // Only before "--": after it, "--json" would be a file's name.
+        const auto end = std::find(arguments.begin(), arguments.end(), "--");
+        parsed.json = std::find(arguments.begin(), end, "--json") != end;
         return parsed;
     };
     const Walk walk = grammar.Check(arguments);
@@ -659,8 +665,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         options.clock = ParseClock(clock);
         if (!options.clock) {
             return fail("--clock " + clock +
-                            ": give the logger's local time as YYYY-MM-DDTHH:MM:SS, years "
-                            "2000-2099",
+                            ": give the logger's local time as YYYY-MM-DDTHH:MM:SS, years " +
+                            std::to_string(protocol::value::kYearBase) + "-" +
+                            std::to_string(protocol::value::kYearLast),
                         command);
         }
     }

@@ -65,6 +65,8 @@ struct ParsedCommandLine {
     int exitCode = 0;               // otherwise: 0 after --help or --version, 2 after a fault
     std::string out;                // what to print on standard output (help, version)
     std::string err;                // and on standard error (the fault)
+    std::string fault;              // the fault alone, for a script's JSON
+    bool json = false;              // --json was asked for, so a fault is told as JSON too
 };
 
 // `arguments` exclude the program name.

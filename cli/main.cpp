@@ -2,6 +2,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/HistoryCommands.h"
+#include "cli/JsonOutput.h"
 #include "platform/Console.h"
 #include "platform/ProgramArguments.h"
 
@@ -15,6 +16,11 @@ int main(int argc, char** argv) {
     const korvel::cli::ParsedCommandLine line = korvel::cli::ParseCommandLine(arguments);
     std::cout << line.out;
     std::cerr << line.err;
+    if (!line.options && line.exitCode != 0 && line.json) {
+        // A script that asked for JSON gets its one object also for a mistake on the line.
+        std::cout << korvel::settingsfile::PrettyText(
+            korvel::cli::OutcomeObject(line.exitCode, {{"", 0, 0, line.fault}}));
+    }
     if (!line.options) {
         return line.exitCode;
     }

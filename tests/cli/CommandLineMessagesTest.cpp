@@ -152,6 +152,20 @@ TEST(CommandLineMessages, ShortQuietAndArgumentsAfterDoubleDash) {
     EXPECT_EQ(show.options->historyId, 42);
 }
 
+// A script that asked for JSON is told of a mistake on the line in its JSON
+// too (cli/main.cpp prints the fault as the outcome object); a file named
+// "--json" after "--" asks for nothing.
+TEST(CommandLineMessages, AMistakeUnderJsonCarriesItsFaultForTheOutcomeObject) {
+    const ParsedCommandLine asked = ParseCommandLine(Words("--json reed"));
+    EXPECT_FALSE(asked.options);
+    EXPECT_TRUE(asked.json);
+    EXPECT_EQ(asked.fault, "unknown command 'reed'; did you mean 'read'?");
+
+    const ParsedCommandLine named = ParseCommandLine(Words("write --bogus -- --json"));
+    EXPECT_FALSE(named.options);
+    EXPECT_FALSE(named.json);
+}
+
 TEST(CommandLineMessages, HelpCommandIsTheCommandsHelp) {
     for (const char* command : {"read", "write", "provision", "history show", "history"}) {
         const ParsedCommandLine asked = ParseCommandLine(Words(std::string("help ") + command));
