@@ -537,7 +537,7 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     app.require_subcommand(1, 1);
 
     ParsedCommandLine parsed;
-    const auto fail = [&parsed](const std::string& message, const CLI::App* helpOf) {
+    const auto fail = [&parsed, &arguments](const std::string& message, const CLI::App* helpOf) {
         parsed.exitCode = kUsageError;
         parsed.err = UsageText(message, helpOf);
         parsed.fault = message;
