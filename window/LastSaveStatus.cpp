@@ -47,8 +47,8 @@ std::string LastSaveText(const std::optional<history::LastSave>& last, const QTi
     }
     const auto milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(last->time.time_since_epoch());
-    const QString when = locale.toString(
-        QDateTime::fromMSecsSinceEpoch(milliseconds.count(), zone), QLocale::ShortFormat);
+    const QString when = locale.toString(QDateTime::fromMSecsSinceEpoch(milliseconds.count(), zone),
+                                         QLocale::ShortFormat);
     const QString who = OrUnknown(last->operatorName);
     const QString bench = OrUnknown(last->bench);
     const bool took = last->result == history::OutcomeName(history::Outcome::Confirmed) ||

@@ -11,7 +11,8 @@ using namespace std::chrono;
 // 7 March 2026, 13:25:36 UTC.
 const system_clock::time_point kSaved = sys_days{2026y / 3 / 7} + 13h + 25min + 36s;
 
-history::LastSave Save(std::string result, std::string who = "anna", std::string bench = "bench-3") {
+history::LastSave Save(std::string result, std::string who = "anna",
+                       std::string bench = "bench-3") {
     return {kSaved, std::move(who), std::move(bench), std::move(result)};
 }
 
@@ -26,8 +27,7 @@ TEST(LastSaveStatusTest, SaysWhenByWhomOnWhichBenchAndHowASaveEnded) {
         {"never saved", std::nullopt, ""},
         {"confirmed", Save("confirmed"), "Last saved 7 Mar 2026 13:25:36 by anna on bench-3"},
         // The window's own saves are acknowledged but not read back.
-        {"not verified", Save("not verified"),
-         "Last saved 7 Mar 2026 13:25:36 by anna on bench-3"},
+        {"not verified", Save("not verified"), "Last saved 7 Mar 2026 13:25:36 by anna on bench-3"},
         {"not acknowledged", Save("not acknowledged"),
          "Last save 7 Mar 2026 13:25:36 by anna on bench-3: not acknowledged"},
         {"read back different", Save("read-back differs"),
