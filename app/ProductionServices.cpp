@@ -135,6 +135,20 @@ HistoryOnFirstSave::LastConfirmedSave(const std::string& serialNumber) {
     return opened ? opened->LastConfirmedSave(serialNumber) : std::nullopt;
 }
 
+std::optional<history::LastSave> HistoryOnFirstSave::LastSaveOf(const std::string& serialNumber) {
+    if (opened_) {
+        return store_ ? store_->LastSaveOf(serialNumber) : std::nullopt;
+    }
+    // A file that cannot be opened now is told of by the first save; a Read
+    // goes on without the line and waits no longer than the lookup would.
+    history::StoreOptions options;
+    options.create = false;
+    options.busyTimeout = history::kLastSaveWait;
+    auto store = history::OpenHistoryStore(
+        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
+    return store ? (*store)->LastSaveOf(serialNumber) : std::nullopt;
+}
+
 namespace {
 
 QString SettingsFilter() {

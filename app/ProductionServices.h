@@ -70,6 +70,9 @@ public:
     RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome) override;
     std::optional<std::chrono::system_clock::time_point>
     LastConfirmedSave(const std::string& serialNumber) override;
+    // Before the first save, looks into the history file only when there is
+    // one, never creating it, and opens it for that look alone.
+    std::optional<history::LastSave> LastSaveOf(const std::string& serialNumber) override;
 
 private:
     history::SaveHistory* store();

@@ -51,6 +51,20 @@ struct SaveOutcome {
     std::string detail;                                // the differing keys, the error text
 };
 
+// The newest save of one logger the history holds: when it was attempted, by
+// whom, on which bench, and how it ended (an OutcomeName; empty while it has
+// no outcome row).
+struct LastSave {
+    std::chrono::system_clock::time_point time; // UTC, of the attempt
+    std::string operatorName;
+    std::string bench; // the computer that saved
+    std::string result;
+};
+
+// How long LastSaveOf waits for another program's lock on the history: the
+// window asks right after a Read, and goes on without the answer.
+inline constexpr std::chrono::milliseconds kLastSaveWait{250};
+
 // A row the history wrote: its id, and its SHA-256 hash, onto which every
 // later row chains. Right after it is written the hash is the history's head:
 // kept elsewhere, it anchors the history up to that row (`history verify
@@ -74,6 +88,9 @@ public:
     // When the logger with this serial number last had a confirmed save, if ever.
     virtual std::optional<std::chrono::system_clock::time_point>
     LastConfirmedSave(const std::string& serialNumber) = 0;
+    // The logger's newest save, whatever its outcome; nothing when the history
+    // holds none or could not be read within kLastSaveWait.
+    virtual std::optional<LastSave> LastSaveOf(const std::string& serialNumber) = 0;
 };
 
 // What a save does about its record. A store that cannot take the attempt

@@ -268,6 +268,27 @@ public:
         return ParseUtcText(select.String(0));
     }
 
+    std::optional<LastSave> LastSaveOf(const std::string& serialNumber) override {
+        const std::lock_guard lock(mutex_);
+        // Asked on the window's thread after a Read. In WAL mode a reader
+        // waits only while another program holds the file exclusively,
+        // recovers it or still has it in the old journal mode.
+        sqlite3_busy_timeout(db_, static_cast<int>(kLastSaveWait.count()));
+        Statement select(db_, "SELECT a.time, a.operator, a.host, coalesce(o.result, '')"
+                              " FROM saves a LEFT JOIN saves o"
+                              " ON o.attempt = a.id AND o.kind = 'outcome'"
+                              " WHERE a.kind = 'attempt' AND a.serial_number = ?"
+                              " ORDER BY a.id DESC LIMIT 1");
+        select.Bind(1, Text(serialNumber));
+        std::optional<LastSave> last;
+        if (select.Ok() && select.Step() == SQLITE_ROW) {
+            last = LastSave{TimeOf(select.Column(0)), select.String(1), select.String(2),
+                            select.String(3)};
+        }
+        sqlite3_busy_timeout(db_, static_cast<int>(attemptWait_.count()));
+        return last;
+    }
+
     Result<std::vector<SaveEntry>> List(const std::string& serialNumber) override {
         const std::lock_guard lock(mutex_);
         return readEntries(serialNumber, std::nullopt);

@@ -19,12 +19,13 @@ packages_for() {
     # mingw-w64 meta package would add the i686 and win32-thread compilers too),
     # the 64-bit Wine loader, and GoogleTest's sources to build with the cross compiler.
     # SQLite is cross-built from Debian's own source package (dpkg-dev unpacks
-    # it; tclsh generates its one-file form).
+    # it; tclsh generates its one-file form). libpq is cross-built from the
+    # postgresql-15 source of the version libpq-dev has.
     # For the window on Windows: Qt is cross-built from Debian's own source
     # package too (Ninja builds it), NSIS makes the
     # installer, Xvfb shows korvel.exe under Wine, xdotool presses its keys and
     # ImageMagick photographs it.
-    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl nsis xvfb xauth xdotool imagemagick" ;;
+    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl libpq-dev nsis xvfb xauth xdotool imagemagick" ;;
     # Where the window's start-up time, memory and idle wake-ups go (bench/README.md).
     profile) echo "linux-perf heaptrack strace" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;

@@ -76,6 +76,45 @@
     </message>
 </context>
 <context>
+    <name>LastSave</name>
+    <message>
+        <source>not acknowledged</source>
+        <translation>nicht quittiert</translation>
+    </message>
+    <message>
+        <source>read-back failed</source>
+        <translation>Rücklesen fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>read-back differs</source>
+        <translation>Rückgelesenes weicht ab</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>nicht gesendet</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>unterbrochen</translation>
+    </message>
+    <message>
+        <source>no outcome recorded</source>
+        <translation>kein Ergebnis verzeichnet</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unbekannt</translation>
+    </message>
+    <message>
+        <source>Last saved %1 by %2 on %3</source>
+        <translation>Zuletzt gespeichert am %1 von %2 an %3</translation>
+    </message>
+    <message>
+        <source>Last save %1 by %2 on %3: %4</source>
+        <translation>Letzte Speicherung am %1 von %2 an %3: %4</translation>
+    </message>
+</context>
+<context>
     <name>Pictures</name>
     <message>
         <source>Read</source>

@@ -76,6 +76,45 @@
     </message>
 </context>
 <context>
+    <name>LastSave</name>
+    <message>
+        <source>not acknowledged</source>
+        <translation>未应答</translation>
+    </message>
+    <message>
+        <source>read-back failed</source>
+        <translation>回读失败</translation>
+    </message>
+    <message>
+        <source>read-back differs</source>
+        <translation>回读不一致</translation>
+    </message>
+    <message>
+        <source>not sent</source>
+        <translation>未发送</translation>
+    </message>
+    <message>
+        <source>interrupted</source>
+        <translation>已中断</translation>
+    </message>
+    <message>
+        <source>no outcome recorded</source>
+        <translation>无结果记录</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Last saved %1 by %2 on %3</source>
+        <translation>上次保存：%1，操作员 %2，工作站 %3</translation>
+    </message>
+    <message>
+        <source>Last save %1 by %2 on %3: %4</source>
+        <translation>上次保存：%1，操作员 %2，工作站 %3：%4</translation>
+    </message>
+</context>
+<context>
     <name>Pictures</name>
     <message>
         <source>Read</source>

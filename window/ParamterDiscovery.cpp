@@ -107,19 +107,23 @@ void TParamter::stopScan() {
 
 void TParamter::setScanStatus(ScanProgress scan) {
     scan_ = std::move(scan);
-    const QString text = QString::fromStdString(ScanStatusText(scan_));
-    // One line: a text longer than the strip loses its end, where the reasons the
-    // user can do least about stand, and shows whole as the label's tool tip.
+    // Below the whole line, what the operating system said of each port that
+    // would not open.
+    showStatus(QString::fromStdString(ScanStatusText(scan_)),
+               QString::fromStdString(ScanFailuresText(scan_)));
+}
+
+void TParamter::showStatus(const QString& text, const QString& details) {
+    // One line: a text longer than the strip loses its end (a scan's reasons
+    // put there those the user can do least about) and shows whole as the
+    // label's tool tip.
     const QString shown =
         lblScanStatus->fontMetrics().elidedText(text, Qt::ElideRight, lblScanStatus->width());
     const bool cut = shown != text;
     lblScanStatus->setText(shown);
-    // Below the whole line, what the operating system said of each port that
-    // would not open.
-    const QString failures = QString::fromStdString(ScanFailuresText(scan_));
     QString tip = cut ? text : QString();
-    if (!failures.isEmpty()) {
-        tip = (tip.isEmpty() ? text : tip) + QLatin1Char('\n') + failures;
+    if (!details.isEmpty()) {
+        tip = (tip.isEmpty() ? text : tip) + QLatin1Char('\n') + details;
     }
     lblScanStatus->setToolTip(tip);
     // Without a tip to show, the strip stays background the window is dragged by.

@@ -215,7 +215,8 @@ public:
     TripMemo* mmoTripInfo;
 
     // ---- Status line in the strip under the groups: what a scan for the logger
-    // is doing, and why one found nothing. Empty otherwise.
+    // is doing, and why one found nothing; after a Read or a Save, when the
+    // logger was last saved. Empty otherwise.
     QLabel* lblScanStatus;
 
     // ---- Timers.
@@ -389,6 +390,11 @@ private:
     // Stops tmrRead for good: a scan cut short no longer shows its progress.
     void stopScan();
     void setScanStatus(ScanProgress scan);
+    // One line in lblScanStatus, cut to its width; `details` go below the whole
+    // line in its tool tip.
+    void showStatus(const QString& text, const QString& details);
+    // The history's newest save of the logger last read, in lblScanStatus.
+    void showLastSave();
     ScanProgress scan_;
     // The quit question holds a running tmrRead; stopping the scan meanwhile
     // clears this, and Cancel starts the timer again only while it is set.

@@ -7,7 +7,11 @@
 #include "protocol/SettingsCodec.h"
 #include "protocol/SettingsText.h"
 #include "window/ControlValues.h"
+#include "window/LastSaveStatus.h"
 #include "window/ThresholdRows.h"
+
+#include <QLocale>
+#include <QTimeZone>
 
 #include <algorithm>
 
@@ -94,6 +98,7 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
         services.prompt.warning(tr("Data Check Error"));
         return;
     case ChunkKind::SaveAcknowledgement:
+        showLastSave(); // the save just recorded, when it was the logger last read
         services.prompt.information(tr("Save Success"));
         return;
     case ChunkKind::Other:
@@ -109,7 +114,14 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
     setScanStatus({}); // the logger answered: nothing left to explain
     rememberAnsweringPort();
     showControlValues(values);
+    showLastSave();
     services.prompt.information(tr("Read Success"));
+}
+
+void TParamter::showLastSave() {
+    showStatus(QString::fromStdString(
+                   LastSaveText(saveRecord.LastSave(), QTimeZone::systemTimeZone(), QLocale())),
+               {});
 }
 
 void TParamter::rememberAnsweringPort() {

@@ -51,6 +51,14 @@ void SaveRecord::NotSent() {
     finish(history::OutcomeName(history::Outcome::NotSent), false, "the port took no bytes");
 }
 
+std::optional<history::LastSave> SaveRecord::LastSave() const {
+    if (history_ == nullptr || !before_) {
+        return std::nullopt;
+    }
+    return history_->LastSaveOf(
+        settingsfile::Utf8Text(protocol::DecodeSettings(*before_).serialNumber));
+}
+
 void SaveRecord::finish(const char* result, bool acknowledged, const std::string& detail) {
     if (!waiting_) {
         return;

@@ -39,6 +39,9 @@ public:
     void Answered(bool acknowledged, const std::string& detail);
     // The port did not take the frame.
     void NotSent();
+    // The newest save of the logger of the last read reply, as the history
+    // holds it; nothing without a history or a reply.
+    std::optional<history::LastSave> LastSave() const;
 
 private:
     void finish(const char* result, bool acknowledged, const std::string& detail);

@@ -4,29 +4,43 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <sstream>
 
 namespace korvel::app {
 namespace {
 
-// Start-up opens no history: the file appears with the first save's row.
-TEST(HistoryOnFirstSave, OpensTheHistoryAtTheFirstSave) {
-    if (!history::HistoryAvailable()) {
-        GTEST_SKIP() << "this build keeps no history";
+// XDG_DATA_HOME in a scratch folder of its own for the length of a test.
+class HistoryOnFirstSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!history::HistoryAvailable()) {
+            GTEST_SKIP() << "this build keeps no history";
+        }
+        ASSERT_NE(::mkdtemp(folder_), nullptr);
+        data = folder_;
+        const char* before = std::getenv("XDG_DATA_HOME");
+        restore_ = before ? std::optional<std::string>(before) : std::nullopt;
+        ::setenv("XDG_DATA_HOME", folder_, 1);
     }
-    char folder[] = "/tmp/korvel-first-save-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    const std::filesystem::path data(folder);
-    const char* before = std::getenv("XDG_DATA_HOME");
-    const std::string restore = before ? before : "";
-    ::setenv("XDG_DATA_HOME", folder, 1);
+    void TearDown() override {
+        if (data.empty()) {
+            return;
+        }
+        if (restore_) {
+            ::setenv("XDG_DATA_HOME", restore_->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_DATA_HOME");
+        }
+        std::filesystem::remove_all(data);
+    }
 
-    std::ostringstream warnings;
-    {
-        HistoryOnFirstSave history(warnings);
-        EXPECT_FALSE(std::filesystem::exists(data / "korvel"));
+    // One save of the logger `serial`, acknowledged and not read back.
+    static void Save(history::SaveHistory& history, const std::string& serial) {
         history::SaveAttempt attempt;
-        attempt.serialNumber = "A1";
+        attempt.serialNumber = serial;
+        attempt.operatorName = "anna";
+        attempt.host = "bench-3";
         const auto row = history.RecordAttempt(attempt);
         ASSERT_TRUE(row) << row.failure().message;
         history::SaveOutcome outcome;
@@ -34,15 +48,44 @@ TEST(HistoryOnFirstSave, OpensTheHistoryAtTheFirstSave) {
         const auto written = history.RecordOutcome(row->id, outcome);
         EXPECT_TRUE(written) << written.failure().message;
     }
+
+    std::filesystem::path data;
+    std::ostringstream warnings;
+
+private:
+    char folder_[32] = "/tmp/korvel-first-save-XXXXXX";
+    std::optional<std::string> restore_;
+};
+
+// Start-up opens no history, nor does a Read: the file appears with the first
+// save's row.
+TEST_F(HistoryOnFirstSaveTest, OpensTheHistoryAtTheFirstSave) {
+    {
+        HistoryOnFirstSave history(warnings);
+        EXPECT_FALSE(history.LastSaveOf("A1"));
+        EXPECT_FALSE(std::filesystem::exists(data / "korvel"));
+        Save(history, "A1");
+        const auto last = history.LastSaveOf("A1");
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->result, "not verified");
+    }
     EXPECT_TRUE(std::filesystem::exists(data / "korvel" / "history.sqlite3"));
     EXPECT_EQ(warnings.str(), "");
+}
 
-    if (before) {
-        ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
-    } else {
-        ::unsetenv("XDG_DATA_HOME");
+// The saves of an earlier run show at a Read before this run's first save.
+TEST_F(HistoryOnFirstSaveTest, AReadBeforeTheFirstSaveFindsEarlierSaves) {
+    {
+        HistoryOnFirstSave earlierRun(warnings);
+        Save(earlierRun, "A1");
     }
-    std::filesystem::remove_all(data);
+    HistoryOnFirstSave history(warnings);
+    const auto last = history.LastSaveOf("A1");
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->operatorName, "anna");
+    EXPECT_EQ(last->bench, "bench-3");
+    EXPECT_FALSE(history.LastSaveOf("B2"));
+    EXPECT_EQ(warnings.str(), "");
 }
 
 } // namespace

@@ -110,6 +110,29 @@ TEST_F(HistoryStore, ListsSavesNewestFirstWithTheirOutcomes) {
     EXPECT_FALSE(store->LastConfirmedSave("B00000002"));
 }
 
+// The newest attempt, whatever became of it: the window says how it ended.
+TEST_F(HistoryStore, TheLastSaveIsTheNewestAttemptWithItsOutcome) {
+    auto store = Open();
+    Save(*store, "A00000001", "confirmed");
+    Save(*store, "B00000002", "not acknowledged");
+    const auto b = store->LastSaveOf("B00000002");
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->time, kNoon + 250ms);
+    EXPECT_EQ(b->operatorName, "ada");
+    EXPECT_EQ(b->bench, "bench-1");
+    EXPECT_EQ(b->result, "not acknowledged");
+    EXPECT_EQ(store->LastSaveOf("A00000001")->result, "confirmed");
+
+    SaveAttempt newer = Attempt("A00000001");
+    newer.host = "bench-2";
+    ASSERT_TRUE(store->RecordAttempt(newer)); // its outcome not written yet
+    const auto a = store->LastSaveOf("A00000001");
+    ASSERT_TRUE(a);
+    EXPECT_EQ(a->bench, "bench-2");
+    EXPECT_EQ(a->result, "");
+    EXPECT_FALSE(store->LastSaveOf("C00000003"));
+}
+
 // The newest confirmed save, not the first, nor a newer one that failed.
 TEST_F(HistoryStore, TheLastConfirmedSaveIsTheNewestConfirmedOne) {
     auto store = Open();

@@ -25,6 +25,9 @@ public:
     bool refuse = false;
     // Set before the run: the confirmed saves the history already holds.
     std::map<std::string, std::chrono::system_clock::time_point> lastConfirmed;
+    // Set before the run: the saves of each logger made before it.
+    std::map<std::string, history::LastSave> earlier;
+    int lookups = 0; // LastSaveOf calls
 
     protocol::Result<history::RecordedRow>
     RecordAttempt(const history::SaveAttempt& attempt) override {
@@ -53,6 +56,24 @@ public:
         const std::lock_guard lock(mutex_);
         const auto found = lastConfirmed.find(serialNumber);
         if (found == lastConfirmed.end()) {
+            return std::nullopt;
+        }
+        return found->second;
+    }
+
+    // The logger's newest save recorded here, else the one set in `earlier`.
+    std::optional<history::LastSave> LastSaveOf(const std::string& serialNumber) override {
+        const std::lock_guard lock(mutex_);
+        ++lookups;
+        for (auto saved = saves_.rbegin(); saved != saves_.rend(); ++saved) {
+            if (saved->attempt.serialNumber == serialNumber) {
+                const history::SaveAttempt& a = saved->attempt;
+                return history::LastSave{a.time, a.operatorName, a.host,
+                                         saved->outcome ? saved->outcome->result : ""};
+            }
+        }
+        const auto found = earlier.find(serialNumber);
+        if (found == earlier.end()) {
             return std::nullopt;
         }
         return found->second;

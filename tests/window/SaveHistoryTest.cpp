@@ -5,6 +5,9 @@
 #include "tests/support/FakeHistory.h"
 #include "tools/sim/LoggerSimulator.h"
 #include "tools/sim/SimBlock.h"
+#include "window/LastSaveStatus.h"
+
+#include <QTimeZone>
 
 #include <atomic>
 #include <iostream>
@@ -47,8 +50,54 @@ protected:
         return true;
     }
 
+    // Reads the logger and gives the status line's text; empty when the read failed.
+    QString ReadStatus(sim::LoggerSimulator& logger) {
+        ports.ports = std::vector<std::string>{logger.PortPath()};
+        TParamter& w = show();
+        w.saveRecord.SetHistory(&history, "korvel 3.0.0");
+        w.tmrRead->setInterval(60'000);
+        QTest::mouseClick(w.imgRead, Qt::LeftButton);
+        w.tmrReadTimer();
+        if (!WaitFor([&] { return Shown(prompt, "information", "Read Success"); })) {
+            return "(no read)";
+        }
+        return w.lblScanStatus->text();
+    }
+
     testing::FakeHistory history;
 };
+
+TEST_F(SaveHistoryTest, AReadShowsWhenTheLoggerWasLastSavedByWhomAndWhere) {
+    const history::LastSave earlier{std::chrono::system_clock::now() - std::chrono::hours(30),
+                                    "anna", "bench-3", "confirmed"};
+    history.earlier["T23110042"] = earlier;
+    sim::LoggerSimulator logger;
+    const QString line = ReadStatus(logger);
+    EXPECT_EQ(line.toStdString(), LastSaveText(earlier, QTimeZone::systemTimeZone(), QLocale()));
+    EXPECT_TRUE(line.startsWith("Last saved ")) << line.toStdString();
+    EXPECT_TRUE(line.endsWith(" by anna on bench-3")) << line.toStdString();
+    EXPECT_EQ(history.lookups, 1);
+}
+
+TEST_F(SaveHistoryTest, AReadOfALoggerNeverSavedShowsThePlainStatus) {
+    sim::LoggerSimulator logger;
+    EXPECT_EQ(ReadStatus(logger), QString());
+    EXPECT_EQ(history.lookups, 1);
+}
+
+TEST_F(SaveHistoryTest, ASaveShowsItselfAsTheLastSave) {
+    history.earlier["T23110042"] = {std::chrono::system_clock::now() - std::chrono::hours(30),
+                                    "anna", "bench-3", "not acknowledged"};
+    sim::LoggerSimulator logger;
+    ASSERT_TRUE(ReadStatus(logger).endsWith(": not acknowledged"));
+    QTest::mouseClick(window->imgSave, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Save Success"); }));
+    const history::SaveAttempt attempt = history.Saves().at(0).attempt;
+    EXPECT_EQ(window->lblScanStatus->text().toStdString(),
+              LastSaveText(history::LastSave{attempt.time, attempt.operatorName, attempt.host,
+                                             "not verified"},
+                           QTimeZone::systemTimeZone(), QLocale()));
+}
 
 TEST_F(SaveHistoryTest, ASaveRecordsItsAttemptAndTheAcknowledgement) {
     sim::LoggerSimulator logger;
