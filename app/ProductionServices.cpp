@@ -1,5 +1,8 @@
 #include "app/ProductionServices.h"
 
+#include "history/SharedConfig.h"
+#include "platform/UserIdentity.h"
+
 #include "platform/PortList.h"
 #include "window/Clock.h"
 
@@ -98,12 +101,56 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
     return std::move(store).take();
 }
 
+HistoryOnFirstSave::HistoryOnFirstSave(std::ostream& warnings,
+                                       std::optional<history::SharedTarget> shared)
+    : warnings_(warnings), shared_(std::move(shared)) {}
+
 history::SaveHistory* HistoryOnFirstSave::store() {
     if (!opened_) {
         opened_ = true;
         store_ = OpenSaveHistory(warnings_);
+        if (store_ && shared_) {
+            outbox_ = std::make_unique<history::SharedOutbox>(*store_, *shared_);
+        }
     }
     return store_.get();
+}
+
+void HistoryOnFirstSave::send() {
+    if (outbox_) {
+        outbox_->PushInBackground();
+    }
+}
+
+void HistoryOnFirstSave::SendWaitingRows() {
+    if (opened_ || !shared_) {
+        return;
+    }
+    // Only an existing history: a user who never saves still gets no file.
+    history::StoreOptions options;
+    options.create = false;
+    auto existing = history::OpenHistoryStore(
+        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
+    if (!existing) {
+        return;
+    }
+    opened_ = true;
+    store_ = std::move(existing).take();
+    outbox_ = std::make_unique<history::SharedOutbox>(*store_, *shared_);
+    send();
+}
+
+std::optional<history::SharedTarget> ConfiguredSharedHistory(std::ostream& warnings) {
+    if (!history::SharedHistoryAvailable()) {
+        return std::nullopt;
+    }
+    const history::ParsedConfig config =
+        history::LoadSystemConfig([](const char* name) { return std::getenv(name); });
+    for (const history::ConfigProblem& problem : config.problems) {
+        warnings << "korvel: warning: " << problem.file << ":" << problem.line << ": "
+                 << problem.message << "; line skipped\n";
+    }
+    return history::SharedTargetOf(config.config, "", platform::HostName());
 }
 
 namespace {
@@ -116,7 +163,9 @@ const protocol::Failure kNotOpened{protocol::Failure::Kind::System,
 protocol::Result<history::RecordedRow>
 HistoryOnFirstSave::RecordAttempt(const history::SaveAttempt& attempt) {
     if (history::SaveHistory* opened = store()) {
-        return opened->RecordAttempt(attempt);
+        auto row = opened->RecordAttempt(attempt);
+        send();
+        return row;
     }
     return kNotOpened;
 }
@@ -124,7 +173,9 @@ HistoryOnFirstSave::RecordAttempt(const history::SaveAttempt& attempt) {
 protocol::Result<history::RecordedRow>
 HistoryOnFirstSave::RecordOutcome(std::int64_t attempt, const history::SaveOutcome& outcome) {
     if (history::SaveHistory* opened = store()) {
-        return opened->RecordOutcome(attempt, outcome);
+        auto row = opened->RecordOutcome(attempt, outcome);
+        send();
+        return row;
     }
     return kNotOpened;
 }

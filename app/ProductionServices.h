@@ -4,6 +4,7 @@
 // desktop's opener.
 
 #include "history/HistoryStore.h"
+#include "history/SharedHistory.h"
 #include "window/Services.h"
 
 #include <iosfwd>
@@ -60,9 +61,15 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings);
 
 // The history of saves, opened at the first save: start-up does not wait for
 // the file, and a user who never saves gets none. Used on the window's thread.
+// With a shared history, each recorded row is then sent to its server by the
+// outbox's own worker, so a slow or absent server never holds the window up.
 class HistoryOnFirstSave final : public history::SaveHistory {
 public:
-    explicit HistoryOnFirstSave(std::ostream& warnings) : warnings_(warnings) {}
+    explicit HistoryOnFirstSave(std::ostream& warnings,
+                                std::optional<history::SharedTarget> shared = std::nullopt);
+    // Sends the rows an earlier run left waiting, when there is a shared
+    // history and a history file already; creates no file.
+    void SendWaitingRows();
 
     protocol::Result<history::RecordedRow>
     RecordAttempt(const history::SaveAttempt& attempt) override;
@@ -77,10 +84,19 @@ public:
 private:
     history::SaveHistory* store();
 
+    void send();
+
     std::ostream& warnings_;
+    std::optional<history::SharedTarget> shared_;
     std::unique_ptr<history::HistoryStore> store_;
+    // Declared after the store it reads, so that it stops first.
+    std::unique_ptr<history::SharedOutbox> outbox_;
     bool opened_ = false;
 };
+
+// The shared history the window sends to: korvel.conf's, on this computer's
+// name unless it names the bench; problems of the files on `warnings`.
+std::optional<history::SharedTarget> ConfiguredSharedHistory(std::ostream& warnings);
 
 // Qt's file dialogs over the active window, for settings files.
 class FileDialogs final : public window::IFileChooser {

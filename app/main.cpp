@@ -194,7 +194,9 @@ int main(int argc, char** argv) {
     // history keeps none.
     std::unique_ptr<korvel::app::HistoryOnFirstSave> history;
     if (!options.demo && korvel::history::HistoryAvailable()) {
-        history = std::make_unique<korvel::app::HistoryOnFirstSave>(std::cerr);
+        history = std::make_unique<korvel::app::HistoryOnFirstSave>(
+            std::cerr, korvel::app::ConfiguredSharedHistory(std::cerr));
+        history->SendWaitingRows();
     }
     korvel::app::FileDialogs files;
     korvel::window::TParamter window({*ports, prompt, clock, sleeper, opener, files},

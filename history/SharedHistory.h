@@ -122,6 +122,9 @@ public:
     LastConfirmedSave(const std::string& serialNumber) override {
         return local_.LastConfirmedSave(serialNumber);
     }
+    std::optional<LastSave> LastSaveOf(const std::string& serialNumber) override {
+        return local_.LastSaveOf(serialNumber);
+    }
 
 private:
     SaveHistory& local_;

@@ -73,7 +73,7 @@ TEST(CommandLineMessages, MistakesAreToldInTheToolsWords) {
          "input)",
          "check"},
         {"write", "write needs FILE (the settings file; - for standard input)", "write"},
-        {"history", "history needs one of verify, list or show", "history"},
+        {"history", "history needs one of verify, list, show or sync", "history"},
         {"history shwo 3", "unknown history command 'shwo'; did you mean 'show'?", "history"},
         {"history show abc", "the save id must be a whole number, not 'abc'", "history show"},
         {"history show -- -1", "the save id must be a whole number, not '-1'", "history show"},
@@ -156,7 +156,7 @@ TEST(CommandLineMessages, ShortQuietAndArgumentsAfterDoubleDash) {
 // too (cli/main.cpp prints the fault as the outcome object); a file named
 // "--json" after "--" asks for nothing.
 TEST(CommandLineMessages, AMistakeUnderJsonCarriesItsFaultForTheOutcomeObject) {
-    const ParsedCommandLine asked = ParseCommandLine(Words("--json reed"));
+    const ParsedCommandLine asked = ParseCommandLine(Words("reed --json"));
     EXPECT_FALSE(asked.options);
     EXPECT_TRUE(asked.json);
     EXPECT_EQ(asked.fault, "unknown command 'reed'; did you mean 'read'?");

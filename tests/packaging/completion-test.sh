@@ -75,8 +75,8 @@ expect "korvel-cli|read|--r" "--raw" "--require-history"
 expect "korvel-cli|provision|x.json|--w" "--watch"
 expect "korvel-cli|write|x.json|--d" "--demo" "--dry-run"
 expect "korvel-cli|-q|list|--p" "--port" "--probe"
-expect "korvel-cli|history|" verify list show --port --demo --all-ports --trace -q --quiet \
-    --history --no-history --require-history -h --help
+expect "korvel-cli|history|" verify list show sync --port --demo --all-ports --trace -q --quiet \
+    --history --no-history --require-history --shared-history --no-shared-history -h --help
 expect "korvel-cli|history|list|--c" "--csv"
 expect "korvel-cli|help|h" "history"
 # Save ids from the history the line names.
@@ -102,7 +102,7 @@ if command -v fish >/dev/null; then
         fish --no-config -c "source '$fish_file'; complete -C '$1'" | cut -f1 | sort | tr '\n' ' '
     }
     for check in "korvel-cli hi|history " "korvel-cli read --r|--raw --require-history " \
-        "korvel-cli history show |12 7 " "korvel-cli -q history |list show verify "; do
+        "korvel-cli history show |12 7 " "korvel-cli -q history |list show sync verify "; do
         got=$(fish_offers "${check%%|*}")
         if [[ $got != "${check#*|}" ]]; then
             echo "FAIL: fish '${check%%|*}': want '${check#*|}', got '$got'" >&2
