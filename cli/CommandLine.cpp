@@ -1,9 +1,9 @@
 #include "cli/CommandLine.h"
 
-#include "cli/Suggest.h"
 #include "cli/Version.h"
 #include "history/SharedConfig.h"
 #include "protocol/Frame.h"
+#include "protocol/Suggest.h"
 
 #include <CLI/CLI.hpp>
 
@@ -300,7 +300,7 @@ private:
         // "-p" is looked for as the beginning of a long name too.
         const std::string word = name.substr(name.rfind('-') == 1 && name.size() > 2 ? 2 : 1);
         std::string message = "unknown option " + Quoted(name);
-        if (const auto nearest = NearestWord(word, names)) {
+        if (const auto nearest = protocol::NearestWord(word, names)) {
             message += "; did you mean " + Quoted("--" + *nearest) + "?";
         }
         return {message, at};
@@ -315,7 +315,7 @@ private:
         const std::string kind =
             at->get_parent() == nullptr ? "command" : CommandPath(at) + " command";
         std::string message = "unknown " + kind + " " + Quoted(word);
-        if (const auto nearest = NearestWord(word, Names(at))) {
+        if (const auto nearest = protocol::NearestWord(word, Names(at))) {
             message += "; did you mean " + Quoted(*nearest) + "?";
         } else {
             message += "; the " + kind + "s: " + Alternatives(Names(at));

@@ -5,6 +5,7 @@
 #include "protocol/Decimal.h"
 #include "protocol/Numbers.h"
 #include "protocol/SettingsCodec.h"
+#include "protocol/Suggest.h"
 #include "protocol/TimeZone.h"
 #include "settingsfile/FileText.h"
 #include "settingsfile/JsonTree.h"
@@ -23,23 +24,6 @@ namespace {
 using namespace korvel::protocol;
 
 constexpr unsigned kByteMax = 255;
-
-std::size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
 
 // A value as the message shows it: its JSON text, cut short when long.
 std::string shown(const Node& node) {
@@ -616,7 +600,7 @@ std::string_view NearestKey(std::string_view key, const std::vector<std::string_
     std::string_view nearest;
     std::size_t nearestDistance = 0;
     for (const std::string_view candidate : keys) {
-        const std::size_t distance = editDistance(key, candidate);
+        const std::size_t distance = protocol::EditDistance(key, candidate);
         // A third of the shorter name may differ (at least one letter): "serial_numbr",
         // "timezone"; a name cut short is near too: "trip_info".
         const std::size_t allowed =

@@ -2,7 +2,6 @@
 // wrong, with the nearest command or option when one is near, and points to
 // the help that shows it right; never a text of the parser library's own.
 #include "cli/CommandLine.h"
-#include "cli/Suggest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -184,39 +183,6 @@ TEST(CommandLineMessages, HelpCommandIsTheCommandsHelp) {
     EXPECT_THAT(all.out, HasSubstr("Commands:\n  list"));
     EXPECT_THAT(all.out, Not(HasSubstr("Subcommand")));
     EXPECT_THAT(ParseCommandLine(Words("read --help")).out, HasSubstr("  --raw"));
-}
-
-TEST(Suggest, NearestWordOnlyWhenNear) {
-    const std::vector<std::string> commands{"list",  "read",    "write", "provision",
-                                            "check", "history", "help"};
-    struct Case {
-        const char* word;
-        const char* nearest; // "" for none
-    };
-    const Case cases[] = {
-        {"reed", "read"},
-        {"raed", "read"},
-        {"READ", "read"},
-        {"lst", "list"},
-        {"wrtie", "write"},
-        {"histroy", "history"},
-        {"provison", "provision"},
-        {"prov", "provision"},
-        {"hi", "history"},
-        {"set", ""},
-        {"x", ""},
-        {"h", ""}, // the beginning of both help and history
-        {"tz", ""},
-        {"title", ""},
-        {"checkout", ""},
-        {"", ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(NearestWord(c.word, commands).value_or(""), c.nearest) << c.word;
-    }
-    EXPECT_EQ(EditDistance("kitten", "sitting"), 3U);
-    EXPECT_EQ(EditDistance("ab", "ba"), 1U);
-    EXPECT_EQ(EditDistance("", "abc"), 3U);
 }
 
 } // namespace

@@ -1,9 +1,9 @@
-#include "cli/Suggest.h"
+#include "protocol/Suggest.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace korvel::cli {
+namespace korvel::protocol {
 
 namespace {
 
@@ -72,4 +72,4 @@ std::optional<std::string> NearestWord(std::string_view word,
     return std::nullopt;
 }
 
-} // namespace korvel::cli
+} // namespace korvel::protocol

@@ -1,6 +1,6 @@
 #pragma once
-// The nearest word to a misspelt one: the command or option the user most
-// likely meant, for "unknown command 'reed'; did you mean 'read'?".
+// The nearest word to a misspelt one: the command, option or settings key
+// the user most likely meant, for "unknown command 'reed'; did you mean 'read'?".
 
 #include <cstddef>
 #include <optional>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace korvel::cli {
+namespace korvel::protocol {
 
 // Edits (insert, delete, replace, swap two neighbours) between `a` and `b`,
 // letters compared without regard to case.
@@ -21,4 +21,4 @@ std::size_t EditDistance(std::string_view a, std::string_view b);
 std::optional<std::string> NearestWord(std::string_view word,
                                        const std::vector<std::string>& candidates);
 
-} // namespace korvel::cli
+} // namespace korvel::protocol
