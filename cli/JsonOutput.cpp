@@ -113,13 +113,10 @@ std::vector<ErrorItem> FileErrorItems(const std::vector<settingsfile::FileError>
     Placer placer(text);
     for (const settingsfile::FileError& error : errors) {
         ErrorItem item{{}, 0, 0, error.message};
-        if (readPlace(error.where, item.line, item.column)) {
-            items.push_back(std::move(item));
-        } else if (error.where == "file" || error.where == "JSON") {
-            items.push_back(std::move(item)); // the whole file
-        } else {
-            items.push_back(placer.Item(error.where, error.message));
-        }
+        // A place in the text as it is, the whole file as it is, or a key's place.
+        const bool placed = readPlace(error.where, item.line, item.column) ||
+                            error.where == "file" || error.where == "JSON";
+        items.push_back(placed ? std::move(item) : placer.Item(error.where, error.message));
     }
     return items;
 }
