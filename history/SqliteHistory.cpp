@@ -211,6 +211,22 @@ std::chrono::system_clock::time_point TimeOf(const Value& value) {
     return ParseUtcText(TextOf(value)).value_or(std::chrono::system_clock::time_point{});
 }
 
+// The attempt an attempt row of `row`'s current step holds.
+SaveAttempt AttemptOf(const Statement& row) {
+    SaveAttempt attempt;
+    attempt.time = TimeOf(row.Column(kTime));
+    attempt.operatorName = row.String(kOperator);
+    attempt.host = row.String(kHost);
+    attempt.program = row.String(kProgram);
+    attempt.port = row.String(kPort);
+    attempt.serialNumber = row.String(kSerialNumber);
+    attempt.before = BytesOf(row.Column(kBlockBefore));
+    attempt.frame = BytesOf(row.Column(kFrame));
+    attempt.clockSync = row.String(kClockSync);
+    attempt.batch = row.String(kBatch);
+    return attempt;
+}
+
 using protocol::Failure;
 using protocol::Result;
 
@@ -330,17 +346,7 @@ public:
             row.hash = select.String(kHash);
             row.kind = select.String(kKind);
             if (row.kind == "attempt") {
-                SaveAttempt& attempt = row.attempt;
-                attempt.time = TimeOf(select.Column(kTime));
-                attempt.operatorName = select.String(kOperator);
-                attempt.host = select.String(kHost);
-                attempt.program = select.String(kProgram);
-                attempt.port = select.String(kPort);
-                attempt.serialNumber = select.String(kSerialNumber);
-                attempt.before = BytesOf(select.Column(kBlockBefore));
-                attempt.frame = BytesOf(select.Column(kFrame));
-                attempt.clockSync = select.String(kClockSync);
-                attempt.batch = select.String(kBatch);
+                row.attempt = AttemptOf(select);
             } else {
                 row.attemptId = select.Integer(kAttempt);
                 SaveOutcome& outcome = row.outcome;
@@ -634,17 +640,7 @@ private:
         while (attempts.Ok() && (step = attempts.Step()) == SQLITE_ROW) {
             SaveEntry entry;
             entry.id = attempts.Integer(kId);
-            SaveAttempt& attempt = entry.attempt;
-            attempt.time = TimeOf(attempts.Column(kTime));
-            attempt.operatorName = attempts.String(kOperator);
-            attempt.host = attempts.String(kHost);
-            attempt.program = attempts.String(kProgram);
-            attempt.port = attempts.String(kPort);
-            attempt.serialNumber = attempts.String(kSerialNumber);
-            attempt.before = BytesOf(attempts.Column(kBlockBefore));
-            attempt.frame = BytesOf(attempts.Column(kFrame));
-            attempt.clockSync = attempts.String(kClockSync);
-            attempt.batch = attempts.String(kBatch);
+            entry.attempt = AttemptOf(attempts);
             byId[entry.id] = entries.size();
             entries.push_back(std::move(entry));
         }

@@ -7,12 +7,18 @@
 #include "cli/HistoryCommands.h"
 #include "tools/sim/LoggerSimulator.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/wait.h>
 
 namespace korvel::testing {
 
@@ -110,6 +116,31 @@ inline std::unique_ptr<sim::LoggerSimulator> Logger(sim::Mode mode) {
     sim::LoggerSimulator::Options options;
     options.mode = mode;
     return Logger(std::move(options));
+}
+
+// A program run through the shell: its exit code and its two streams.
+struct ProgramRun {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `command` with standard error in `errFile` and no standard input.
+inline ProgramRun RunShellCommand(const std::string& command, const std::string& errFile) {
+    ProgramRun run;
+    FILE* pipe = ::popen((command + " 2>" + errFile + " </dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+        run.out.append(buffer.data(), got);
+    }
+    const int status = ::pclose(pipe);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    return run;
 }
 
 } // namespace korvel::testing

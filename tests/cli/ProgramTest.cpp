@@ -1,45 +1,29 @@
 // korvel-cli as a program: its exit codes and what goes to which stream.
+#include "CliFixture.h"
 #include "cli/Commands.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <sys/wait.h>
 
 namespace korvel::cli {
 namespace {
 
 using ::testing::HasSubstr;
 
-struct ProgramRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using korvel::testing::ProgramRun;
 
 // Runs the program through the shell with standard error in a scratch file.
 ProgramRun RunProgram(const std::string& arguments) {
     const std::filesystem::path errFile = std::filesystem::temp_directory_path() /
                                           ("korvel-cli-err-" + std::to_string(::getpid()) + ".txt");
-    const std::string command = std::string(KORVEL_CLI_PROGRAM) + " " + arguments + " 2>" +
-                                errFile.string() + " </dev/null";
-    ProgramRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        run.out.append(buffer.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
+    ProgramRun run = korvel::testing::RunShellCommand(
+        std::string(KORVEL_CLI_PROGRAM) + " " + arguments, errFile.string());
     std::filesystem::remove(errFile);
     return run;
 }

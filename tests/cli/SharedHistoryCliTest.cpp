@@ -60,11 +60,7 @@ std::unique_ptr<sim::LoggerSimulator> LoggerNamed(const std::string& serial) {
     return Logger(std::move(options));
 }
 
-struct ProgramRun {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using korvel::testing::ProgramRun;
 
 // korvel-cli as its own process, with no configuration files of the user's.
 ProgramRun RunProgram(const Scratch& scratch, const std::string& name,
@@ -74,19 +70,7 @@ ProgramRun RunProgram(const Scratch& scratch, const std::string& name,
     for (const std::string& argument : arguments) {
         command += " '" + argument + "'";
     }
-    const std::string errFile = scratch / (name + ".err");
-    command += " 2>" + errFile + " </dev/null";
-    ProgramRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::array<char, 4096> buffer{};
-    for (std::size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        run.out.append(buffer.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errFile);
-    run.err.assign(std::istreambuf_iterator<char>(err), {});
-    return run;
+    return korvel::testing::RunShellCommand(command, scratch / (name + ".err"));
 }
 
 // One bench: its loggers, its own history file, its login.
