@@ -43,15 +43,24 @@ std::vector<settingsfile::FileError> NotOffered(const settingsfile::SettingsFile
 
 } // namespace
 
-OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSettings& held) {
+OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSettings& current,
+                            const protocol::LoggerSettings& held) {
     OpenedFile result;
     const settingsfile::ParsedFile parsed = settingsfile::ParseSettingsFile(text);
     // The settings that could be read are checked too, so that every problem
     // shows at once.
     const settingsfile::SettingsFile& file = parsed.read;
-    protocol::LoggerSettings merged = settingsfile::ApplySettingsFile(file, held);
+    protocol::LoggerSettings merged = settingsfile::ApplySettingsFile(file, current);
+    // What the file gives is judged against the logger, the rest against the
+    // window: the controls may hold a value the logger reported.
+    protocol::LoggerSettings reported = current;
+    for (const protocol::SettingRow& row : protocol::kSettingTable) {
+        if (file.Gives(row.key)) {
+            protocol::CopySetting(row.key, held, reported);
+        }
+    }
     std::vector<settingsfile::FileError> problems = parsed.errors;
-    for (protocol::SettingsProblem& problem : protocol::ValidateSettings(merged, &held)) {
+    for (protocol::SettingsProblem& problem : protocol::ValidateSettings(merged, &reported)) {
         problems.push_back({std::move(problem.key), std::move(problem.message)});
     }
     for (settingsfile::FileError& problem : NotOffered(file)) {
@@ -59,7 +68,8 @@ OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSetting
     }
     result.problems = settingsfile::ErrorLines(problems);
     if (result.problems.empty()) {
-        result.opened = OpenedSettings{std::move(merged), file.keys};
+        result.opened = OpenedSettings{std::move(merged),
+                                       settingsfile::ApplySettingsFile(file, held), file.keys};
     }
     return result;
 }

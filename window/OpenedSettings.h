@@ -15,7 +15,8 @@
 namespace korvel::window {
 
 struct OpenedSettings {
-    protocol::LoggerSettings settings; // `held` with the file's settings in place
+    protocol::LoggerSettings settings; // `current` with the file's settings in place
+    protocol::LoggerSettings held;     // `held` with the file's settings in place
     // The settings whose controls the file reaches; a read reaches them all.
     protocol::SettingKeys shown;
 };
@@ -26,11 +27,15 @@ struct OpenedFile {
     std::vector<std::string> problems;
 };
 
-// Reads a settings file's text onto `held` (the settings a save would write now).
-// Refused: a file that does not parse, a value the logger does not take (an odd
-// value is taken when `held` has it too, as a logger's own value is), and a
-// value the window's lists do not offer (a start year before the first listed
-// year, a time zone between the list's steps), which a later save could not write.
-OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSettings& held);
+// Reads a settings file's text onto `current` (the settings a save would write
+// now). Refused: a file that does not parse, a value the logger does not take,
+// and a value the window's lists do not offer (a start year before the first
+// listed year, a time zone between the list's steps), which a later save could
+// not write. An odd value (out of range, crossed single-alarm limits) is taken
+// only as the logger's own: a value the file gives when `held` (the logger's
+// own settings) has it, any other when `current` has it already, as the next
+// save judges those.
+OpenedFile OpenSettingsFile(std::string_view text, const protocol::LoggerSettings& current,
+                            const protocol::LoggerSettings& held);
 
 } // namespace korvel::window

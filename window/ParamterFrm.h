@@ -348,6 +348,10 @@ private:
     QChar decimalSeparator = QLatin1Char('.');
     protocol::Block receiveBuffer{};
     protocol::Block sendBuffer{};
+    // The logger's own settings: those of the last read reply or confirmed save,
+    // with what the last Open put over them. A value it holds is let through
+    // where one typed anew is refused (a single alarm's crossed limits).
+    protocol::LoggerSettings heldSettings;
     std::array<std::uint8_t, protocol::kReadCommand.size()> readCommand{};
     std::vector<std::string> portList;
     int portIndex = 0;

@@ -98,6 +98,7 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
         services.prompt.warning(tr("Data Check Error"));
         return;
     case ChunkKind::SaveAcknowledgement:
+        heldSettings = protocol::DecodeSettings(sendBuffer);
         showLastSave(); // the save just recorded, when it was the logger last read
         services.prompt.information(tr("Save Success"));
         return;
@@ -107,7 +108,8 @@ void TParamter::handleChunk(const std::uint8_t* buffer, std::uint16_t length) {
         break;
     }
     saveRecord.ReadReply(receiveBuffer);
-    const ControlValues values = ControlValuesOf(protocol::DecodeSettings(receiveBuffer));
+    heldSettings = protocol::DecodeSettings(receiveBuffer);
+    const ControlValues values = ControlValuesOf(heldSettings);
     edtSerialNumber->setText(QString::fromLatin1(
         values.serialNumber.data(), static_cast<qsizetype>(values.serialNumber.size())));
     stopScan();

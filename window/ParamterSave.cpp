@@ -113,7 +113,7 @@ SaveForm TParamter::saveForm() const {
 std::optional<SaveValues> TParamter::settingsToSave() {
     const char separator = separatorByte();
     const SaveForm form = saveForm();
-    if (const std::optional<SaveProblem> problem = ValidateSave(form, separator)) {
+    if (const std::optional<SaveProblem> problem = ValidateSave(form, separator, heldSettings)) {
         // A text that is no number ends the save as any conversion error does.
         if (problem->kind == SaveProblem::Kind::NotANumber) {
             services.prompt.warning(ProblemText(*problem));

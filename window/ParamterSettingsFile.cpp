@@ -32,7 +32,7 @@ void TParamter::imgOpenClick() {
     }
     const QByteArray bytes = file.readAll();
 
-    const std::optional<SaveValues> held = [this]() -> std::optional<SaveValues> {
+    const std::optional<SaveValues> current = [this]() -> std::optional<SaveValues> {
         const protocol::Result<SaveValues> values =
             ValuesOfForm(saveForm(), separatorByte(), protocol::DecodeSettings(sendBuffer));
         return values ? std::optional<SaveValues>(*values) : std::nullopt;
@@ -40,7 +40,7 @@ void TParamter::imgOpenClick() {
     // Controls a save would refuse hold no settings: the last frame sent stands in.
     const OpenedFile result = OpenSettingsFile(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-        held ? held->settings : protocol::DecodeSettings(sendBuffer));
+        current ? current->settings : protocol::DecodeSettings(sendBuffer), heldSettings);
     if (!result.opened) {
         QStringList problems;
         for (const std::string& problem : result.problems) {
@@ -51,6 +51,7 @@ void TParamter::imgOpenClick() {
     }
 
     const OpenedSettings& opened = *result.opened;
+    heldSettings = opened.held;
     const ControlValues values = ControlValuesOf(opened.settings);
     if (opened.shown.Has(protocol::SettingKey::SerialNumber)) {
         edtSerialNumber->setText(QString::fromLatin1(

@@ -199,7 +199,8 @@ QString ProblemText(const SaveProblem& problem) {
     return text.arg(subject);
 }
 
-std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
+std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator,
+                                        const protocol::LoggerSettings& held) {
     if (form.serialNumber.size() != kSerialNumberLength) {
         return problemOf(Field::SerialNumber, kSerialNumberWrong);
     }
@@ -228,8 +229,11 @@ std::optional<SaveProblem> ValidateSave(const SaveForm& form, char separator) {
         if (auto problem = checkValue(Field::SingleL1, form.singleL1, separator)) {
             return problem;
         }
-        if (protocol::AlarmLimitsCross(decimalOf(form.singleL1, separator),
-                                       decimalOf(form.singleH1, separator))) {
+        const protocol::Decimal low = decimalOf(form.singleL1, separator);
+        const protocol::Decimal high = decimalOf(form.singleH1, separator);
+        const bool heldByTheLogger = held.alarm.low == protocol::DecimalSetting(low) &&
+                                     held.alarm.high == protocol::DecimalSetting(high);
+        if (protocol::AlarmLimitsCross(low, high) && !heldByTheLogger) {
             return problemOf(Field::SingleL1, kLowAboveHigh);
         }
     }

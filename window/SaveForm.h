@@ -111,9 +111,12 @@ QString ProblemText(const SaveProblem& problem);
 // bytes, above 99 for the packed BCD of the multiple-alarm rows. An unticked row
 // is not written and only refused for a lone minus. Last, a single alarm whose
 // L1 is above its H1 is refused at L1 (protocol::AlarmLimitsCross, the settings
-// file's rule too). Both the full stop and `decimalSeparator` are read as the
-// decimal character.
-std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator);
+// file's rule too), unless `held` (the logger's own settings: the last read, or
+// what the last Open put over it) has exactly those two limits, so that a
+// logger left in that state can still be saved back. Both the full stop and
+// `decimalSeparator` are read as the decimal character.
+std::optional<SaveProblem> ValidateSave(const SaveForm& form, char decimalSeparator,
+                                        const protocol::LoggerSettings& held);
 
 struct SaveValues {
     protocol::LoggerSettings settings;

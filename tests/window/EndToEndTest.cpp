@@ -219,6 +219,63 @@ TEST_F(EndToEndTest, ReadThenSaveHandsTheLoggerBackEverySettingByteForByte) {
     EXPECT_EQ(w.Comm->PortHandle(), 0);
 }
 
+// A logger left with a single alarm whose low limit is above its high one, as
+// an older tool or a fault may leave it.
+sim::Block CrossedLimitsBlock() {
+    sim::Block block = sim::DefaultBlock();
+    block[offset::kAlarmSwitch] = value::kAlarmOn;
+    for (std::size_t i = 0; i < kThresholdCount; ++i) {
+        const auto threshold = static_cast<Threshold>(i);
+        std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(ThresholdOffset(threshold)),
+                    width::kAlarmLevel, IsOptional(threshold) ? level::kDisabled : 0);
+    }
+    block[ThresholdOffset(Threshold::L1) + level::kInteger] = 46;
+    block[ThresholdOffset(Threshold::L1) + level::kHundredths] = 52;
+    block[ThresholdOffset(Threshold::H1) + level::kInteger] = 3;
+    block[ThresholdOffset(Threshold::H1) + level::kHundredths] = 56;
+    return sim::ReadReplyFrom(block);
+}
+
+// The logger's own crossed limits go back as they came; the same crossing typed
+// anew is refused.
+TEST_F(EndToEndTest, ALoggersOwnCrossedLimitsAreSavedBackButNotTypedAnew) {
+    sim::LoggerSimulator::Options options;
+    options.block = CrossedLimitsBlock();
+    sim::LoggerSimulator logger(options);
+    ports.ports = std::vector<std::string>{logger.PortPath()};
+    TParamter& w = show();
+    w.tmrRead->setInterval(60'000);
+    click(w.imgRead);
+    w.tmrReadTimer();
+    ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Read Success"); }));
+    ASSERT_TRUE(w.rbSingleAlarm->isChecked());
+    EXPECT_EQ(w.edtSingleL1->text(), "46.52");
+    EXPECT_EQ(w.edtSingleH1->text(), "3.56");
+
+    click(w.imgSave);
+    ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Save Success"); }));
+    ASSERT_EQ(logger.SaveCount(), 1u);
+    const sim::Block read = CrossedLimitsBlock();
+    const sim::Block saved = logger.CurrentBlock();
+    for (std::size_t i = 0; i < kFrameSize; ++i) {
+        const bool systemTimeByte = i >= offset::kSystemYear && i < offset::kTripInfo;
+        if (i != offset::kCommand && i != offset::kChecksum && !systemTimeByte) {
+            EXPECT_EQ(saved[i], read[i]) << "byte " << i;
+        }
+    }
+
+    const char* refusal = "The Temperature L1 can not be above the Temperature H1";
+    w.edtSingleL1->setText("50");
+    click(w.imgSave);
+    EXPECT_TRUE(Shown(prompt, "information", refusal));
+    w.edtSingleL1->setText("46.52"); // the logger's own again
+    click(w.imgSave);
+    ASSERT_TRUE(WaitFor([&] { return logger.SaveCount() == 2u; }));
+    EXPECT_EQ(std::count_if(prompt.shown.begin(), prompt.shown.end(),
+                            [&](const auto& shown) { return shown.second == refusal; }),
+              1);
+}
+
 TEST_F(EndToEndTest, ScanPacesItsPollsThreeSecondsApart) {
     sim::LoggerSimulator logger;
     PortNames names;

@@ -1,6 +1,7 @@
 #include "window/OpenedSettings.h"
 
 #include "protocol/SettingsCodec.h"
+#include "settingsfile/SettingsFile.h"
 #include "tests/protocol/SettingsCases.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ TEST(OpenedSettingsTest, FileKeysReplaceOnlyTheirSettingsAndNameTheirControls) {
     held.password = std::optional<std::string>("abc123");
 
     const OpenedFile result = OpenSettingsFile(
-        R"({"korvel": 1, "time_zone": "UTC+08:00", "calibration": {"humidity": 2.5}})", held);
+        R"({"korvel": 1, "time_zone": "UTC+08:00", "calibration": {"humidity": 2.5}})", held, held);
 
     ASSERT_TRUE(result.opened) << (result.problems.empty() ? "" : result.problems.front());
     LoggerSettings expected = held;
@@ -56,7 +57,7 @@ TEST(OpenedSettingsTest, RefusedFilesNameWhereTheyAreWrong) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const OpenedFile result = OpenSettingsFile(c.text, base());
+        const OpenedFile result = OpenSettingsFile(c.text, base(), base());
         EXPECT_FALSE(result.opened);
         ASSERT_FALSE(result.problems.empty());
         EXPECT_EQ(result.problems.front().rfind(c.problem, 0), 0U) << result.problems.front();
@@ -68,7 +69,7 @@ TEST(OpenedSettingsTest, EveryProblemIsListedAtOnce) {
     const OpenedFile result = OpenSettingsFile(
         R"({"korvel": 1, "serial_numbr": "KV2024007", "calibration": {"temperature": 300},
             "alarm": {"type": "single", "low": 30, "high": 20}})",
-        base());
+        base(), base());
     EXPECT_FALSE(result.opened);
     EXPECT_EQ(result.problems.size(), 3U);
 }
@@ -77,18 +78,53 @@ TEST(OpenedSettingsTest, AStartInTheListsFirstOrLastYearOpens) {
     for (const char* at : {"2018-01-01T00:00:00", "2099-12-31T23:59:59"}) {
         const std::string text =
             std::string(R"({"korvel": 1, "start": {"mode": "timed", "at": ")") + at + "\"}}";
-        const OpenedFile result = OpenSettingsFile(text, base());
+        const OpenedFile result = OpenSettingsFile(text, base(), base());
         EXPECT_TRUE(result.opened)
             << at << ": " << (result.problems.empty() ? "" : result.problems.front());
     }
 }
 
-TEST(OpenedSettingsTest, AnOddValueIsTakenOnlyWhereTheWindowHoldsItAlready) {
+// A file may give back what the logger holds, however odd; the controls' own
+// values are judged by the next save, not by the file.
+TEST(OpenedSettingsTest, AnOddValueTheFileGivesIsTakenOnlyAsTheLoggersOwn) {
     LoggerSettings odd = base();
     odd.stopMode = Coded<StopMode>::Unnamed(5);
-    const char* text = R"({"korvel": 1, "stop_mode": 5})";
-    EXPECT_TRUE(OpenSettingsFile(text, odd).opened);
-    EXPECT_FALSE(OpenSettingsFile(text, base()).opened);
+    const char* stopMode = R"({"korvel": 1, "stop_mode": 5})";
+    EXPECT_TRUE(OpenSettingsFile(stopMode, base(), odd).opened);
+    EXPECT_FALSE(OpenSettingsFile(stopMode, odd, base()).opened);
+    EXPECT_TRUE(OpenSettingsFile(R"({"korvel": 1, "time_zone": "UTC+08:00"})", odd, base()).opened);
+
+    LoggerSettings crossed = base();
+    crossed.alarm.kind = AlarmChoice::Single;
+    crossed.alarm.low = Decimal{false, 4652};
+    crossed.alarm.high = Decimal{false, 356};
+    const char* ownLimits =
+        R"({"korvel": 1, "alarm": {"type": "single", "low": 46.52, "high": 3.56}})";
+    const OpenedFile own = OpenSettingsFile(ownLimits, base(), crossed);
+    ASSERT_TRUE(own.opened);
+    EXPECT_EQ(own.opened->settings.alarm, crossed.alarm);
+    EXPECT_EQ(own.opened->held, crossed);
+    // The same limits typed into the window are no logger's.
+    EXPECT_FALSE(OpenSettingsFile(ownLimits, crossed, base()).opened);
+    const OpenedFile other =
+        OpenSettingsFile(R"({"korvel": 1, "alarm": {"type": "single", "low": 46.52, "high": 3.5}})",
+                         base(), crossed);
+    ASSERT_FALSE(other.opened);
+    EXPECT_EQ(other.problems.front().rfind("alarm.low: 46.52 is above the high limit 3.5", 0), 0U)
+        << other.problems.front();
+}
+
+// An erased logger (0xFF in every byte a settings file carries) and its own
+// file, as korvel-cli read --json writes it.
+TEST(OpenedSettingsTest, AnErasedLoggersOwnFileOpensAsItIs) {
+    Block erased{};
+    std::fill(erased.begin() + offset::kSerialNumber, erased.begin() + offset::kSystemYear, 0xFF);
+    std::fill(erased.begin() + offset::kTripInfo, erased.begin() + offset::kChecksum, 0xFF);
+    const LoggerSettings held = DecodeSettings(erased);
+
+    const OpenedFile result = OpenSettingsFile(settingsfile::WriteSettingsFile(held), held, held);
+    ASSERT_TRUE(result.opened) << result.problems.front();
+    EXPECT_EQ(result.opened->settings, held);
 }
 
 } // namespace

@@ -130,7 +130,8 @@ Block saveAfterReading(const Block& reply) {
     SaveForm form = windowAtStart();
     showReply(DecodeReadReply(reply), form);
     form.systemTime = kClock;
-    const std::optional<SaveProblem> problem = ValidateSave(form, kSeparator);
+    const std::optional<SaveProblem> problem =
+        ValidateSave(form, kSeparator, DecodeSettings(reply));
     EXPECT_FALSE(problem) << problem->message;
     Block sendBuffer{};
     const Result<void> saved = EncodeSaveCommand(form, kSeparator, sendBuffer);

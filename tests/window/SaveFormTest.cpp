@@ -255,7 +255,7 @@ class ValidateSaveTest : public testing::TestWithParam<ProblemCase> {};
 TEST_P(ValidateSaveTest, FindsTheFirstProblem) {
     const ProblemCase& c = GetParam();
     // The comma locale: the full stop passes all the same.
-    const std::optional<SaveProblem> problem = ValidateSave(c.form(), ',');
+    const std::optional<SaveProblem> problem = ValidateSave(c.form(), ',', {});
     if (!c.field) {
         EXPECT_FALSE(problem) << problem->message;
         return;
@@ -308,7 +308,7 @@ TEST(ValidateSave, ProblemTextSpeaksTheUsersLanguage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const translations::Language language(c.locale);
-        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.');
+        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.', {});
         ASSERT_TRUE(problem);
         EXPECT_EQ(ProblemText(*problem), QString::fromUtf8(c.text));
     }
@@ -371,7 +371,7 @@ TEST(ValidateSave, ChecksEachFieldWhollyAtItsTurn) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.');
+        const std::optional<SaveProblem> problem = ValidateSave(c.form, '.', {});
         ASSERT_TRUE(problem);
         EXPECT_EQ(problem->field, c.field);
         EXPECT_EQ(problem->kind, c.kind);
@@ -382,7 +382,7 @@ TEST(ValidateSave, ChecksEachFieldWhollyAtItsTurn) {
     // A row that is not written is not read as a number.
     SaveForm unticked = multipleForm();
     row(unticked, Threshold::L2) = {false, "1-2", 0, {"0", "0", "0"}};
-    EXPECT_FALSE(ValidateSave(unticked, '.'));
+    EXPECT_FALSE(ValidateSave(unticked, '.', {}));
 }
 
 // ---- Encoding ----
