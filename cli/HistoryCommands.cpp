@@ -1,6 +1,7 @@
 #include "cli/HistoryCommands.h"
 
 #include "cli/Command.h"
+#include "cli/CsvField.h"
 #include "cli/Discovery.h"
 #include "cli/Version.h"
 #include "history/SharedConfig.h"
@@ -73,18 +74,6 @@ int printVerify(const Options& options, const std::string& path, const history::
 
 std::string resultOf(const history::SaveEntry& entry) {
     return entry.outcome ? entry.outcome->result : "no outcome recorded";
-}
-
-// RFC 4180: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& value) {
-    if (value.find_first_of(",\"\r\n") == std::string::npos) {
-        return value;
-    }
-    std::string quoted = "\"";
-    for (const char c : value) {
-        quoted += c == '"' ? "\"\"" : std::string(1, c);
-    }
-    return quoted + '"';
 }
 
 // The columns of `history list`, one meaning each for text, CSV and JSON.
@@ -176,8 +165,7 @@ void printList(const Options& options, const ListColumn<Row> (&columns)[N],
         for (const Row& row : rows) {
             std::string line;
             for (const ListColumn<Row>& column : columns) {
-                line.append(line.empty() ? "" : ",")
-                    .append(csvField(protocol::PrintableText(column.value(row))));
+                line.append(line.empty() ? "" : ",").append(CsvField(column.value(row)));
             }
             out << line << "\r\n";
         }

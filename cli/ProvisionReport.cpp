@@ -1,8 +1,8 @@
 #include "cli/ProvisionReport.h"
 
+#include "cli/CsvField.h"
 #include "cli/JsonOutput.h"
 #include "platform/ProgramArguments.h"
-#include "protocol/Printable.h"
 #include "settingsfile/JsonTree.h"
 
 #include <filesystem>
@@ -14,17 +14,6 @@ namespace {
 
 using settingsfile::Member;
 using settingsfile::Node;
-
-std::string csvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
-}
 
 std::string changeText(const settingsfile::Change& change) {
     return change.key + ": " + change.before + " -> " + change.after;
@@ -86,8 +75,7 @@ std::string CsvRow(const ReportRow& row) {
         row.historyHead};
     std::string line;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        // A serial number or a detail from the logger may hold control characters.
-        line += (i == 0 ? "" : ",") + csvField(protocol::PrintableText(fields[i]));
+        line += (i == 0 ? "" : ",") + CsvField(fields[i]);
     }
     return line + "\n";
 }

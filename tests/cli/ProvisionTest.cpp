@@ -196,6 +196,74 @@ TEST(Provision, TheFaultsOfSomeLoggersLeaveTheOthersAlone) {
     EXPECT_THAT(rows, HasSubstr("time_zone=differs; "));
 }
 
+// The fields of each row of the CSV file at `path` as Python's csv module
+// (RFC 4180) reads them: a reader that is not ours.
+std::vector<std::vector<std::string>> readCsv(const std::string& path) {
+    const std::string command =
+        "python3 -c 'import csv, sys\n"
+        "for row in csv.reader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")):\n"
+        "    sys.stdout.write(\"\\x1f\".join(row) + \"\\x1e\")' " +
+        path;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    EXPECT_NE(pipe, nullptr);
+    std::string out;
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) {
+        out += static_cast<char>(c);
+    }
+    EXPECT_EQ(pipe == nullptr ? -1 : ::pclose(pipe), 0);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t start = 0, end; (end = out.find('\x1e', start)) != std::string::npos;
+         start = end + 1) {
+        std::vector<std::string>& fields = rows.emplace_back();
+        const std::string row = out.substr(start, end - start);
+        for (std::size_t from = 0;; ++from) {
+            const std::size_t to = row.find('\x1f', from);
+            fields.push_back(row.substr(from, to - from));
+            if (to == std::string::npos) {
+                break;
+            }
+            from = to;
+        }
+    }
+    return rows;
+}
+
+// Every change text carries quotes, and an operator, a host or a logger's
+// detail may start like a spreadsheet formula.
+TEST(ProvisionReport, ACsvReaderGetsEveryFieldBackAndNoFormula) {
+    ReportRow row;
+    row.batch = "b1";
+    row.time = "2025-06-01T12:00:00.000000Z";
+    row.operatorName = "=HYPERLINK(\"http://x\",\"y\")";
+    row.host = "+bench, 2";
+    row.program = "-korvel-cli";
+    row.settingsSha256 = "@SUM(A1)";
+    row.port = "/dev/ttyUSB0";
+    row.serialNumber = "A\"B,C";
+    row.result = "confirmed";
+    row.detail = "line one\nline two";
+    row.changes = {{"serial_number", "\"A\"", "\"B\""},
+                   {"trip_information", "\"x\"", "\"y,\\\"z\""}};
+    row.clock = "2025-06-01T14:00:00";
+    row.timeZone = "UTC+02:00";
+    row.clockSync = "synchronised";
+    row.compared = {{"time_zone", "match"}, {"alarm", "differs"}};
+    row.historyHead = "ab12";
+    const TempDir dir;
+    const std::string path = dir.Write("run.csv", CsvHeader() + CsvRow(row));
+
+    const auto rows = readCsv(path);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].size(), 16u);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{
+                           "b1", "2025-06-01T12:00:00.000000Z", "'=HYPERLINK(\"http://x\",\"y\")",
+                           "'+bench, 2", "'-korvel-cli", "'@SUM(A1)", "/dev/ttyUSB0", "A\"B,C",
+                           "confirmed", "line one\\x0aline two",
+                           "serial_number: \"A\" -> \"B\"; trip_information: \"x\" -> \"y,\\\"z\"",
+                           "2025-06-01T14:00:00", "UTC+02:00", "synchronised",
+                           "time_zone=match; alarm=differs", "ab12"}));
+}
+
 TEST(Provision, ManifestChoosesTheLoggersAndGivesEachItsTrip) {
     auto listed = Logger(loggerOptions("LISTED001", 0));
     auto other = Logger(loggerOptions("OTHER0001", 0));

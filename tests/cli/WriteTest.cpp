@@ -125,6 +125,34 @@ TEST(Write, AFileReadBackIsSavedAsTheWindowSavesTheSameSettings) {
     EXPECT_THAT(write.err, HasSubstr("alarm levels as the packed BCD written"));
 }
 
+// An erased or never-configured logger: 0xFF in every byte a settings file
+// carries (all but the envelope and the clock the save writes).
+Block erasedBlock() {
+    Block b = sim::DefaultBlock();
+    std::fill(b.begin() + offset::kSerialNumber, b.begin() + offset::kSystemYear, 0xFF);
+    std::fill(b.begin() + offset::kTripInfo, b.begin() + offset::kChecksum, 0xFF);
+    return sim::ReadReplyFrom(b);
+}
+
+TEST(Write, AnErasedLoggersOwnFileIsWrittenBackUnchanged) {
+    sim::LoggerSimulator::Options options;
+    options.block = erasedBlock();
+    const auto logger = Logger(std::move(options));
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    const auto read = cli.Run({"read", "--json"});
+    ASSERT_EQ(read.code, exit_code::kDone) << read.err;
+    const TempFile file(read.out);
+
+    const auto write = cli.Run({"write", file.path()});
+    EXPECT_EQ(write.code, exit_code::kDone) << write.out << write.err;
+    EXPECT_EQ(write.out, "no change\n");
+    ASSERT_EQ(logger->SaveCount(), 1u);
+    // The save writes its reserved bytes and an alarm's unused level bytes as
+    // every save does; each setting goes back as the logger held it.
+    EXPECT_EQ(DecodeSettings(logger->CurrentBlock()), DecodeSettings(erasedBlock()));
+}
+
 TEST(Write, PrintsEachChangeAndSavesOnlyWhatTheFileNames) {
     const auto logger = Logger();
     Cli cli;
