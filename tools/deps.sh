@@ -25,7 +25,7 @@ packages_for() {
     # package too (Ninja builds it), NSIS makes the
     # installer, Xvfb shows korvel.exe under Wine, xdotool presses its keys and
     # ImageMagick photographs it.
-    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl libpq-dev nsis xvfb xauth xdotool imagemagick" ;;
+    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl libpq-dev nsis wixl msitools osslsigncode python3-pefile xvfb xauth xdotool imagemagick" ;;
     # Where the window's start-up time, memory and idle wake-ups go (bench/README.md).
     profile) echo "linux-perf heaptrack strace" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;
