@@ -229,6 +229,11 @@ echo "the setup per user:"
 folder=$drive_c/users/$user/AppData/Local/Programs/Korvel
 windows_folder="C:\\users\\$user\\AppData\\Local\\Programs\\Korvel"
 menu="$drive_c/users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Korvel"
+# The user's own PATH entries, one of them a folder whose name begins like
+# the install folder's, must come through the install and uninstall whole.
+user_path="C:\\Tools;$windows_folder-2"
+timeout 60 "$wine" reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d "$user_path" /f \
+    >/dev/null 2>&1
 check "the older setup $old_version installs" exits 0 run_setup "$old_setup" /S /CURRENTUSER /ADDTOPATH
 check "the older version is registered" is_value "HKCU\\$uninstall_key" DisplayVersion "$old_version"
 # The window keeps running: the setup must not replace its files under it.
@@ -250,6 +255,9 @@ check "the setup upgrades the older version in place" exits 0 run_setup "$setup"
 installed_as "per user" HKCU "$folder" "$windows_folder" "$menu" "$user_environment"
 run_setup "$folder/uninstall.exe" /S || true
 removed_as "per user" "HKCU\\$uninstall_key" "$folder" "$menu" "$user_environment" "$windows_folder"
+check "per user: uninstalled, the user's own PATH entries are as they were" \
+    is_value "$user_environment" Path "$user_path"
+timeout 60 "$wine" reg delete "$user_environment" /v Path /f >/dev/null 2>&1 || true
 
 echo "the setup per machine:"
 folder="$drive_c/Program Files/Korvel"
@@ -286,6 +294,8 @@ check "the older MSI is registered" products_are "$old_version "
 check "MSI: korvel-cli --version answers from a new shell through PATH" from_path
 check "the newer MSI replaces it: one product, version $version" \
     eval 'msiexec /i "Z:$msi" /qn ADDTOPATH=1 && products_are "$version "'
+check "an older MSI does not replace the newer one" \
+    eval '! msiexec /i "Z:$old_msi" /qn && products_are "$version "'
 check "MSI: the files are in $windows_folder" all_there "$folder" "${files[@]}"
 check "MSI: the Start-menu entries" all_there "$(menu_of_msi)" "${menu_entries[@]}"
 check "MSI: the folder is on PATH" on_path "$machine_environment" "$windows_folder"
