@@ -15,12 +15,10 @@ set(layout ${installer}/layout)
 set(sign ${CMAKE_CURRENT_LIST_DIR}/sign.sh)
 find_program(KORVEL_MAKENSIS makensis)
 find_program(KORVEL_WIXL wixl)
-find_package(Python3 COMPONENTS Interpreter)
+# Debian's Python before any other on the PATH.
+find_program(KORVEL_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
+find_program(KORVEL_PYTHON3 python3)
 if(KORVEL_MAKENSIS OR KORVEL_WIXL)
-    # Rewritten only when it changes, so a new certificate (or none) re-signs.
-    add_custom_target(korvel_signing_identity
-        COMMAND ${sign} --describe ${installer}/signing.txt
-        BYPRODUCTS ${installer}/signing.txt VERBATIM)
     set(layout_files korvel.exe=$<TARGET_FILE:korvel> korvel-cli.exe=$<TARGET_FILE:korvel-cli>
         Help.pdf=${CMAKE_BINARY_DIR}/app/Help.pdf LICENSE.txt=${PROJECT_SOURCE_DIR}/LICENSE)
     set(layout_depends korvel korvel-cli korvel_help)
@@ -30,12 +28,16 @@ if(KORVEL_MAKENSIS OR KORVEL_WIXL)
              THIRD-PARTY-NOTICES.txt=${CMAKE_BINARY_DIR}/notices/THIRD-PARTY-NOTICES.txt)
         list(APPEND layout_depends korvel_notices)
     endif()
-    add_custom_command(OUTPUT ${layout}/files.nsh ${layout}/files.wxs
-        COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/layout.py ${layout} ${sign}
+    # Runs on every build, since a certificate named in the environment is no
+    # file CMake can watch; layout.py rewrites nothing when its inputs and the
+    # signing are as last time. One target owns it, so that the setup and the
+    # MSI built side by side never lay it out twice at once.
+    add_custom_target(korvel_installer_layout
+        COMMAND ${KORVEL_PYTHON3} ${CMAKE_CURRENT_LIST_DIR}/layout.py ${layout} ${sign}
                 --qm-from $<TARGET_FILE_DIR:korvel> ${layout_files}
-        DEPENDS ${layout_depends} korvel_signing_identity ${installer}/signing.txt
-                ${CMAKE_CURRENT_LIST_DIR}/layout.py ${sign}
+        BYPRODUCTS ${layout}/files.nsh ${layout}/files.wxs
         VERBATIM)
+    add_dependencies(korvel_installer_layout ${layout_depends})
     file(WRITE ${installer}/config.nsh
          "!define PUBLISHER \"${KORVEL_PUBLISHER}\"\n"
          "!define FILES \"${layout}/files.nsh\"\n"
@@ -66,6 +68,7 @@ if(KORVEL_MAKENSIS)
         DEPENDS ${layout}/files.nsh ${CMAKE_CURRENT_LIST_DIR}/korvel.nsi ${icon}
         VERBATIM)
     add_custom_target(korvel_setup DEPENDS ${setup})
+    add_dependencies(korvel_setup korvel_installer_layout)
 endif()
 if(KORVEL_WIXL)
     set(msi ${CMAKE_BINARY_DIR}/korvel-${PROJECT_VERSION}-x64.msi)
@@ -75,4 +78,5 @@ if(KORVEL_WIXL)
                 ${CMAKE_CURRENT_LIST_DIR}/msi.sh ${icon}
         VERBATIM)
     add_custom_target(korvel_msi DEPENDS ${msi})
+    add_dependencies(korvel_msi korvel_installer_layout)
 endif()

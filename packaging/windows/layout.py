@@ -5,10 +5,12 @@ writes the one list of those files that both installers take:
   OUT/files.nsh    the NSIS setup's macros KORVEL_INSTALL_FILES and KORVEL_REMOVE_FILES
   OUT/files.wxs    the MSI's components, in the ComponentGroup KorvelFiles (wixl
                    finds the files relative to OUT)
+  OUT/layout.json  what it was made from, to skip the work when nothing changed
 Usage: layout.py OUT SIGN_SCRIPT [--qm-from DIR]... NAME=SOURCE...
 NAME is the file's path in the install folder (with / between folders);
 --qm-from adds Qt's translation files found in DIR and DIR/translations
 beside the program, keeping that folder, when there are any."""
+import json
 import pathlib
 import shutil
 import subprocess
@@ -35,8 +37,22 @@ def main(argv):
     for folder in qm_dirs:
         for sub in ("", "translations"):
             for qm in sorted((folder / sub).glob("*.qm")):
-                entries[str(pathlib.PurePosixPath(sub, qm.name)).lstrip("./")] = qm
+                entries[str(pathlib.PurePosixPath(sub) / qm.name)] = qm
 
+    # Nothing is rewritten (so nothing is packed again) when the sources, the
+    # signing and this script are what they were last time.
+    identity = subprocess.run([sign, "--describe"], check=True, capture_output=True,
+                              text=True).stdout
+    state = json.dumps({"signing": identity, "script": stamp(pathlib.Path(__file__)),
+                        "files": {n: [str(p), *stamp(p)] for n, p in sorted(entries.items())}},
+                       indent=1)
+    state_file = out / "layout.json"
+    outputs = [out / "files.nsh", out / "files.wxs"]
+    if all(o.exists() for o in outputs) and state_file.exists() and \
+            state_file.read_text(encoding="utf-8") == state:
+        return
+
+    state_file.unlink(missing_ok=True)
     files = out / "files"
     shutil.rmtree(files, ignore_errors=True)
     for name, source in entries.items():
@@ -49,6 +65,12 @@ def main(argv):
     names = sorted(entries, key=lambda n: (n.count("/"), n))
     (out / "files.nsh").write_text(nsis(files, names), encoding="utf-8")
     (out / "files.wxs").write_text(wix(names), encoding="utf-8")
+    state_file.write_text(state, encoding="utf-8")
+
+
+def stamp(path):
+    info = path.stat()
+    return [info.st_size, info.st_mtime_ns]
 
 
 def nsis_quote(text):

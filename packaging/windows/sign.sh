@@ -10,26 +10,22 @@
 # The password never appears on a command line: osslsigncode reads it from a
 # file (a pipe, when it comes from the environment).
 # Without a certificate the files stay as they are, and it says so loudly.
-# Usage: sign.sh FILE...   or   sign.sh --describe OUT (writes what signing
-# would use to OUT, only when that changed, for the build to notice)
+# Usage: sign.sh FILE...   or   sign.sh --describe (prints what signing would
+# use, for the build to notice a change)
 set -euo pipefail
 pkcs12=${KORVEL_SIGN_PKCS12:-}
 timestamp=${KORVEL_SIGN_TIMESTAMP:-}
 
 if [ "${1:-}" = --describe ]; then
     if [ -z "$pkcs12" ]; then
-        identity="unsigned"
+        echo "unsigned"
     else
         # The file's contents, not only its name: a renewed certificate re-signs.
-        identity="signed with $(sha256sum <"$pkcs12" | cut -d' ' -f1) timestamp ${timestamp:-none}"
-    fi
-    if [ "$(cat "$2" 2>/dev/null)" != "$identity" ]; then
-        mkdir -p "$(dirname "$2")"
-        echo "$identity" >"$2"
+        echo "signed with $(sha256sum <"$pkcs12" | cut -d' ' -f1) timestamp ${timestamp:-none}"
     fi
     exit 0
 fi
-(($#)) || { echo "usage: sign.sh FILE... | --describe OUT" >&2; exit 2; }
+(($#)) || { echo "usage: sign.sh FILE... | --describe" >&2; exit 2; }
 
 if [ -z "$pkcs12" ]; then
     if [ "${KORVEL_SIGN_REQUIRED:-0}" = 1 ]; then
@@ -45,7 +41,7 @@ if [ -z "$pkcs12" ]; then
     done
     exit 0
 fi
-[ -r "$pkcs12" ] || { echo "sign.sh: cannot read the certificate $pkcs12" >&2; exit 1; }
+[ -r "$pkcs12" ] || { echo "sign.sh: cannot read the certificate $pkcs12 (in $PWD; name it with an absolute path)" >&2; exit 1; }
 if [ -n "${KORVEL_SIGN_PASSWORD_FILE:-}" ]; then
     [ -r "$KORVEL_SIGN_PASSWORD_FILE" ] ||
         { echo "sign.sh: cannot read $KORVEL_SIGN_PASSWORD_FILE" >&2; exit 1; }
