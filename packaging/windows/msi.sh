@@ -20,6 +20,8 @@ cp "$icon" "$layout/korvel.ico"
 rm -f "$out"
 (cd "$layout" && timeout 300 wixl -a x64 -D "Version=$version" -D "Publisher=$publisher" \
     -D Icon=korvel.ico -o "$msi" korvel.wxs files.wxs)
+# Backquotes quote the SQL's names.
+# shellcheck disable=SC2016
 timeout 60 msibuild "$msi" \
     -q 'CREATE TABLE `Environment` (`Environment` CHAR(72) NOT NULL, `Name` CHAR(255) NOT NULL LOCALIZABLE, `Value` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL PRIMARY KEY `Environment`)' \
     -q "INSERT INTO \`Environment\` (\`Environment\`, \`Name\`, \`Value\`, \`Component_\`) VALUES ('PathEntry', '=-*PATH', '[~];[INSTALLDIR]', 'OnPath')" \

@@ -294,10 +294,11 @@ menu_of_msi() { if [ -d "$menu" ]; then echo "$menu"; else echo "$user_menu"; fi
 check "the older MSI installs" exits 0 msiexec /i "Z:$old_msi" /qn ADDTOPATH=1
 check "the older MSI is registered" products_are "$old_version "
 check "MSI: korvel-cli --version answers from a new shell through PATH" from_path
-check "the newer MSI replaces it: one product, version $version" \
-    eval 'msiexec /i "Z:$msi" /qn ADDTOPATH=1 && products_are "$version "'
-check "an older MSI does not replace the newer one" \
-    eval '! msiexec /i "Z:$old_msi" /qn && products_are "$version "'
+upgrades() { msiexec /i "Z:$msi" /qn ADDTOPATH=1 && products_are "$version "; }
+no_downgrade() { ! msiexec /i "Z:$old_msi" /qn && products_are "$version "; }
+menus_gone() { gone "$menu" && gone "$user_menu"; }
+check "the newer MSI replaces it: one product, version $version" upgrades
+check "an older MSI does not replace the newer one" no_downgrade
 check "MSI: the files are in $windows_folder" all_there "$folder" "${files[@]}"
 check "MSI: the Start-menu entries" all_there "$(menu_of_msi)" "${menu_entries[@]}"
 check "MSI: the folder is on PATH" on_path "$machine_environment" "$windows_folder"
@@ -307,7 +308,7 @@ for program in "${programs[@]}"; do
 done
 check "MSI: uninstalls" exits 0 msiexec /x "Z:$msi" /qn
 check "MSI: uninstalled, the folder is gone" gone "$folder"
-check "MSI: uninstalled, the Start-menu folder is gone" eval 'gone "$menu" && gone "$user_menu"'
+check "MSI: uninstalled, the Start-menu folder is gone" menus_gone
 check "MSI: uninstalled, no product is registered" products_are ""
 check "MSI: uninstalled, the folder is off PATH" off_path "$machine_environment" "$windows_folder"
 
