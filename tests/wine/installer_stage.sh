@@ -217,6 +217,27 @@ exits() { # CODE COMMAND...
     [ "$rc" -eq "$want" ] || { echo "    exit $rc, not $want"; return 1; }
 }
 
+msi_products() { # the Windows Installer products named Korvel: "{PRODUCT-CODE} VERSION" lines
+    timeout 60 "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+        2>/dev/null | tr -d '\r' | awk '
+        function flush() { if (code != "" && name == "Korvel") print code, version }
+        /^HKEY/ { flush(); code = ""; name = ""; version = ""
+                  if (match($0, /\\\{[0-9A-Fa-f-]+\}$/)) code = substr($0, RSTART + 1) }
+        /^ +DisplayName / { sub(/^ +DisplayName +REG_SZ +/, ""); name = $0 }
+        /^ +DisplayVersion / { sub(/^ +DisplayVersion +REG_SZ +/, ""); version = $0 }
+        END { flush() }'
+}
+# What an earlier run that stopped half-way left installed goes first.
+for folder in "$drive_c/users/$user/AppData/Local/Programs/Korvel" "$drive_c/Program Files/Korvel"; do
+    if [ -f "$folder/uninstall.exe" ]; then
+        timeout 180 "$wine" "$folder/uninstall.exe" /S >/dev/null 2>&1 || true
+        until_ok 60 gone "$folder/uninstall.exe" || true
+    fi
+done
+msi_products | while read -r code _; do
+    timeout 180 "$wine" msiexec /x "$code" /qn >/dev/null 2>&1 || true
+done
+
 # The prefix's PATH without empty entries (see the MSI below), and as the
 # stage found it at its end.
 machine_path=$(reg_value "$machine_environment" PATH | sed 's/;;*/;/g; s/^;//; s/;$//')
@@ -272,16 +293,7 @@ removed_as "per machine" "HKLM\\$uninstall_key" "$folder" "$menu" "$machine_envi
     "$windows_folder"
 
 echo "the MSI:"
-msi_products() { # the Windows Installer products named Korvel, one version a line
-    timeout 60 "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
-        2>/dev/null | tr -d '\r' | awk '
-        /^HKEY/ { name = ""; version = ""; next }
-        /^ +DisplayName / { sub(/^ +DisplayName +REG_SZ +/, ""); name = $0 }
-        /^ +DisplayVersion / { sub(/^ +DisplayVersion +REG_SZ +/, ""); version = $0 }
-        /^$/ { if (name == "Korvel" && version != "") print version; name = "" }
-        END { if (name == "Korvel" && version != "") print version }' | sort -u
-}
-products_are() { [ "$(msi_products | tr '\n' ' ')" = "$1" ]; }
+products_are() { [ "$(msi_products | cut -d' ' -f2 | sort -u | tr '\n' ' ')" = "$1" ]; }
 msiexec() { run_setup msiexec "$@"; }
 # Wine's msi puts a per-machine package's Start-menu entries into the user's
 # menu, and leaves an empty entry (;;) in PATH where an uninstall took its
