@@ -11,11 +11,14 @@
 #     upgrades in place, keeping the PATH entry; the files, the Start-menu
 #     entries and the uninstall entry (Publisher, InstallLocation,
 #     EstimatedSize, DisplayVersion) are there, korvel.exe --version answers,
-#     and korvel-cli --version too from a new shell through PATH;
+#     and korvel-cli --version too from a new shell through PATH; the
+#     user's own PATH entries come through whole, and a PATH too long for
+#     the setup to hold is left exactly as it was;
 #   - per machine (/S /ALLUSERS /ADDTOPATH): the same in Program Files, the
 #     computer's Start menu, uninstall entry and PATH;
 #   - the MSI (msiexec /i ... /qn ADDTOPATH=1): the older one installs and
-#     the newer replaces it, leaving one product;
+#     the newer replaces it, leaving one product, which the older one then
+#     does not replace;
 #   - each uninstall (uninstall.exe /S, msiexec /x ... /qn) leaves nothing:
 #     no files, Start-menu entries, uninstall entry or PATH entry.
 # Run by run.sh inside its Wine session; every step is bounded.
@@ -280,6 +283,17 @@ run_setup "$folder/uninstall.exe" /S || true
 removed_as "per user" "HKCU\\$uninstall_key" "$folder" "$menu" "$user_environment" "$windows_folder"
 check "per user: uninstalled, the user's own PATH entries are as they were" \
     is_value "$user_environment" Path "$user_path"
+# A PATH longer than the setup can hold whole is left exactly as it is.
+long_path="C:\\Tools"
+while ((${#long_path} < 1100)); do long_path+=";C:\\Tools\\${#long_path}"; done
+timeout 60 "$wine" reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d "$long_path" /f \
+    >/dev/null 2>&1
+check "a setup with /ADDTOPATH installs over a PATH of ${#long_path} characters" \
+    exits 0 run_setup "$setup" /S /CURRENTUSER /ADDTOPATH
+check "and leaves that PATH as it was" is_value "$user_environment" Path "$long_path"
+run_setup "$folder/uninstall.exe" /S || true
+until_ok 60 gone "$folder" || true
+check "so does its uninstaller" is_value "$user_environment" Path "$long_path"
 timeout 60 "$wine" reg delete "$user_environment" /v Path /f >/dev/null 2>&1 || true
 
 echo "the setup per machine:"
