@@ -9,7 +9,6 @@
 # certificate at build time, and says loudly that it did not otherwise.
 # installer/installers.sh makes either installer for any version from the
 # layout: the targets use it, and the Wine test builds an older one with it.
-set(KORVEL_PUBLISHER "Korvel developers")
 set(installer ${CMAKE_BINARY_DIR}/installer)
 set(layout ${installer}/layout)
 set(sign ${CMAKE_CURRENT_LIST_DIR}/sign.sh)
@@ -40,6 +39,7 @@ if(KORVEL_MAKENSIS OR KORVEL_WIXL)
     add_dependencies(korvel_installer_layout ${layout_depends})
     file(WRITE ${installer}/config.nsh
          "!define PUBLISHER \"${KORVEL_PUBLISHER}\"\n"
+         "!define COPYRIGHT \"${KORVEL_COPYRIGHT}\"\n"
          "!define FILES \"${layout}/files.nsh\"\n"
          "!define LICENSE \"${PROJECT_SOURCE_DIR}/LICENSE\"\n"
          "!define ICON \"${icon}\"\n"

@@ -10,9 +10,10 @@
 ; (also from PATH). The history of saves in %LOCALAPPDATA%\Korvel is the
 ; user's record and stays.
 ; Built by CMake (target korvel_setup, through installer/installers.sh), which
-; passes VERSION, OUTFILE and CONFIG: a file with the defines PUBLISHER, FILES
-; (the install folder's files, from layout.py), LICENSE, ICON and SIGN
-; (sign.sh, which signs the uninstaller and the setup as they are written).
+; passes VERSION, OUTFILE and CONFIG: a file with the defines PUBLISHER,
+; COPYRIGHT, FILES (the install folder's files, from layout.py), LICENSE, ICON
+; and SIGN (sign.sh, which signs the uninstaller and the setup as they are
+; written).
 Unicode true
 ; A 64-bit installer for a 64-bit program; it also runs where only 64-bit
 ; Windows code can (a Wine without its 32-bit half).
@@ -60,7 +61,7 @@ VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "FileDescription" "${APP} ${VERSION} Setup"
 VIAddVersionKey /LANG=0 "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "${COPYRIGHT}"
 VIAddVersionKey /LANG=0 "OriginalFilename" "korvel-setup-${VERSION}.exe"
 
 Var AllUsers        ; 1: per machine
