@@ -51,7 +51,8 @@ Icon "${ICON}"
 UninstallIcon "${ICON}"
 BrandingText "${APP} ${VERSION}"
 ; A signed setup carries a signed uninstaller: both are signed as they are written.
-!uninstfinalize '"${SIGN}" "%1"' = 0
+; makensis writes the uninstaller to a temporary file: the label names it.
+!uninstfinalize 'KORVEL_SIGN_LABEL=uninstall.exe "${SIGN}" "%1"' = 0
 !finalize '"${SIGN}" "%1"' = 0
 
 VIProductVersion "${V_MAJOR}.${V_MINOR}.${V_PATCH}.0"

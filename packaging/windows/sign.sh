@@ -7,6 +7,7 @@
 #   KORVEL_SIGN_TIMESTAMP      an RFC 3161 time-stamp server's URL (optional),
 #                              so the signatures outlive the certificate
 #   KORVEL_SIGN_REQUIRED=1     fail instead of leaving the files unsigned
+#   KORVEL_SIGN_LABEL          the name to report for a file with a temporary name
 # The password never appears on a command line: osslsigncode reads it from a
 # file (a pipe, when it comes from the environment).
 # Without a certificate the files stay as they are, and it says so loudly.
@@ -34,7 +35,7 @@ if [ -z "$pkcs12" ]; then
     fi
     for file in "$@"; do
         echo "************************************************************************" >&2
-        echo "*** NOT SIGNED: $(basename "$file")" >&2
+        echo "*** NOT SIGNED: ${KORVEL_SIGN_LABEL:-$(basename "$file")}" >&2
         echo "*** Windows will call its publisher unknown. Set KORVEL_SIGN_PKCS12 and" >&2
         echo "*** KORVEL_SIGN_PASSWORD_FILE (or KORVEL_SIGN_PASSWORD) to sign." >&2
         echo "************************************************************************" >&2
@@ -70,7 +71,7 @@ sign_one() {
         return 1
     fi
     mv "$signed" "$file"
-    echo "signed $(basename "$file")${timestamp:+, time-stamped by $timestamp}"
+    echo "signed ${KORVEL_SIGN_LABEL:-$(basename "$file")}${timestamp:+, time-stamped by $timestamp}"
 }
 
 for file in "$@"; do
