@@ -325,6 +325,9 @@ no_downgrade() { ! msiexec /i "Z:$old_msi" /qn && products_are "$version "; }
 menus_gone() { gone "$menu" && gone "$user_menu"; }
 check "the newer MSI replaces it: one product, version $version" upgrades
 check "an older MSI does not replace the newer one" no_downgrade
+msi_entry="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$(msi_products | head -n 1 | cut -d' ' -f1)"
+check "MSI: the uninstall entry names the publisher" is_value "$msi_entry" Publisher "Korvel developers"
+check "MSI: the uninstall entry names the folder" is_value "$msi_entry" InstallLocation "$windows_folder\\"
 check "MSI: the files are in $windows_folder" all_there "$folder" "${files[@]}"
 check "MSI: the Start-menu entries" all_there "$(menu_of_msi)" "${menu_entries[@]}"
 check "MSI: the folder is on PATH" on_path "$machine_environment" "$windows_folder"
