@@ -22,10 +22,12 @@ packages_for() {
     # it; tclsh generates its one-file form). libpq is cross-built from the
     # postgresql-15 source of the version libpq-dev has.
     # For the window on Windows: Qt is cross-built from Debian's own source
-    # package too (Ninja builds it), NSIS makes the
-    # installer, Xvfb shows korvel.exe under Wine, xdotool presses its keys and
-    # ImageMagick photographs it.
-    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl libpq-dev nsis xvfb xauth xdotool imagemagick" ;;
+    # package too (Ninja builds it), NSIS makes the setup, wixl and msitools'
+    # msibuild the MSI, osslsigncode signs them (openssl makes the test's
+    # certificate, python3-pefile reads the version information), Xvfb shows
+    # korvel.exe under Wine, xdotool presses its keys and ImageMagick
+    # photographs it.
+    windows) echo "g++-mingw-w64-x86-64-posix wine64 googletest dpkg-dev ninja-build tcl libpq-dev nsis wixl msitools osslsigncode openssl python3-pefile xvfb xauth xdotool imagemagick" ;;
     # Where the window's start-up time, memory and idle wake-ups go (bench/README.md).
     profile) echo "linux-perf heaptrack strace" ;;
     *) echo "tools/deps.sh: unknown set '$1'" >&2; exit 2 ;;

@@ -113,7 +113,8 @@ if [ "$gui" = 1 ]; then
     tests/wine/gui_stage.sh "$build/gui-stage" build/asan/tools/sim/korvel-sim \
         build/asan/cli/korvel-cli "$build/app/korvel.exe" "$version" || status=$?
     gui_ended=$SECONDS
-    tests/wine/installer_stage.sh "$build/korvel-setup-$version.exe" "$version" || status=$?
+    # Builds the setup and the MSI again, signed with a test certificate.
+    tests/wine/installer_stage.sh "$build/installer-stage" "$build" "$version" || status=$?
     gui_times=", korvel.exe under Xvfb $((gui_ended - cli_ended)) s,"
     gui_times+=" installer $((SECONDS - gui_ended)) s"
 fi
