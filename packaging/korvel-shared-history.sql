@@ -6,9 +6,9 @@
 --
 -- It creates two roles without a login, korvel_owner (owns the table) and
 -- korvel_bench (INSERT and SELECT only); give each bench or person a login
--- that is a member of korvel_bench. Running it again on the same database
--- fails and changes nothing; in another database of the same server it reuses
--- the roles.
+-- that is a member of korvel_bench. Running it again brings a database set up
+-- by an older script up to date, keeping every row; in another database of
+-- the same server it reuses the roles.
 
 \set ON_ERROR_STOP on
 
@@ -25,13 +25,29 @@ BEGIN
 EXCEPTION WHEN duplicate_object OR unique_violation THEN NULL;
 END $$;
 
-CREATE SCHEMA korvel AUTHORIZATION korvel_owner;
-SET LOCAL search_path = korvel, pg_catalog;
+-- Whoever runs this must be able to hand objects to korvel_owner: a
+-- superuser is; a role with CREATEROLE (and not a superuser) becomes a member
+-- here, or PostgreSQL refuses the schema below.
+DO $$
+BEGIN
+    IF NOT pg_catalog.pg_has_role(current_user, 'korvel_owner', 'MEMBER') THEN
+        EXECUTE pg_catalog.format('GRANT korvel_owner TO %I', current_user);
+    END IF;
+END $$;
+
+CREATE SCHEMA IF NOT EXISTS korvel AUTHORIZATION korvel_owner;
+SET LOCAL search_path = pg_catalog, pg_temp;
+
+-- Where everyone may create objects in public (PostgreSQL 11 to 14), a login
+-- could put its own clock_timestamp() or sha256() ahead of the real ones.
+-- The functions below name pg_catalog first and call it by name; this closes
+-- public to everyone else too.
+REVOKE CREATE ON SCHEMA public FROM PUBLIC;
 
 -- One row per local row of a bench: the bench's row as its history holds it,
 -- and what the server adds (who sent it, when it came, its place in the
 -- server's chain).
-CREATE TABLE korvel.saves (
+CREATE TABLE IF NOT EXISTS korvel.saves (
     seq bigint PRIMARY KEY,          -- the order of receipt, from 1, no gaps
     bench_id text NOT NULL,          -- the bench's random id, kept in its local history
     bench_name text NOT NULL,        -- its host name, or the name its configuration gives
@@ -49,32 +65,51 @@ CREATE TABLE korvel.saves (
     hash text NOT NULL,
     UNIQUE (bench_id, local_id)
 );
+-- The hash of the row before this one in the bench's own chain: with it the
+-- server recomputes local_hash. Empty in rows sent before it existed.
+ALTER TABLE korvel.saves ADD COLUMN IF NOT EXISTS local_previous_hash text;
 ALTER TABLE korvel.saves OWNER TO korvel_owner;
-CREATE INDEX saves_serial_number ON korvel.saves (serial_number);
-CREATE INDEX saves_attempt ON korvel.saves (bench_id, attempt);
+CREATE INDEX IF NOT EXISTS saves_serial_number ON korvel.saves (serial_number);
+CREATE INDEX IF NOT EXISTS saves_attempt ON korvel.saves (bench_id, attempt);
+
+-- Each bench id belongs to the login that first sent a row with it; another
+-- login cannot send rows under it (and so cannot take a bench's ids ahead of
+-- it). Filled from the rows already held when the script is run again.
+CREATE TABLE IF NOT EXISTS korvel.benches (
+    bench_id text PRIMARY KEY,
+    login name NOT NULL
+);
+ALTER TABLE korvel.benches OWNER TO korvel_owner;
+INSERT INTO korvel.benches (bench_id, login)
+    SELECT DISTINCT ON (bench_id) bench_id, sent_by FROM korvel.saves ORDER BY bench_id, seq
+    ON CONFLICT (bench_id) DO NOTHING;
 
 -- A column's share of a row's hash: its name, its kind and its length, so that
--- no two different rows read the same.
-CREATE FUNCTION korvel.field(name text, value text) RETURNS text
-LANGUAGE sql IMMUTABLE AS $$
+-- no two different rows read the same. Every function names pg_catalog first
+-- in its search_path and calls it by name, so that no login's own objects
+-- stand in for PostgreSQL's.
+CREATE OR REPLACE FUNCTION korvel.field(name text, value text) RETURNS text
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'text:' || octet_length(convert_to(value, 'UTF8')) || ':' || value END || E'\n'
+        ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(value, 'UTF8')) || ':'
+             || value END || E'\n'
 $$;
-CREATE FUNCTION korvel.field(name text, value bigint) RETURNS text
-LANGUAGE sql IMMUTABLE AS $$
+CREATE OR REPLACE FUNCTION korvel.field(name text, value bigint) RETURNS text
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT name || '=' || CASE WHEN value IS NULL THEN 'null' ELSE 'int:' || value END || E'\n'
 $$;
-CREATE FUNCTION korvel.field(name text, value bytea) RETURNS text
-LANGUAGE sql IMMUTABLE AS $$
+CREATE OR REPLACE FUNCTION korvel.field(name text, value bytea) RETURNS text
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'blob:' || length(value) || ':' || encode(value, 'hex') END || E'\n'
+        ELSE 'blob:' || pg_catalog.length(value) || ':' || pg_catalog.encode(value, 'hex') END
+        || E'\n'
 $$;
 
 -- The hash of a row: SHA-256 (PostgreSQL's own, no extension) over the
 -- previous row's hash and every column but the hash itself.
-CREATE FUNCTION korvel.row_hash(r korvel.saves) RETURNS text
-LANGUAGE sql STABLE AS $$
-    SELECT encode(sha256(convert_to(
+CREATE OR REPLACE FUNCTION korvel.row_hash(r korvel.saves) RETURNS text
+LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
+    SELECT pg_catalog.encode(pg_catalog.sha256(pg_catalog.convert_to(
         r.previous_hash || E'\nkorvel-shared-row/1\n'
         || korvel.field('seq', r.seq)
         || korvel.field('bench_id', r.bench_id)
@@ -99,39 +134,124 @@ LANGUAGE sql STABLE AS $$
         || korvel.field('detail', r.detail)
         || korvel.field('sent_by', r.sent_by::text)
         || korvel.field('received_at',
-               to_char(r.received_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.US"Z"')),
+               pg_catalog.to_char(r.received_at AT TIME ZONE 'UTC',
+                                  'YYYY-MM-DD"T"HH24:MI:SS.US"Z"')),
         'UTF8')), 'hex')
 $$;
 
--- Every insert, whoever sends it, is chained here: one append at a time
--- across all benches (the lock is held until the inserting transaction ends),
--- onto the last row, with the sender and the time set by the server.
-CREATE FUNCTION korvel.chain_row() RETURNS trigger
-LANGUAGE plpgsql AS $$
+-- A column's share of a row's hash in the bench's own history file: as
+-- above, but a blob's raw bytes (docs/manual.md, "The row formats").
+CREATE OR REPLACE FUNCTION korvel.local_field(name text, value text) RETURNS bytea
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+    SELECT pg_catalog.convert_to(name || '=' || CASE WHEN value IS NULL THEN 'null'
+        ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(value, 'UTF8')) || ':'
+             || value END || E'\n', 'UTF8')
+$$;
+CREATE OR REPLACE FUNCTION korvel.local_field(name text, value bigint) RETURNS bytea
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+    SELECT pg_catalog.convert_to(name || '=' || CASE WHEN value IS NULL THEN 'null'
+        ELSE 'int:' || value END || E'\n', 'UTF8')
+$$;
+CREATE OR REPLACE FUNCTION korvel.local_field(name text, value bytea) RETURNS bytea
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+    SELECT CASE WHEN value IS NULL THEN pg_catalog.convert_to(name || E'=null\n', 'UTF8')
+        ELSE pg_catalog.convert_to(name || '=blob:' || pg_catalog.length(value) || ':', 'UTF8')
+             || value || '\x0a'::bytea END
+$$;
+
+-- The hash the bench's history file gives the row: from its local columns and
+-- the hash of the bench's row before it.
+CREATE OR REPLACE FUNCTION korvel.local_row_hash(r korvel.saves) RETURNS text
+LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
+    SELECT pg_catalog.encode(pg_catalog.sha256(
+        pg_catalog.convert_to(r.local_previous_hash || E'korvel-history-row/1\n', 'UTF8')
+        || korvel.local_field('id', r.local_id)
+        || korvel.local_field('kind', r.kind)
+        || korvel.local_field('attempt', r.attempt)
+        || korvel.local_field('time', r.time)
+        || korvel.local_field('operator', r.operator)
+        || korvel.local_field('host', r.host)
+        || korvel.local_field('program', r.program)
+        || korvel.local_field('port', r.port)
+        || korvel.local_field('serial_number', r.serial_number)
+        || korvel.local_field('block_before', r.block_before)
+        || korvel.local_field('frame', r.frame)
+        || korvel.local_field('clock_sync', r.clock_sync)
+        || korvel.local_field('batch', r.batch)
+        || korvel.local_field('result', r.result)
+        || korvel.local_field('acknowledged', r.acknowledged::bigint)
+        || korvel.local_field('read_back', r.read_back)
+        || korvel.local_field('detail', r.detail)), 'hex')
+$$;
+
+-- Every insert, whoever sends it, is checked and chained here: one append at
+-- a time across all benches (the lock is held until the inserting
+-- transaction ends), onto the last row, with the sender and the time set by
+-- the server. It runs as korvel_owner, which alone may write korvel.benches;
+-- session_user is still the bench's login.
+CREATE OR REPLACE FUNCTION korvel.chain_row() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
 DECLARE
     last record;
+    held record;
+    owner_login name;
 BEGIN
     -- Each statement below must see the rows committed while it waited for
     -- the lock; a snapshot kept for the whole transaction would fork the chain.
-    IF current_setting('transaction_isolation') <> 'read committed' THEN
+    IF pg_catalog.current_setting('transaction_isolation') <> 'read committed' THEN
         RAISE EXCEPTION 'the shared history takes rows only at READ COMMITTED isolation';
     END IF;
-    PERFORM pg_advisory_xact_lock(7275638245810361922);
+    PERFORM pg_catalog.pg_advisory_xact_lock(7275638245810361922);
+    SELECT b.login INTO owner_login FROM korvel.benches b WHERE b.bench_id = NEW.bench_id;
+    IF NOT FOUND THEN
+        INSERT INTO korvel.benches (bench_id, login) VALUES (NEW.bench_id, session_user);
+    ELSIF owner_login <> session_user THEN
+        RAISE EXCEPTION 'bench id % belongs to the login %; % may not send rows under it',
+            NEW.bench_id, owner_login, session_user USING ERRCODE = 'insufficient_privilege';
+    END IF;
+    SELECT s.local_hash INTO held FROM korvel.saves s
+        WHERE s.bench_id = NEW.bench_id AND s.local_id = NEW.local_id;
+    IF FOUND THEN
+        IF held.local_hash <> NEW.local_hash THEN
+            RAISE EXCEPTION 'conflict: bench % already sent a different row %',
+                NEW.bench_id, NEW.local_id USING ERRCODE = 'unique_violation';
+        END IF;
+        RETURN NULL; -- the same row again: taken once
+    END IF;
+    IF NEW.local_previous_hash IS NULL THEN
+        RAISE EXCEPTION 'rows must name their local previous hash: update Korvel on this bench';
+    END IF;
+    IF korvel.local_row_hash(NEW) <> NEW.local_hash THEN
+        RAISE EXCEPTION 'row % of bench % does not match its hash: refused',
+            NEW.local_id, NEW.bench_id USING ERRCODE = 'check_violation';
+    END IF;
+    SELECT s.local_hash INTO held FROM korvel.saves s
+        WHERE s.bench_id = NEW.bench_id AND s.local_id < NEW.local_id
+        ORDER BY s.local_id DESC LIMIT 1;
+    IF FOUND AND held.local_hash <> NEW.local_previous_hash THEN
+        RAISE EXCEPTION 'row % of bench % does not follow the bench''s row before it: refused',
+            NEW.local_id, NEW.bench_id USING ERRCODE = 'check_violation';
+    END IF;
     SELECT s.seq, s.hash INTO last FROM korvel.saves s ORDER BY s.seq DESC LIMIT 1;
     NEW.seq := coalesce(last.seq, 0) + 1;
-    NEW.previous_hash := coalesce(last.hash, repeat('0', 64));
+    NEW.previous_hash := coalesce(last.hash, pg_catalog.repeat('0', 64));
     NEW.sent_by := session_user;
-    NEW.received_at := clock_timestamp();
+    NEW.received_at := pg_catalog.clock_timestamp();
     NEW.hash := korvel.row_hash(NEW);
     RETURN NEW;
 END $$;
 
-CREATE FUNCTION korvel.refuse_change() RETURNS trigger
-LANGUAGE plpgsql AS $$
+CREATE OR REPLACE FUNCTION korvel.refuse_change() RETURNS trigger
+LANGUAGE plpgsql SET search_path = pg_catalog, pg_temp AS $$
 BEGIN
     RAISE EXCEPTION 'the shared history is append-only: % refused', TG_OP;
 END $$;
 
+-- Made anew when the script is run again over an older schema.
+DROP TRIGGER IF EXISTS saves_chain ON korvel.saves;
+DROP TRIGGER IF EXISTS saves_no_update ON korvel.saves;
+DROP TRIGGER IF EXISTS saves_no_delete ON korvel.saves;
+DROP TRIGGER IF EXISTS saves_no_truncate ON korvel.saves;
 CREATE TRIGGER saves_chain BEFORE INSERT ON korvel.saves
     FOR EACH ROW EXECUTE FUNCTION korvel.chain_row();
 CREATE TRIGGER saves_no_update BEFORE UPDATE ON korvel.saves
@@ -145,6 +265,10 @@ ALTER FUNCTION korvel.field(text, text) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.field(text, bigint) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.field(text, bytea) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.row_hash(korvel.saves) OWNER TO korvel_owner;
+ALTER FUNCTION korvel.local_field(text, text) OWNER TO korvel_owner;
+ALTER FUNCTION korvel.local_field(text, bigint) OWNER TO korvel_owner;
+ALTER FUNCTION korvel.local_field(text, bytea) OWNER TO korvel_owner;
+ALTER FUNCTION korvel.local_row_hash(korvel.saves) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.chain_row() OWNER TO korvel_owner;
 ALTER FUNCTION korvel.refuse_change() OWNER TO korvel_owner;
 
@@ -152,11 +276,13 @@ ALTER FUNCTION korvel.refuse_change() OWNER TO korvel_owner;
 -- others; no UPDATE, DELETE, TRUNCATE, nor anything in the schema.
 REVOKE ALL ON SCHEMA korvel FROM PUBLIC;
 REVOKE ALL ON korvel.saves FROM PUBLIC;
+REVOKE ALL ON korvel.benches FROM PUBLIC;
 GRANT USAGE ON SCHEMA korvel TO korvel_bench;
 GRANT SELECT ON korvel.saves TO korvel_bench;
-GRANT INSERT (bench_id, bench_name, local_id, local_hash, kind, attempt, time, operator, host,
-              program, port, serial_number, block_before, frame, clock_sync, batch, result,
-              acknowledged, read_back, detail)
+GRANT SELECT ON korvel.benches TO korvel_bench;
+GRANT INSERT (bench_id, bench_name, local_id, local_hash, local_previous_hash, kind, attempt,
+              time, operator, host, program, port, serial_number, block_before, frame,
+              clock_sync, batch, result, acknowledged, read_back, detail)
     ON korvel.saves TO korvel_bench;
 
 COMMIT;
