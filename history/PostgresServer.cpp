@@ -36,6 +36,30 @@ std::string oneLine(const char* message) {
     return text.empty() ? "no reason given" : text;
 }
 
+// Text PostgreSQL holds as it is: UTF-8 without a NUL byte.
+bool PlainText(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead == 0     ? 0
+                                   : lead < 0x80 ? 1
+                                   : lead < 0xc2 ? 0
+                                   : lead < 0xe0 ? 2
+                                   : lead < 0xf0 ? 3
+                                   : lead < 0xf5 ? 4
+                                                 : 0;
+        if (length == 0 || at + length > text.size()) {
+            return false;
+        }
+        for (std::size_t i = 1; i < length; ++i) {
+            if ((static_cast<unsigned char>(text[at + i]) & 0xc0) != 0x80) {
+                return false;
+            }
+        }
+        at += length;
+    }
+    return true;
+}
+
 std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string text = "\\x";
@@ -98,11 +122,11 @@ public:
 
     Result<std::int64_t> Push(const std::string& benchId,
                               const std::vector<OutboxRow>& rows) override {
-        constexpr std::size_t kColumns = 21;
+        constexpr std::size_t kColumns = 22;
         std::string sql = "INSERT INTO korvel.saves (bench_id, bench_name, local_id, local_hash,"
                           " local_previous_hash, kind, attempt, time, operator, host, program,"
-                          " port, serial_number, block_before, frame, clock_sync, batch, result,"
-                          " acknowledged, read_back, detail) VALUES ";
+                          " port, serial_number, serial_number_bytes, block_before, frame,"
+                          " clock_sync, batch, result, acknowledged, read_back, detail) VALUES ";
         std::vector<std::optional<std::string>> values;
         values.reserve(rows.size() * kColumns);
         for (const OutboxRow& row : rows) {
@@ -130,7 +154,12 @@ public:
             text(attempt, a.host);
             text(attempt, a.program);
             text(attempt, a.port);
-            text(attempt, a.serialNumber);
+            // As bytes when PostgreSQL's text cannot hold it as it is, so
+            // that the server hashes what the bench did.
+            const bool plain = PlainText(a.serialNumber);
+            text(attempt && plain, a.serialNumber);
+            text(attempt && !plain,
+                 hexBytes(std::vector<std::uint8_t>(a.serialNumber.begin(), a.serialNumber.end())));
             text(attempt, hexBytes(a.before));
             text(attempt, hexBytes(a.frame));
             text(attempt, a.clockSync);
@@ -171,11 +200,14 @@ public:
         const auto ms = [](std::chrono::milliseconds wait) {
             return std::to_string(wait.count()) + "ms";
         };
-        // And bytea as hex, however the database was set up, as the rows are read.
+        // And bytea as hex, however the database was set up, as the rows are
+        // read; and the server's clock, to compare.
         Result<ResultPtr> set =
             run("SELECT pg_catalog.set_config('lock_timeout', $1, false),"
                 " pg_catalog.set_config('statement_timeout', $2, false),"
-                " pg_catalog.set_config('bytea_output', 'hex', false)",
+                " pg_catalog.set_config('bytea_output', 'hex', false),"
+                " pg_catalog.to_char(pg_catalog.clock_timestamp() AT TIME ZONE 'UTC',"
+                " 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')",
                 {ms(target_.lockWait), ms(target_.answerWait)}, PGRES_TUPLES_OK);
         if (!set) {
             return set.failure();

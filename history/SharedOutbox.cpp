@@ -6,7 +6,7 @@ namespace korvel::history {
 
 namespace {
 
-// Rows per INSERT: 21 parameters each, well under PostgreSQL's 65,535.
+// Rows per INSERT: 22 parameters each, well under PostgreSQL's 65,535.
 constexpr std::size_t kBatch = 1000;
 // A bench clock this far off the server's is told.
 constexpr std::chrono::minutes kClockTolerance{1};

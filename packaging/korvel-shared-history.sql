@@ -68,6 +68,10 @@ CREATE TABLE IF NOT EXISTS korvel.saves (
 -- The hash of the row before this one in the bench's own chain: with it the
 -- server recomputes local_hash. Empty in rows sent before it existed.
 ALTER TABLE korvel.saves ADD COLUMN IF NOT EXISTS local_previous_hash text;
+-- A serial number as the logger gave it, when that is no text PostgreSQL
+-- can hold (a NUL byte, bytes that are not UTF-8); serial_number is then made
+-- from it by the server, with such bytes escaped.
+ALTER TABLE korvel.saves ADD COLUMN IF NOT EXISTS serial_number_bytes bytea;
 ALTER TABLE korvel.saves OWNER TO korvel_owner;
 CREATE INDEX IF NOT EXISTS saves_serial_number ON korvel.saves (serial_number);
 CREATE INDEX IF NOT EXISTS saves_attempt ON korvel.saves (bench_id, attempt);
@@ -173,7 +177,11 @@ LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
         || korvel.local_field('host', r.host)
         || korvel.local_field('program', r.program)
         || korvel.local_field('port', r.port)
-        || korvel.local_field('serial_number', r.serial_number)
+        || CASE WHEN r.serial_number_bytes IS NULL
+               THEN korvel.local_field('serial_number', r.serial_number)
+               ELSE pg_catalog.convert_to('serial_number=text:'
+                        || pg_catalog.length(r.serial_number_bytes) || ':', 'UTF8')
+                    || r.serial_number_bytes || '\x0a'::bytea END
         || korvel.local_field('block_before', r.block_before)
         || korvel.local_field('frame', r.frame)
         || korvel.local_field('clock_sync', r.clock_sync)
@@ -217,6 +225,10 @@ BEGIN
                 NEW.bench_id, NEW.local_id USING ERRCODE = 'unique_violation';
         END IF;
         RETURN NULL; -- the same row again: taken once
+    END IF;
+    IF NEW.serial_number_bytes IS NOT NULL THEN
+        NEW.serial_number :=
+            pg_catalog.encode(pg_catalog.rtrim(NEW.serial_number_bytes, '\x00'::bytea), 'escape');
     END IF;
     IF NEW.local_previous_hash IS NULL THEN
         RAISE EXCEPTION 'rows must name their local previous hash: update Korvel on this bench';
@@ -281,8 +293,8 @@ GRANT USAGE ON SCHEMA korvel TO korvel_bench;
 GRANT SELECT ON korvel.saves TO korvel_bench;
 GRANT SELECT ON korvel.benches TO korvel_bench;
 GRANT INSERT (bench_id, bench_name, local_id, local_hash, local_previous_hash, kind, attempt,
-              time, operator, host, program, port, serial_number, block_before, frame,
-              clock_sync, batch, result, acknowledged, read_back, detail)
+              time, operator, host, program, port, serial_number, serial_number_bytes,
+              block_before, frame, clock_sync, batch, result, acknowledged, read_back, detail)
     ON korvel.saves TO korvel_bench;
 
 COMMIT;

@@ -205,7 +205,8 @@ TEST(SharedHistoryAway, SavesGoOnAndSyncSendsEveryRowOnce) {
     EXPECT_THAT(waiting.err, HasSubstr("8 rows wait in " + bench.history));
     const ProgramRun local =
         RunProgram(scratch, "list", {"--history", bench.history, "history", "list"});
-    EXPECT_EQ(std::count(local.out.begin(), local.out.end(), '\n'), 6) << local.out;
+    // A header and the six saves.
+    EXPECT_EQ(std::count(local.out.begin(), local.out.end(), '\n'), 7) << local.out;
 
     ASSERT_TRUE(server->Resume());
     const ProgramRun sync =
