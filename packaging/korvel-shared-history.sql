@@ -88,108 +88,82 @@ INSERT INTO korvel.benches (bench_id, login)
     SELECT DISTINCT ON (bench_id) bench_id, sent_by FROM korvel.saves ORDER BY bench_id, seq
     ON CONFLICT (bench_id) DO NOTHING;
 
--- A column's share of a row's hash: its name, its kind and its length, so that
--- no two different rows read the same. Every function names pg_catalog first
--- in its search_path and calls it by name, so that no login's own objects
--- stand in for PostgreSQL's.
-CREATE OR REPLACE FUNCTION korvel.field(name text, value text) RETURNS text
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(value, 'UTF8')) || ':'
-             || value END || E'\n'
-$$;
-CREATE OR REPLACE FUNCTION korvel.field(name text, value bigint) RETURNS text
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT name || '=' || CASE WHEN value IS NULL THEN 'null' ELSE 'int:' || value END || E'\n'
-$$;
-CREATE OR REPLACE FUNCTION korvel.field(name text, value bytea) RETURNS text
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'blob:' || pg_catalog.length(value) || ':' || pg_catalog.encode(value, 'hex') END
-        || E'\n'
-$$;
+-- The two row formats (docs/manual.md, "The row formats"): each column with
+-- its name, its kind and its length, so that no two different rows read the
+-- same. Written out in one function each rather than through helpers: a
+-- function with its own search_path is never inlined, and its setting costs
+-- at every call. Every function names pg_catalog first in its search_path
+-- and calls it by name, so that no login's own objects stand in for
+-- PostgreSQL's.
+DROP FUNCTION IF EXISTS korvel.field(text, text);
+DROP FUNCTION IF EXISTS korvel.field(text, bigint);
+DROP FUNCTION IF EXISTS korvel.field(text, bytea);
+DROP FUNCTION IF EXISTS korvel.local_field(text, text);
+DROP FUNCTION IF EXISTS korvel.local_field(text, bigint);
+DROP FUNCTION IF EXISTS korvel.local_field(text, bytea);
 
--- The hash of a row: SHA-256 (PostgreSQL's own, no extension) over the
--- previous row's hash and every column but the hash itself.
+-- The hash of a row of the server's chain: SHA-256 (PostgreSQL's own, no
+-- extension) over the previous row's hash and every column but the hash
+-- itself, blobs as hex.
 CREATE OR REPLACE FUNCTION korvel.row_hash(r korvel.saves) RETURNS text
 LANGUAGE sql STABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT pg_catalog.encode(pg_catalog.sha256(pg_catalog.convert_to(
         r.previous_hash || E'\nkorvel-shared-row/1\n'
-        || korvel.field('seq', r.seq)
-        || korvel.field('bench_id', r.bench_id)
-        || korvel.field('bench_name', r.bench_name)
-        || korvel.field('local_id', r.local_id)
-        || korvel.field('local_hash', r.local_hash)
-        || korvel.field('kind', r.kind)
-        || korvel.field('attempt', r.attempt)
-        || korvel.field('time', r.time)
-        || korvel.field('operator', r.operator)
-        || korvel.field('host', r.host)
-        || korvel.field('program', r.program)
-        || korvel.field('port', r.port)
-        || korvel.field('serial_number', r.serial_number)
-        || korvel.field('block_before', r.block_before)
-        || korvel.field('frame', r.frame)
-        || korvel.field('clock_sync', r.clock_sync)
-        || korvel.field('batch', r.batch)
-        || korvel.field('result', r.result)
-        || korvel.field('acknowledged', r.acknowledged::bigint)
-        || korvel.field('read_back', r.read_back)
-        || korvel.field('detail', r.detail)
-        || korvel.field('sent_by', r.sent_by::text)
-        || korvel.field('received_at',
-               pg_catalog.to_char(r.received_at AT TIME ZONE 'UTC',
-                                  'YYYY-MM-DD"T"HH24:MI:SS.US"Z"')),
+        || 'seq=' || CASE WHEN r.seq IS NULL THEN 'null' ELSE 'int:' || r.seq END || E'\n'
+        || 'bench_id=' || CASE WHEN r.bench_id IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.bench_id, 'UTF8')) || ':' || r.bench_id END || E'\n'
+        || 'bench_name=' || CASE WHEN r.bench_name IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.bench_name, 'UTF8')) || ':' || r.bench_name END || E'\n'
+        || 'local_id=' || CASE WHEN r.local_id IS NULL THEN 'null' ELSE 'int:' || r.local_id END || E'\n'
+        || 'local_hash=' || CASE WHEN r.local_hash IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.local_hash, 'UTF8')) || ':' || r.local_hash END || E'\n'
+        || 'kind=' || CASE WHEN r.kind IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.kind, 'UTF8')) || ':' || r.kind END || E'\n'
+        || 'attempt=' || CASE WHEN r.attempt IS NULL THEN 'null' ELSE 'int:' || r.attempt END || E'\n'
+        || 'time=' || CASE WHEN r.time IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.time, 'UTF8')) || ':' || r.time END || E'\n'
+        || 'operator=' || CASE WHEN r.operator IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.operator, 'UTF8')) || ':' || r.operator END || E'\n'
+        || 'host=' || CASE WHEN r.host IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.host, 'UTF8')) || ':' || r.host END || E'\n'
+        || 'program=' || CASE WHEN r.program IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.program, 'UTF8')) || ':' || r.program END || E'\n'
+        || 'port=' || CASE WHEN r.port IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.port, 'UTF8')) || ':' || r.port END || E'\n'
+        || 'serial_number=' || CASE WHEN r.serial_number IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.serial_number, 'UTF8')) || ':' || r.serial_number END || E'\n'
+        || 'block_before=' || CASE WHEN r.block_before IS NULL THEN 'null' ELSE 'blob:' || pg_catalog.length(r.block_before) || ':' || pg_catalog.encode(r.block_before, 'hex') END || E'\n'
+        || 'frame=' || CASE WHEN r.frame IS NULL THEN 'null' ELSE 'blob:' || pg_catalog.length(r.frame) || ':' || pg_catalog.encode(r.frame, 'hex') END || E'\n'
+        || 'clock_sync=' || CASE WHEN r.clock_sync IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.clock_sync, 'UTF8')) || ':' || r.clock_sync END || E'\n'
+        || 'batch=' || CASE WHEN r.batch IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.batch, 'UTF8')) || ':' || r.batch END || E'\n'
+        || 'result=' || CASE WHEN r.result IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.result, 'UTF8')) || ':' || r.result END || E'\n'
+        || 'acknowledged=' || CASE WHEN r.acknowledged IS NULL THEN 'null' ELSE 'int:' || r.acknowledged END || E'\n'
+        || 'read_back=' || CASE WHEN r.read_back IS NULL THEN 'null' ELSE 'blob:' || pg_catalog.length(r.read_back) || ':' || pg_catalog.encode(r.read_back, 'hex') END || E'\n'
+        || 'detail=' || CASE WHEN r.detail IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.detail, 'UTF8')) || ':' || r.detail END || E'\n'
+        || 'sent_by=' || 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.sent_by::text, 'UTF8')) || ':' || r.sent_by::text || E'\n'
+        || 'received_at=' || 'text:' || pg_catalog.octet_length(pg_catalog.to_char(r.received_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.US"Z"')) || ':' || pg_catalog.to_char(r.received_at AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS.US"Z"') || E'\n',
         'UTF8')), 'hex')
 $$;
 
--- A column's share of a row's hash in the bench's own history file: as
--- above, but a blob's raw bytes (docs/manual.md, "The row formats").
-CREATE OR REPLACE FUNCTION korvel.local_field(name text, value text) RETURNS bytea
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT pg_catalog.convert_to(name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(value, 'UTF8')) || ':'
-             || value END || E'\n', 'UTF8')
-$$;
-CREATE OR REPLACE FUNCTION korvel.local_field(name text, value bigint) RETURNS bytea
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT pg_catalog.convert_to(name || '=' || CASE WHEN value IS NULL THEN 'null'
-        ELSE 'int:' || value END || E'\n', 'UTF8')
-$$;
-CREATE OR REPLACE FUNCTION korvel.local_field(name text, value bytea) RETURNS bytea
-LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
-    SELECT CASE WHEN value IS NULL THEN pg_catalog.convert_to(name || E'=null\n', 'UTF8')
-        ELSE pg_catalog.convert_to(name || '=blob:' || pg_catalog.length(value) || ':', 'UTF8')
-             || value || '\x0a'::bytea END
-$$;
-
 -- The hash the bench's history file gives the row: from its local columns and
--- the hash of the bench's row before it.
+-- the hash of the bench's row before it, blobs as their bytes.
 CREATE OR REPLACE FUNCTION korvel.local_row_hash(r korvel.saves) RETURNS text
 LANGUAGE sql IMMUTABLE SET search_path = pg_catalog, pg_temp AS $$
     SELECT pg_catalog.encode(pg_catalog.sha256(
         pg_catalog.convert_to(r.local_previous_hash || E'korvel-history-row/1\n', 'UTF8')
-        || korvel.local_field('id', r.local_id)
-        || korvel.local_field('kind', r.kind)
-        || korvel.local_field('attempt', r.attempt)
-        || korvel.local_field('time', r.time)
-        || korvel.local_field('operator', r.operator)
-        || korvel.local_field('host', r.host)
-        || korvel.local_field('program', r.program)
-        || korvel.local_field('port', r.port)
-        || CASE WHEN r.serial_number_bytes IS NULL
-               THEN korvel.local_field('serial_number', r.serial_number)
-               ELSE pg_catalog.convert_to('serial_number=text:'
-                        || pg_catalog.length(r.serial_number_bytes) || ':', 'UTF8')
-                    || r.serial_number_bytes || '\x0a'::bytea END
-        || korvel.local_field('block_before', r.block_before)
-        || korvel.local_field('frame', r.frame)
-        || korvel.local_field('clock_sync', r.clock_sync)
-        || korvel.local_field('batch', r.batch)
-        || korvel.local_field('result', r.result)
-        || korvel.local_field('acknowledged', r.acknowledged::bigint)
-        || korvel.local_field('read_back', r.read_back)
-        || korvel.local_field('detail', r.detail)), 'hex')
+        || pg_catalog.convert_to('id=' || CASE WHEN r.local_id IS NULL THEN 'null' ELSE 'int:' || r.local_id END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('kind=' || CASE WHEN r.kind IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.kind, 'UTF8')) || ':' || r.kind END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('attempt=' || CASE WHEN r.attempt IS NULL THEN 'null' ELSE 'int:' || r.attempt END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('time=' || CASE WHEN r.time IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.time, 'UTF8')) || ':' || r.time END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('operator=' || CASE WHEN r.operator IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.operator, 'UTF8')) || ':' || r.operator END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('host=' || CASE WHEN r.host IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.host, 'UTF8')) || ':' || r.host END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('program=' || CASE WHEN r.program IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.program, 'UTF8')) || ':' || r.program END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('port=' || CASE WHEN r.port IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.port, 'UTF8')) || ':' || r.port END || E'\n', 'UTF8')
+        || CASE WHEN r.serial_number_bytes IS NOT NULL
+                THEN pg_catalog.convert_to('serial_number=text:' || pg_catalog.length(r.serial_number_bytes) || ':', 'UTF8')
+                     || r.serial_number_bytes || '\x0a'::bytea
+                ELSE pg_catalog.convert_to('serial_number=' || CASE WHEN r.serial_number IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.serial_number, 'UTF8')) || ':' || r.serial_number END || E'\n', 'UTF8') END
+        || CASE WHEN r.block_before IS NULL THEN pg_catalog.convert_to(E'block_before=null\n', 'UTF8')
+                ELSE pg_catalog.convert_to('block_before=blob:' || pg_catalog.length(r.block_before) || ':', 'UTF8') || r.block_before || '\x0a'::bytea END
+        || CASE WHEN r.frame IS NULL THEN pg_catalog.convert_to(E'frame=null\n', 'UTF8')
+                ELSE pg_catalog.convert_to('frame=blob:' || pg_catalog.length(r.frame) || ':', 'UTF8') || r.frame || '\x0a'::bytea END
+        || pg_catalog.convert_to('clock_sync=' || CASE WHEN r.clock_sync IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.clock_sync, 'UTF8')) || ':' || r.clock_sync END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('batch=' || CASE WHEN r.batch IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.batch, 'UTF8')) || ':' || r.batch END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('result=' || CASE WHEN r.result IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.result, 'UTF8')) || ':' || r.result END || E'\n', 'UTF8')
+        || pg_catalog.convert_to('acknowledged=' || CASE WHEN r.acknowledged IS NULL THEN 'null' ELSE 'int:' || r.acknowledged END || E'\n', 'UTF8')
+        || CASE WHEN r.read_back IS NULL THEN pg_catalog.convert_to(E'read_back=null\n', 'UTF8')
+                ELSE pg_catalog.convert_to('read_back=blob:' || pg_catalog.length(r.read_back) || ':', 'UTF8') || r.read_back || '\x0a'::bytea END
+        || pg_catalog.convert_to('detail=' || CASE WHEN r.detail IS NULL THEN 'null' ELSE 'text:' || pg_catalog.octet_length(pg_catalog.convert_to(r.detail, 'UTF8')) || ':' || r.detail END || E'\n', 'UTF8')), 'hex')
 $$;
 
 -- Every insert, whoever sends it, is checked and chained here: one append at
@@ -273,13 +247,7 @@ CREATE TRIGGER saves_no_delete BEFORE DELETE ON korvel.saves
 CREATE TRIGGER saves_no_truncate BEFORE TRUNCATE ON korvel.saves
     FOR EACH STATEMENT EXECUTE FUNCTION korvel.refuse_change();
 
-ALTER FUNCTION korvel.field(text, text) OWNER TO korvel_owner;
-ALTER FUNCTION korvel.field(text, bigint) OWNER TO korvel_owner;
-ALTER FUNCTION korvel.field(text, bytea) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.row_hash(korvel.saves) OWNER TO korvel_owner;
-ALTER FUNCTION korvel.local_field(text, text) OWNER TO korvel_owner;
-ALTER FUNCTION korvel.local_field(text, bigint) OWNER TO korvel_owner;
-ALTER FUNCTION korvel.local_field(text, bytea) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.local_row_hash(korvel.saves) OWNER TO korvel_owner;
 ALTER FUNCTION korvel.chain_row() OWNER TO korvel_owner;
 ALTER FUNCTION korvel.refuse_change() OWNER TO korvel_owner;
