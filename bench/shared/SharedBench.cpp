@@ -322,7 +322,6 @@ int main() {
                            "SELECT pg_size_pretty(pg_database_size(current_database()))")
                     .c_str());
 
-
     // Listing them: korvel-cli's peak memory for every save, and for the
     // newest 1,000 (what any list costs beyond its rows).
     const std::string server = conninfo(backlogDb, "bench1");
