@@ -13,6 +13,8 @@
 \set ON_ERROR_STOP on
 
 BEGIN;
+-- "does not exist, skipping" and the like on a first run are no news.
+SET LOCAL client_min_messages = warning;
 
 DO $$
 BEGIN

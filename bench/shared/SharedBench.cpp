@@ -277,8 +277,9 @@ int main() {
             .c_str());
 
     // The backlog: 200,000 rows written straight into a history file (the
-    // store's own appends would take minutes of disk syncs first) and
-    // chained as the store would, then sent.
+    // store's own appends would take minutes of disk syncs first), each kind
+    // with its own columns only and chained as the store would: the server
+    // recomputes each row's hash from what is sent. Then sent.
     const std::string backlog = scratch + "/backlog.sqlite3";
     {
         auto store = korvel::history::OpenHistoryStore(backlog, {});
@@ -289,21 +290,25 @@ int main() {
     }
     sqlite3* raw = nullptr;
     sqlite3_open(backlog.c_str(), &raw);
-    sqlite3_exec(raw,
-                 "BEGIN;"
-                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000)"
-                 " INSERT INTO saves (id, kind, attempt, time, operator, host, program, port,"
-                 " serial_number, block_before, frame, clock_sync, batch, result, acknowledged,"
-                 " read_back, detail, previous_hash, hash)"
-                 " SELECT i, CASE i % 2 WHEN 1 THEN 'attempt' ELSE 'outcome' END,"
-                 " CASE i % 2 WHEN 0 THEN i - 1 END, '2026-01-01T00:00:00.000Z',"
-                 " 'ada', 'bench', 'korvel-cli 3.0.0', '/dev/ttyUSB0', 'T' || (i / 2),"
-                 " randomblob(210), randomblob(210), 'synchronised', '',"
-                 " CASE i % 2 WHEN 0 THEN 'confirmed' END, CASE i % 2 WHEN 0 THEN 1 END,"
-                 " CASE i % 2 WHEN 0 THEN randomblob(210) END, '',"
-                 " lower(hex(randomblob(32))), lower(hex(randomblob(32))) FROM n;"
-                 "COMMIT;",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(
+        raw,
+        "BEGIN;"
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000)"
+        " INSERT INTO saves (id, kind, attempt, time, operator, host, program, port,"
+        " serial_number, block_before, frame, clock_sync, batch, result, acknowledged,"
+        " read_back, detail, previous_hash, hash)"
+        " SELECT i, CASE i % 2 WHEN 1 THEN 'attempt' ELSE 'outcome' END,"
+        " CASE i % 2 WHEN 0 THEN i - 1 END, '2026-01-01T00:00:00.000Z',"
+        " CASE i % 2 WHEN 1 THEN 'ada' END, CASE i % 2 WHEN 1 THEN 'bench' END,"
+        " CASE i % 2 WHEN 1 THEN 'korvel-cli 3.0.0' END,"
+        " CASE i % 2 WHEN 1 THEN '/dev/ttyUSB0' END, CASE i % 2 WHEN 1 THEN 'T' || (i / 2) END,"
+        " CASE i % 2 WHEN 1 THEN randomblob(210) END, CASE i % 2 WHEN 1 THEN randomblob(210) END,"
+        " CASE i % 2 WHEN 1 THEN 'synchronised' END, CASE i % 2 WHEN 1 THEN '' END,"
+        " CASE i % 2 WHEN 0 THEN 'confirmed' END, CASE i % 2 WHEN 0 THEN 1 END,"
+        " CASE i % 2 WHEN 0 THEN randomblob(210) END, CASE i % 2 WHEN 0 THEN '' END,"
+        " lower(hex(randomblob(32))), lower(hex(randomblob(32))) FROM n;"
+        "COMMIT;",
+        nullptr, nullptr, nullptr);
     chainRows(raw);
     sqlite3_close(raw);
     auto store = korvel::history::OpenHistoryStore(backlog, {});
