@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "cli/Version.h"
+#include "history/HistoryStore.h"
 #include "history/SharedConfig.h"
 #include "protocol/Frame.h"
 #include "protocol/Suggest.h"
@@ -16,6 +17,7 @@
 #include <limits>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace korvel::cli {
 
@@ -385,12 +387,29 @@ std::optional<protocol::DateTime> ParseClock(const std::string& text) {
                               static_cast<std::uint8_t>(second)};
 }
 
+namespace {
+
+// A day (its midnight), or a time to the second or millisecond, in UTC.
+std::optional<std::chrono::system_clock::time_point> ParseListTime(std::string text) {
+    if (text.size() == 10) {
+        text += "T00:00:00.000Z";
+    } else if (text.size() == 20 && text.back() == 'Z') {
+        text.insert(19, ".000");
+    }
+    return history::ParseUtcText(text);
+}
+
+} // namespace
+
 ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
     std::string clock;
     std::string expect;
     std::string historyId;
     std::string expectHead;
+    std::string since;
+    std::string until;
+    std::string limit;
 
     CLI::App app{kDescription, "korvel-cli"};
     Grammar grammar(app);
@@ -517,6 +536,13 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                           "list every bench's saves from the shared history's server");
     historyList->add_option("SERIAL", options.historySerial, "only this logger's saves")
         ->type_name("");
+    historyList->add_option("--since", since, "only saves at or after TIME (UTC)")
+        ->type_name("TIME");
+    historyList->add_option("--until", until, "only saves before TIME (UTC)")->type_name("TIME");
+    historyList->add_option("--limit", limit, "at most N saves, the newest")->type_name("N");
+    grammar.Needs("--since", "a UTC time, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
+    grammar.Needs("--until", "a UTC time, YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ");
+    grammar.Needs("--limit", "how many saves at most");
     historyList->add_flag("--json", options.json, "print JSON");
     historyList->add_flag("--csv", options.csv, "print CSV");
     CLI::App* show = history->add_subcommand(
@@ -527,6 +553,9 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
     CLI::App* sync = history->add_subcommand(
         "sync", "send the rows the shared history does not have yet, and say how many wait");
+    sync->add_flag("--new-bench-id", options.newBenchId,
+                   "first give this history file a new bench id for the rows the server has "
+                   "not acknowledged (after a conflict: a copied file)");
 
     app.add_subcommand("help", "the commands, or one command's options: help COMMAND");
     for (CLI::App* parent : {static_cast<CLI::App*>(&app), history}) {
@@ -622,9 +651,6 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                     "(pg_service.conf)",
                     command);
     }
-    if (options.shared && !expectHead.empty()) {
-        return fail("--expect-head checks the local history; leave out --shared", command);
-    }
     if (options.command == Command::History && options.noHistory) {
         return fail("--no-history: the history commands read the history; leave it out", command);
     }
@@ -651,6 +677,24 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                         command);
         }
         options.historyId = *id;
+    }
+    for (const auto& [name, text, time] : {std::tuple{"--since", &since, &options.historySince},
+                                           std::tuple{"--until", &until, &options.historyUntil}}) {
+        if (!text->empty()) {
+            *time = ParseListTime(*text);
+            if (!*time) {
+                return fail(std::string(name) + " " + *text +
+                                ": give a UTC time as YYYY-MM-DD or YYYY-MM-DDTHH:MM:SSZ",
+                            command);
+            }
+        }
+    }
+    if (!limit.empty()) {
+        const auto count = WholeNumber(limit, 1, std::numeric_limits<std::int64_t>::max());
+        if (!count) {
+            return fail("--limit " + limit + ": give a whole number of saves, 1 or more", command);
+        }
+        options.historyLimit = static_cast<std::size_t>(*count);
     }
     if (!expectHead.empty()) {
         options.expectHead = HeadHash(expectHead);

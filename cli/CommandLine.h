@@ -4,6 +4,7 @@
 
 #include "protocol/LoggerSettings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -53,11 +54,16 @@ struct Options {
     bool allowUnsyncedClock = false;
     // history
     HistoryAction historyAction = HistoryAction::List;
-    std::string historySerial;  // history list [SERIAL]
+    std::string historySerial; // history list [SERIAL]
+    // history list --since TIME, --until TIME, --limit N (0: no limit)
+    std::optional<std::chrono::system_clock::time_point> historySince;
+    std::optional<std::chrono::system_clock::time_point> historyUntil;
+    std::size_t historyLimit = 0;
     std::int64_t historyId = 0; // history show ID
     std::string expectHead;     // history verify --expect-head HASH, lower case; empty for none
     bool csv = false;           // history list --csv
     bool shared = false;        // history verify --shared, history list --shared
+    bool newBenchId = false;    // history sync --new-bench-id
 };
 
 struct ParsedCommandLine {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 namespace korvel::cli {
@@ -80,15 +81,16 @@ std::string resultOf(const history::SaveEntry& entry) {
 template <typename Row> struct ListColumn {
     const char* name;
     std::string (*value)(const Row&);
+    std::size_t width = 0; // the least the text list gives it
 };
 
 using LocalColumn = ListColumn<history::SaveEntry>;
 const LocalColumn kListColumns[] = {
-    {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }},
+    {"id", [](const history::SaveEntry& e) { return std::to_string(e.id); }, 6},
     {"time",
-     [](const history::SaveEntry& e) { return history::UtcMillisecondsText(e.attempt.time); }},
-    {"serial_number", [](const history::SaveEntry& e) { return e.attempt.serialNumber; }},
-    {"result", resultOf},
+     [](const history::SaveEntry& e) { return history::UtcMillisecondsText(e.attempt.time); }, 24},
+    {"serial_number", [](const history::SaveEntry& e) { return e.attempt.serialNumber; }, 10},
+    {"result", resultOf, 17},
     {"port", [](const history::SaveEntry& e) { return e.attempt.port; }},
     {"operator", [](const history::SaveEntry& e) { return e.attempt.operatorName; }},
     {"host", [](const history::SaveEntry& e) { return e.attempt.host; }},
@@ -102,16 +104,18 @@ const LocalColumn kListColumns[] = {
 // Every bench's saves: the server's order first, then who, where and how.
 using SharedColumn = ListColumn<history::SharedSave>;
 const SharedColumn kSharedColumns[] = {
-    {"seq", [](const history::SharedSave& s) { return std::to_string(s.seq); }},
+    {"seq", [](const history::SharedSave& s) { return std::to_string(s.seq); }, 6},
     {"time",
      [](const history::SharedSave& s) {
          return history::UtcMillisecondsText(s.entry.attempt.time);
-     }},
-    {"serial_number", [](const history::SharedSave& s) { return s.entry.attempt.serialNumber; }},
-    {"result", [](const history::SharedSave& s) { return resultOf(s.entry); }},
-    {"bench", [](const history::SharedSave& s) { return s.benchName; }},
-    {"operator", [](const history::SharedSave& s) { return s.entry.attempt.operatorName; }},
-    {"sent_by", [](const history::SharedSave& s) { return s.sentBy; }},
+     },
+     24},
+    {"serial_number", [](const history::SharedSave& s) { return s.entry.attempt.serialNumber; },
+     10},
+    {"result", [](const history::SharedSave& s) { return resultOf(s.entry); }, 17},
+    {"bench", [](const history::SharedSave& s) { return s.benchName; }, 16},
+    {"operator", [](const history::SharedSave& s) { return s.entry.attempt.operatorName; }, 10},
+    {"sent_by", [](const history::SharedSave& s) { return s.sentBy; }, 10},
     {"received_at", [](const history::SharedSave& s) { return s.receivedAt; }},
     {"bench_id", [](const history::SharedSave& s) { return s.benchId; }},
     {"local_id", [](const history::SharedSave& s) { return std::to_string(s.entry.id); }},
@@ -133,58 +137,95 @@ const history::SaveEntry& entryOf(const history::SharedSave& save) {
     return save.entry;
 }
 
-// `shown`: how many of the first columns the text form prints, aligned; the
-// rest are in --json and --csv.
-template <typename Row, std::size_t N>
-void printList(const Options& options, const ListColumn<Row> (&columns)[N],
-               const std::vector<Row>& rows, std::size_t shown, std::ostream& out) {
-    if (options.json) {
-        std::vector<Node> items;
-        for (const Row& row : rows) {
+// Prints a list one row at a time, as the rows are read: nothing is held
+// however long the list. `shown`: how many of the first columns the text
+// form prints, under a header line, each padded to its width; the rest are in
+// --json and --csv.
+template <typename Row, std::size_t N> class ListPrinter {
+public:
+    ListPrinter(const Options& options, const ListColumn<Row> (&columns)[N], std::size_t shown,
+                std::ostream& out)
+        : options_(options), columns_(columns), shown_(shown), out_(out) {
+        if (options_.json) {
+            // The outcome object as it is with no saves, opened at its list.
+            std::string text = settingsfile::PrettyText(
+                OutcomeObject(exit_code::kDone, {}, {{"saves", Node::Array({})}}));
+            const std::size_t list = text.rfind("[]");
+            jsonEnd_ = text.substr(list + 2);
+            out_ << text.substr(0, list + 1);
+        } else if (options_.csv) {
+            std::string header;
+            for (const ListColumn<Row>& column : columns_) {
+                header.append(header.empty() ? "" : ",").append(column.name);
+            }
+            out_ << header << "\r\n";
+        }
+    }
+
+    void Add(const Row& row) {
+        if (options_.json) {
             std::vector<Member> members;
-            for (const ListColumn<Row>& column : columns) {
+            for (const ListColumn<Row>& column : columns_) {
                 members.push_back({column.name, Node::String(column.value(row))});
             }
-            members.front().value = Node::Number(columns[0].value(row));
+            members.front().value = Node::Number(columns_[0].value(row));
             const history::SaveEntry& entry = entryOf(row);
             members.push_back({"acknowledged", entry.outcome
                                                    ? Node::Bool(entry.outcome->acknowledged)
                                                    : Node::Null()});
-            items.push_back(Node::Object(std::move(members)));
-        }
-        out << settingsfile::PrettyText(
-            OutcomeObject(exit_code::kDone, {}, {{"saves", Node::Array(std::move(items))}}));
-        return;
-    }
-    if (options.csv) {
-        std::string header;
-        for (const ListColumn<Row>& column : columns) {
-            header.append(header.empty() ? "" : ",").append(column.name);
-        }
-        out << header << "\r\n";
-        for (const Row& row : rows) {
+            out_ << (rows_ == 0 ? "\n    " : ",\n    ")
+                 << settingsfile::CompactText(Node::Object(std::move(members)));
+        } else if (options_.csv) {
             std::string line;
-            for (const ListColumn<Row>& column : columns) {
+            for (const ListColumn<Row>& column : columns_) {
                 line.append(line.empty() ? "" : ",").append(CsvField(column.value(row)));
             }
-            out << line << "\r\n";
+            out_ << line << "\r\n";
+        } else {
+            if (rows_ == 0) {
+                textLine([this](std::size_t i) { return std::string(columns_[i].name); });
+            }
+            textLine(
+                [&](std::size_t i) { return protocol::PrintableText(columns_[i].value(row)); });
         }
-        return;
+        ++rows_;
     }
-    std::vector<std::size_t> widths(shown, 0);
-    for (const Row& row : rows) {
-        for (std::size_t i = 0; i < shown; ++i) {
-            widths[i] = std::max(widths[i], protocol::PrintableText(columns[i].value(row)).size());
+
+    // Closes the JSON; how many rows were printed.
+    std::size_t Finish() {
+        if (options_.json) {
+            out_ << (rows_ == 0 ? "]" : "\n  ]") << jsonEnd_;
         }
+        out_.flush();
+        return rows_;
     }
-    for (const Row& row : rows) {
+
+private:
+    template <typename Text> void textLine(const Text& text) {
         std::string line;
-        for (std::size_t i = 0; i < shown; ++i) {
-            const std::string value = protocol::PrintableText(columns[i].value(row));
-            line += value + (i + 1 < shown ? std::string(widths[i] - value.size() + 2, ' ') : "");
+        for (std::size_t i = 0; i < shown_; ++i) {
+            const std::string value = text(i);
+            line += value;
+            if (i + 1 < shown_) {
+                const std::size_t width =
+                    std::max({columns_[i].width, std::strlen(columns_[i].name), value.size()});
+                line += std::string(width - value.size() + 2, ' ');
+            }
         }
-        out << line << '\n';
+        out_ << line << '\n';
     }
+
+    const Options& options_;
+    const ListColumn<Row> (&columns_)[N];
+    std::size_t shown_;
+    std::ostream& out_;
+    std::string jsonEnd_;
+    std::size_t rows_ = 0;
+};
+
+history::ListQuery ListQueryOf(const Options& options) {
+    return {options.historySerial, options.historySince, options.historyUntil,
+            options.historyLimit};
 }
 
 std::string rowsWaiting(std::int64_t waiting) {
@@ -201,8 +242,20 @@ int runShared(const CommandContext& context) {
         return exit_code::kNothingSaved;
     }
     if (options.historyAction == HistoryAction::Sync) {
+        if (options.newBenchId) {
+            const auto forked = context.store->ForkBench();
+            if (!forked) {
+                report.Error(forked.failure().message);
+                return exit_code::kNothingSaved;
+            }
+            report.Progress(context.store->Path() + ": bench id " + forked->id + " from row " +
+                            std::to_string(forked->fromRow) + " on");
+        }
         history::SharedOutbox outbox(*context.store, *context.shared);
         const history::PushReport push = outbox.PushNow();
+        if (!push.clockWarning.empty()) {
+            report.Warning(push.clockWarning);
+        }
         if (!push.problem.empty()) {
             report.Error(push.problem + "; " + rowsWaiting(push.waiting) + " in " +
                          context.store->Path());
@@ -218,26 +271,22 @@ int runShared(const CommandContext& context) {
         return exit_code::kNothingSaved;
     }
     if (options.historyAction == HistoryAction::Verify) {
-        const auto check = (*server)->Verify();
+        const auto check = (*server)->Verify(options.expectHead);
         if (!check) {
             report.Error(check.failure().message);
             return exit_code::kNothingSaved;
         }
-        if (!check->Intact()) {
-            context.env.out << "shared history: " << check->problem << '\n';
-            return exit_code::kHistoryBroken;
-        }
-        context.env.out << "shared history: intact, " << rowsText(check->rows)
-                        << (check->head.empty() ? "" : ", head " + check->head) << '\n';
-        return exit_code::kDone;
+        return printVerify(options, "shared history", *check, context.env.out);
     }
-    const auto saves = (*server)->List(options.historySerial);
-    if (!saves) {
-        report.Error(saves.failure().message);
+    ListPrinter printer(options, kSharedColumns, 8, context.env.out);
+    const auto read = (*server)->List(
+        ListQueryOf(options), [&printer](const history::SharedSave& save) { printer.Add(save); });
+    const std::size_t printed = printer.Finish();
+    if (!read) {
+        report.Error(read.failure().message);
         return exit_code::kNothingSaved;
     }
-    printList(options, kSharedColumns, *saves, 7, context.env.out);
-    if (saves->empty() && !options.quiet) {
+    if (printed == 0 && !options.quiet) {
         report.Progress(options.historySerial.empty()
                             ? "no saves in the shared history"
                             : "no saves of " + options.historySerial + " in the shared history");
@@ -265,13 +314,16 @@ int RunHistoryCommand(const CommandContext& context) {
         return printVerify(options, store.Path(), *check, env.out);
     }
     case HistoryAction::List: {
-        const auto entries = store.List(options.historySerial);
-        if (!entries) {
-            report.Error(entries.failure().message);
+        ListPrinter printer(options, kListColumns, 5, env.out);
+        const auto read =
+            store.List(ListQueryOf(options),
+                       [&printer](const history::SaveEntry& entry) { printer.Add(entry); });
+        const std::size_t printed = printer.Finish();
+        if (!read) {
+            report.Error(read.failure().message);
             return exit_code::kNothingSaved;
         }
-        printList(options, kListColumns, *entries, 5, env.out);
-        if (entries->empty() && !options.quiet) {
+        if (printed == 0 && !options.quiet) {
             report.Progress(options.historySerial.empty()
                                 ? "no saves recorded in " + store.Path()
                                 : "no saves of " + options.historySerial + " recorded");
@@ -319,6 +371,9 @@ std::optional<history::SharedTarget> SharedTargetFor(const Options& options, con
 }
 
 void ReportPush(const history::PushReport& push, const std::string& path, const Reporter& report) {
+    if (!push.clockWarning.empty()) {
+        report.Warning(push.clockWarning);
+    }
     if (push.problem.empty()) {
         return;
     }

@@ -43,4 +43,8 @@ std::optional<std::chrono::system_clock::time_point> ParseUtcText(const std::str
            milliseconds(millisecond);
 }
 
+std::string BenchFilePath(const std::string& historyPath) {
+    return historyPath + ".bench";
+}
+
 } // namespace korvel::history

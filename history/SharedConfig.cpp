@@ -26,6 +26,22 @@ std::string lower(std::string text) {
     return text;
 }
 
+// %XX escapes undone, as libpq undoes them in a URI.
+std::string percentDecoded(const std::string& text) {
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
 } // namespace
 
 ParsedConfig ParseConfigText(const std::string& text, const std::string& file) {
@@ -49,6 +65,13 @@ ParsedConfig ParseConfigText(const std::string& text, const std::string& file) {
         const std::string value = trimmed(content.substr(equals + 1));
         if (key == "shared_history") {
             parsed.config.sharedHistory = value;
+            if (ConninfoHasPassword(value)) {
+                parsed.problems.push_back(
+                    {file, number,
+                     "shared_history gives a password, which every reader of this file sees; "
+                     "put it in libpq's password file (~/.pgpass, "
+                     "%APPDATA%\\postgresql\\pgpass.conf) instead"});
+            }
         } else if (key == "bench") {
             parsed.config.bench = value;
         } else {
@@ -120,7 +143,7 @@ bool ConninfoHasPassword(const std::string& conninfo) {
         std::istringstream parameters(text.substr(query + 1));
         std::string parameter;
         while (std::getline(parameters, parameter, '&')) {
-            if (parameter.rfind("password=", 0) == 0) {
+            if (lower(percentDecoded(parameter)).rfind("password=", 0) == 0) {
                 return true;
             }
         }

@@ -3,10 +3,14 @@
 // keeps its own SHA-256 chain over them in the order it received them
 // (packaging/korvel-shared-history.sql). The local history file is the
 // outbox: a save is recorded there first, exactly as without a server, and
-// its rows are sent afterwards; the file remembers the last row the server
-// acknowledged, and the server takes a row once however often it comes
-// (bench id and local id are unique there). A server that is down, slow or
-// refuses costs a warning, never a save or a record.
+// its rows are sent afterwards. Each push first asks the server which of the
+// bench's rows it holds and sends from there (a server restored or replaced
+// is refilled); the server takes a row once however often it comes (bench id
+// and local id are unique there). A row the server holds under the same
+// bench id and local id with other content is a conflict (a copied file, or
+// another login using the id): nothing more is sent and every push says so.
+// A server that is down, slow or refuses costs a warning, never a save or a
+// record.
 //
 // A build without libpq has no shared history: SharedHistoryAvailable() says
 // so and connecting fails with that message.
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -34,15 +39,15 @@ struct SharedTarget {
     // overrides it), and how long a statement may wait for its answer.
     std::chrono::milliseconds connectWait{10000};
     std::chrono::milliseconds answerWait{30000};
+    // How long a statement may wait for a lock on the server (another bench's
+    // append, or one held by hand) before the server gives it up.
+    std::chrono::milliseconds lockWait{5000};
 };
 
-// The server's chain, as `history verify --shared` reports it.
-struct SharedCheck {
-    std::int64_t rows = 0;
-    std::optional<std::int64_t> row; // the first row found edited or out of the chain
-    std::string problem;
-    std::string head; // the last row's hash; empty when there are none or the chain is broken
-    bool Intact() const { return !row; }
+// A row of a bench as the server holds it.
+struct SentRow {
+    std::int64_t localId = 0;
+    std::string localHash;
 };
 
 // A save as the server holds it.
@@ -63,15 +68,39 @@ public:
     // Sends the rows; how many the server had not had before.
     virtual protocol::Result<std::int64_t> Push(const std::string& benchId,
                                                 const std::vector<OutboxRow>& rows) = 0;
-    virtual protocol::Result<SharedCheck> Verify() = 0;
-    // Newest first; only the logger's saves when `serialNumber` is not empty.
-    virtual protocol::Result<std::vector<SharedSave>> List(const std::string& serialNumber) = 0;
+    // The bench's last `limit` rows, the highest local id first.
+    virtual protocol::Result<std::vector<SentRow>> LastSent(const std::string& benchId,
+                                                            std::size_t limit) = 0;
+    // Reads the server's chain row by row and checks it here, with this
+    // program's SHA-256 (a function on the server could be replaced by its
+    // owner), looking also for the row whose hash is `anchor` (empty for
+    // none). ChainCheck's rows are the server's seq numbers.
+    virtual protocol::Result<ChainCheck> Verify(const std::string& anchor) = 0;
+    // The server's clock less this computer's, as read when connecting.
+    virtual std::chrono::milliseconds ClockOffset() const = 0;
+    // The saves `query` asks for, newest first (in the server's order), each
+    // handed to `onSave` as it arrives: memory stays flat however many.
+    virtual protocol::Result<void> List(const ListQuery& query,
+                                        const std::function<void(const SharedSave&)>& onSave) = 0;
+    // All of one logger's saves (or every save), newest first, at once.
+    protocol::Result<std::vector<SharedSave>> List(const std::string& serialNumber) {
+        std::vector<SharedSave> saves;
+        const protocol::Result<void> read = List(
+            {serialNumber, {}, {}, 0}, [&saves](const SharedSave& save) { saves.push_back(save); });
+        if (!read) {
+            return read.failure();
+        }
+        return saves;
+    }
 };
 
 struct PushReport {
     std::int64_t sent = 0;    // rows the server took for the first time
     std::int64_t waiting = 0; // rows still in the outbox
     std::string problem;      // why the server could not take them; empty when it did
+    // Set when this computer's clock is more than a minute off the server's:
+    // the loggers are set from this clock.
+    std::string clockWarning;
 };
 
 // Sends the outbox's rows, on the caller's thread or on its own worker. One
@@ -95,6 +124,9 @@ public:
 
 private:
     void work();
+    // Sets the outbox's mark to what the server holds of the bench; a failure
+    // when it holds other rows under the bench's id than the file's.
+    protocol::Result<void> catchUp(const BenchIdentity& bench);
 
     HistoryStore& store_;
     SharedTarget target_;

@@ -205,7 +205,8 @@ TEST(SharedHistoryAway, SavesGoOnAndSyncSendsEveryRowOnce) {
     EXPECT_THAT(waiting.err, HasSubstr("8 rows wait in " + bench.history));
     const ProgramRun local =
         RunProgram(scratch, "list", {"--history", bench.history, "history", "list"});
-    EXPECT_EQ(std::count(local.out.begin(), local.out.end(), '\n'), 6) << local.out;
+    // A header and the six saves.
+    EXPECT_EQ(std::count(local.out.begin(), local.out.end(), '\n'), 7) << local.out;
 
     ASSERT_TRUE(server->Resume());
     const ProgramRun sync =
@@ -354,8 +355,21 @@ TEST(SharedHistoryCommands, ListVerifyAndAnOwnersEdit) {
     const auto list =
         cli.Run({"--shared-history", conninfo, "history", "list", "--shared", "V0000001"});
     EXPECT_EQ(list.code, exit_code::kDone) << list.err;
-    EXPECT_THAT(list.out, ::testing::MatchesRegex("1  2025-06-01T12:00:.*  V0000001  confirmed  "
-                                                  "bench-1  tester  bench3\n"));
+    EXPECT_THAT(list.out,
+                ::testing::MatchesRegex("seq +time +serial_number +result +bench +operator +"
+                                        "sent_by +received_at\n"
+                                        "1 +2025-06-01T12:00:[0-9.]+Z +V0000001 +confirmed +"
+                                        "bench-1 +tester +bench3 +20[0-9-]+T[0-9:.]+Z\n"));
+    // Newest first, as many as asked, and a JSON list whole however it streams.
+    const auto limited = cli.Run({"--shared-history", conninfo, "history", "list", "--shared",
+                                  "--limit", "1", "--since", "2025-06-01", "--json"});
+    EXPECT_EQ(limited.code, exit_code::kDone) << limited.err;
+    EXPECT_THAT(limited.out, HasSubstr("\"saves\": [\n    {\"seq\": 1,"));
+    EXPECT_THAT(limited.out, ::testing::EndsWith("}\n  ]\n}\n"));
+    EXPECT_THAT(cli.Run({"--shared-history", conninfo, "history", "list", "--shared", "--until",
+                         "2025-06-01", "--json"})
+                    .out,
+                HasSubstr("\"saves\": []\n}\n"));
     EXPECT_EQ(cli.Run({"--shared-history", conninfo, "history", "list", "--shared", "OTHER"}).out,
               "");
 
@@ -381,6 +395,47 @@ TEST(SharedHistoryCommands, ListVerifyAndAnOwnersEdit) {
         cli.Run({"--shared-history", "postgresql://bench1:secret@db/korvel", "history", "sync"});
     EXPECT_EQ(password.code, exit_code::kUsage);
     EXPECT_THAT(password.err, HasSubstr("~/.pgpass"));
+}
+
+// A history file copied with everything beside it (a cloned computer): its
+// saves warn of the conflict every time and `history sync` fails naming its
+// rows, until `sync --new-bench-id` sends them under an id of their own.
+TEST(SharedHistoryCommands, ACopiedFileWarnsUntilItTakesANewBenchId) {
+    PgServer& server = SharedServerOfRun();
+    ASSERT_TRUE(server.Running());
+    const std::string database = server.NewDatabase();
+    Scratch scratch;
+    auto logger = LoggerNamed("V0000002");
+    Cli cli;
+    cli.systemPorts = {logger->PortPath()};
+    cli.openHistory = true;
+    const std::string conninfo = server.Conninfo(database, "bench3");
+    const std::string original = scratch / "a.sqlite3";
+    const std::string clone = scratch / "c.sqlite3";
+    const std::string file = scratch.Write("bench.json", kFile);
+    const auto save = [&](const std::string& history) {
+        return cli.Run({"--history", history, "--shared-history", conninfo, "write", file});
+    };
+    ASSERT_EQ(save(original).code, exit_code::kDone);
+    std::filesystem::copy_file(original, clone);
+    std::filesystem::copy_file(original + ".bench", clone + ".bench");
+    ASSERT_EQ(save(original).code, exit_code::kDone);
+    for (int n = 0; n < 2; ++n) {
+        const auto warned = save(clone);
+        EXPECT_EQ(warned.code, exit_code::kDone) << warned.err;
+        EXPECT_THAT(warned.err,
+                    HasSubstr("warning: conflict: the shared history holds other rows"));
+    }
+    const auto sync =
+        cli.Run({"--history", clone, "--shared-history", conninfo, "history", "sync"});
+    EXPECT_EQ(sync.code, exit_code::kNothingSaved);
+    EXPECT_THAT(sync.err, HasSubstr("rows 3, 4"));
+    EXPECT_THAT(sync.err, HasSubstr("4 rows wait"));
+    const auto forked = cli.Run(
+        {"--history", clone, "--shared-history", conninfo, "history", "sync", "--new-bench-id"});
+    EXPECT_EQ(forked.code, exit_code::kDone) << forked.err;
+    EXPECT_THAT(forked.out, HasSubstr("4 rows sent to the shared history, 0 rows wait"));
+    EXPECT_EQ(server.Scalar(database, "bench3", "SELECT count(*) FROM korvel.saves"), "8");
 }
 
 } // namespace

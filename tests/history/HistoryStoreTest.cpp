@@ -110,6 +110,31 @@ TEST_F(HistoryStore, ListsSavesNewestFirstWithTheirOutcomes) {
     EXPECT_FALSE(store->LastConfirmedSave("B00000002"));
 }
 
+// A list narrowed by time and length, as `history list --since --until
+// --limit` asks, read one save at a time.
+TEST_F(HistoryStore, ListsOnlyTheSavesOfTheTimesAndNumberAsked) {
+    auto store = Open();
+    for (int hour = 0; hour < 5; ++hour) {
+        SaveAttempt attempt = Attempt("A00000001");
+        attempt.time = kNoon + std::chrono::hours(hour);
+        ASSERT_TRUE(store->RecordAttempt(attempt));
+    }
+    const struct {
+        ListQuery query;
+        std::vector<std::int64_t> ids;
+    } cases[] = {
+        {{"", kNoon + 1h, {}, 0}, {5, 4, 3, 2}},   {{"", {}, kNoon + 2h, 0}, {2, 1}},
+        {{"", kNoon + 1h, kNoon + 3h, 0}, {3, 2}}, {{"", {}, {}, 2}, {5, 4}},
+        {{"A00000001", kNoon + 3h, {}, 1}, {5}},   {{"B00000002", {}, {}, 0}, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int64_t> ids;
+        ASSERT_TRUE(
+            store->List(c.query, [&ids](const SaveEntry& entry) { ids.push_back(entry.id); }));
+        EXPECT_EQ(ids, c.ids) << c.query.serialNumber << " " << c.query.limit;
+    }
+}
+
 // The newest attempt, whatever became of it: the window says how it ended.
 TEST_F(HistoryStore, TheLastSaveIsTheNewestAttemptWithItsOutcome) {
     auto store = Open();
@@ -343,7 +368,7 @@ TEST_F(HistoryStore, AHistoryToReadIsNeverCreated) {
 
 TEST_F(HistoryStore, FilesItCannotUseAreRefusedAndLeftAlone) {
     Save(*Open(), "A00000001", "confirmed");
-    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 3");
+    RawDatabase(path).Exec("UPDATE korvel_schema SET version = 4");
     const auto newer = OpenHistoryStore(path, {});
     ASSERT_FALSE(newer);
     EXPECT_NE(newer.failure().message.find("newer Korvel"), std::string::npos);
@@ -365,9 +390,10 @@ TEST_F(HistoryStore, AnOlderFileBecomesAnOutboxWithEveryRowWaiting) {
     RawDatabase(path).Exec(
         "DROP TABLE bench; DROP TABLE outbox; UPDATE korvel_schema SET version = 1");
     auto store = Open();
-    const auto id = store->BenchId();
-    ASSERT_TRUE(id) << id.failure().message;
-    EXPECT_EQ(id->size(), 32u);
+    const auto bench = store->Bench();
+    ASSERT_TRUE(bench) << bench.failure().message;
+    const std::string id = bench->id;
+    EXPECT_EQ(id.size(), 32u);
     EXPECT_EQ(*store->UnsentCount(), 2);
     const auto rows = store->Unsent(10);
     ASSERT_EQ(rows->size(), 2u);
@@ -382,7 +408,43 @@ TEST_F(HistoryStore, AnOlderFileBecomesAnOutboxWithEveryRowWaiting) {
     EXPECT_EQ(*store->UnsentCount(), 1);
     EXPECT_TRUE(store->Verify("")->Intact());
     store.reset();
-    EXPECT_EQ(*Open()->BenchId(), *id);
+    EXPECT_EQ(Open()->Bench()->id, id);
+}
+
+// The bench id is kept beside the file too. A file of the second layout (no
+// id beside it yet) keeps its id; a copy without the id beside it, or put
+// where another bench's id is, takes a new id for the rows it has not sent,
+// keeping every row and the old id for those it has.
+TEST_F(HistoryStore, ACopyOfTheFileTakesANewBenchIdForWhatItHasNotSent) {
+    Save(*Open(), "A00000001", "confirmed");
+    RawDatabase(path).Exec("ALTER TABLE bench DROP COLUMN from_row;"
+                           " UPDATE korvel_schema SET version = 2");
+    std::filesystem::remove(BenchFilePath(path));
+    const std::string id = Open()->Bench()->id;
+    EXPECT_TRUE(std::filesystem::exists(BenchFilePath(path)));
+    {
+        auto store = Open();
+        EXPECT_EQ(store->Bench()->id, id);
+        ASSERT_TRUE(store->MarkSent(1));
+    }
+    const std::string copy = folder / "copy.sqlite3";
+    std::filesystem::copy_file(path, copy);
+    auto copied = std::move(OpenHistoryStore(copy, {})).take();
+    const BenchIdentity forked = *copied->Bench();
+    EXPECT_NE(forked.id, id);
+    EXPECT_EQ(forked.fromRow, 2);
+    EXPECT_EQ(*copied->UnsentCount(), 1);
+    EXPECT_TRUE(copied->Verify("")->Intact());
+    copied.reset();
+    EXPECT_EQ((*OpenHistoryStore(copy, {}))->Bench()->id, forked.id) << "forks once";
+
+    // The other bench's id beside it: a copy too.
+    std::filesystem::copy_file(BenchFilePath(copy), BenchFilePath(path),
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string third = Open()->Bench()->id;
+    EXPECT_NE(third, id);
+    EXPECT_NE(third, forked.id);
+    EXPECT_EQ(RawDatabase(path).Scalar("SELECT count(*) FROM saves"), "2");
 }
 
 // Saves from several threads, and from another program, chain onto one another.
