@@ -17,9 +17,11 @@
 // before any handler sees them, as are chunks received before a PurgeInput.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -107,6 +109,11 @@ public:
     TModemStateChangeEvent OnModemStateChange;
     TNotifyEvent OnRequestHangup;
     TSendDataEmptyEvent OnSendDataEmpty;
+
+    // How long OpenPort waits for the device to open: without limit (none),
+    // or OpenWithin's bound, after which it fails with "Can't Open the Port"
+    // and the late device is closed on its own thread.
+    void setOpenLimit(std::optional<std::chrono::milliseconds> limit) { openLimit_ = limit; }
 
     const std::string& CommName() const { return p_.commName; }
     void setCommName(const std::string& value) { p_.commName = value; }
@@ -197,6 +204,7 @@ private:
 
     CommProperties p_;
     DeviceOpener opener_;
+    std::optional<std::chrono::milliseconds> openLimit_;
     std::atomic<bool> sendQueueEmpty_{true};
     // Counts opens and input purges; notifications carry it (owner's thread only).
     std::uint64_t generation_ = 0;
