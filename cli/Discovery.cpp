@@ -94,6 +94,13 @@ std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>&
     };
     queue.PumpUntil(settled, sent + SilenceLimit(timing));
 
+    // The ports that are no logger all stop at once: each one's stop may wait
+    // for its read to end (on Windows, up to one slice of it).
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        if (probes[i].port && (tooLate[i] || !probes[i].port->HasChunk())) {
+            probes[i].port->BeginClose();
+        }
+    }
     for (std::size_t i = 0; i < probes.size(); ++i) {
         Probe& probe = probes[i];
         if (!probe.port) {

@@ -1,8 +1,8 @@
 // The serial device on Windows: a COM port opened for overlapped I/O, with
 // the stop event in every wait. Reads end on their own: each ReadFile is one
-// slice that returns as soon as bytes are there, or after at most kReadSlice
-// with none, and the caller's time-outs are decided here between slices
-// (PlanRead), as on Linux. So the first bytes of a chunk are known as they
+// slice that ends right after a burst of bytes, or after at most kReadSlice
+// with none (SliceTimeouts), and the caller's time-outs are decided here
+// between slices (PlanRead), as on Linux. So the first bytes of a chunk are known as they
 // come, and a stop or purge waits for one slice at most. Nothing on the read
 // path is ever cancelled: some drivers (CH340, Cypress) never complete a
 // cancelled read, and a port with such a read outstanding is lost.
@@ -348,12 +348,7 @@ private:
         OVERLAPPED* request = io_->read.Get();
         if (driver_->ReadFile(handle_, io_->readBuffer.data(),
                               static_cast<DWORD>(io_->readBuffer.size()), request) != 0) {
-            DWORD got = 0;
-            if (driver_->GetOverlappedResult(handle_, request, &got, FALSE) == 0) {
-                return Failed(::GetLastError(), stop);
-            }
-            Absorb(read, got);
-            return std::nullopt;
+            return CollectSlice(read, request, stop);
         }
         const DWORD code = ::GetLastError();
         if (code != ERROR_IO_PENDING) {
@@ -365,15 +360,31 @@ private:
 
     // Collects the slice that has ended: a result only when it failed.
     std::optional<InputResult> FinishSlice(ReadRequest& read, const SerialEvent& stop) {
-        DWORD got = 0;
         readPending_ = false;
-        if (driver_->GetOverlappedResult(handle_, io_->read.Pending(), &got, FALSE) == 0) {
-            const DWORD code = ::GetLastError();
-            if (code == ERROR_IO_INCOMPLETE) {
+        if (auto result = CollectSlice(read, io_->read.Pending(), stop)) {
+            if (::GetLastError() == ERROR_IO_INCOMPLETE) {
                 readPending_ = true;
                 return std::nullopt;
             }
-            return Failed(code, stop);
+            return result;
+        }
+        return std::nullopt;
+    }
+
+    // A slice's end under its time-out is no failure: Windows completes it
+    // with what came, Wine with ERROR_TIMEOUT and what came.
+    std::optional<InputResult> CollectSlice(ReadRequest& read, OVERLAPPED* request,
+                                            const SerialEvent& stop) {
+        DWORD got = 0;
+        if (driver_->GetOverlappedResult(handle_, request, &got, FALSE) == 0) {
+            const DWORD code = ::GetLastError();
+            if (code != ERROR_TIMEOUT) {
+                InputResult failed = code == ERROR_IO_INCOMPLETE
+                                         ? InputResult{InputResult::Kind::Failed}
+                                         : Failed(code, stop);
+                ::SetLastError(code);
+                return failed;
+            }
         }
         Absorb(read, got);
         return std::nullopt;

@@ -82,18 +82,15 @@ Timeouts WithWriteBound(const Timeouts& t, std::uint32_t baudRate) {
 
 Timeouts SliceTimeouts(const Timeouts& caller, std::uint32_t baudRate, const ReadPlan& plan) {
     Timeouts slice = WithWriteBound(caller, baudRate);
-    slice.readInterval = kMaxTimeout;
+    milliseconds total = kReadSlice;
     if (plan.complete) {
-        slice.readTotalMultiplier = 0;
-        slice.readTotalConstant = 0;
-        return slice;
+        total = milliseconds(1);
+    } else if (plan.wait) {
+        total = std::clamp(*plan.wait, milliseconds(1), kReadSlice);
     }
-    milliseconds wait = kReadSlice;
-    if (plan.wait) {
-        wait = std::clamp(*plan.wait, milliseconds(1), kReadSlice);
-    }
-    slice.readTotalMultiplier = kMaxTimeout;
-    slice.readTotalConstant = static_cast<std::uint32_t>(wait.count());
+    slice.readInterval = 1;
+    slice.readTotalMultiplier = 0;
+    slice.readTotalConstant = static_cast<std::uint32_t>(total.count());
     return slice;
 }
 

@@ -46,17 +46,20 @@ inline constexpr std::uint32_t kWriteMarginMs = 1000;
 Timeouts WithWriteBound(const Timeouts& timeouts, std::uint32_t baudRate);
 
 // The longest one read slice lasts where a driver's read cannot be told to
-// report its first bytes (Windows): the read is issued again and again with
-// "return as soon as a byte is there, else after the slice", and the caller's
-// time-outs are decided between slices by PlanRead. A stop or a purge then
-// waits for one slice at most, and no read ever needs cancelling.
+// report its first bytes (Windows): the read is issued again and again, each
+// time ending on its own, and the caller's time-outs are decided between
+// slices by PlanRead. A stop or a purge then waits for one slice at most, and
+// no read ever needs cancelling.
 inline constexpr std::chrono::milliseconds kReadSlice{50};
 
 // The time-outs for the next slice of a read whose plan is `plan`: the
-// caller's write time-outs bounded as above, and a read that returns as soon
-// as bytes are there, or after min(kReadSlice, plan.wait) with none (never 0,
-// which would mean without limit; never near 0x80000000, which some drivers
-// take as 0); for a plan that is complete already, one that returns at once.
+// caller's write time-outs bounded as above, and a read that ends 1 ms after
+// a byte (so as soon as a burst of bytes is in) or after min(kReadSlice,
+// plan.wait) in all, 1 ms for a plan that is complete already. The total is
+// never 0, which would mean without limit, nor near 0x80000000, which some
+// drivers take as 0. Not "interval and multiplier MAXDWORD", which the
+// documentation offers for "return on the first byte": Wine never completes
+// such a read, nor one with the interval alone at MAXDWORD while no byte comes.
 Timeouts SliceTimeouts(const Timeouts& caller, std::uint32_t baudRate, const ReadPlan& plan);
 
 } // namespace korvel::platform

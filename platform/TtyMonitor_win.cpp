@@ -77,6 +77,12 @@ private:
     const UnregisterFn unregister_;
 };
 
+// GetProcAddress's result as the function it is; through void (*)(), which
+// -Wcast-function-type accepts as "any function".
+template <typename F> F Function(HMODULE library, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
+}
+
 protocol::Failure NoMonitor(const std::string& why) {
     return protocol::Failure{protocol::Failure::Kind::System,
                              "no word of ports coming and going (" + why + ")"};
@@ -89,10 +95,8 @@ protocol::Result<std::unique_ptr<TtyMonitor>> OpenTtyMonitor() {
     if (library == nullptr) {
         return NoMonitor("cfgmgr32.dll cannot be loaded");
     }
-    const auto registerFn =
-        reinterpret_cast<RegisterFn>(::GetProcAddress(library, "CM_Register_Notification"));
-    const auto unregisterFn =
-        reinterpret_cast<UnregisterFn>(::GetProcAddress(library, "CM_Unregister_Notification"));
+    const auto registerFn = Function<RegisterFn>(library, "CM_Register_Notification");
+    const auto unregisterFn = Function<UnregisterFn>(library, "CM_Unregister_Notification");
     if (registerFn == nullptr || unregisterFn == nullptr) {
         return NoMonitor("this Windows has no CM_Register_Notification");
     }

@@ -106,6 +106,16 @@ void TComm::ClosePort() {
     ReleasePort();
 }
 
+void TComm::BeginClose() {
+    if (!device_) {
+        return;
+    }
+    stopEvent_->Set();
+    if (readerThread_) {
+        link_->WakeReader();
+    }
+}
+
 void TComm::StopReader() {
     if (!readerThread_) {
         return;

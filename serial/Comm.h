@@ -83,6 +83,10 @@ public:
     // Until that close has ended the port stays held. Nothing when closed;
     // safe from inside an event handler.
     void ClosePort();
+    // Asks both threads to end and returns at once; ClosePort then finishes
+    // the close. Where a reader's read ends on its own, stopping waits for it,
+    // so a caller closing many ports asks them all first. Nothing when closed.
+    void BeginClose();
     // Discards the input received so far: what the driver holds, what the
     // reader has gathered of a chunk, and chunks not yet handed to
     // OnReceiveData. Bytes that arrive afterwards start a new chunk. Call it

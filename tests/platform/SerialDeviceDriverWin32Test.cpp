@@ -25,9 +25,9 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 // A driver with one read and one write outstanding at most, which completes a
-// read under its COMMTIMEOUTS (the slice kind, and the interval kind that
-// waits for a first byte without limit) and never completes a request it was
-// told to cancel or abort.
+// read under its COMMTIMEOUTS (a total time-out ends it on the bytes there or
+// after the total; an interval alone waits for a first byte without limit)
+// and never completes a request it was told to cancel or abort.
 class FakeDriver final : public CommDriver {
 public:
     FakeDriver() : clock_([this] { Run(); }) {}
@@ -177,7 +177,7 @@ private:
             return std::nullopt;
         }
         const COMMTIMEOUTS& t = timeouts_;
-        if (t.ReadIntervalTimeout == MAXDWORD && t.ReadTotalTimeoutMultiplier == MAXDWORD) {
+        if (t.ReadTotalTimeoutConstant != 0) { // a slice: ends on bytes or after its total
             return input_.empty()
                        ? read_->started + std::chrono::milliseconds(t.ReadTotalTimeoutConstant)
                        : Clock::now();
@@ -305,10 +305,10 @@ TEST_F(DriverTest, TheFirstBytesAreToldAtOnceAndTheIntervalEndsTheChunk) {
     EXPECT_GE(Clock::now() - lastByte, 190ms);
     EXPECT_EQ(std::vector<std::uint8_t>(buffer_.begin(), buffer_.begin() + read.count),
               (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
-    // Every slice returns on its first byte, or after at most kReadSlice.
+    // Every slice ends on its own: after a burst of bytes, or after at most kReadSlice.
     const COMMTIMEOUTS slice = driver_->LastTimeouts();
-    EXPECT_EQ(slice.ReadIntervalTimeout, MAXDWORD);
-    EXPECT_EQ(slice.ReadTotalTimeoutMultiplier, MAXDWORD);
+    EXPECT_EQ(slice.ReadIntervalTimeout, 1u);
+    EXPECT_EQ(slice.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_GT(slice.ReadTotalTimeoutConstant, 0u);
     EXPECT_LE(slice.ReadTotalTimeoutConstant, static_cast<DWORD>(kReadSlice.count()));
 }
@@ -324,8 +324,8 @@ TEST_F(DriverTest, ClosingIsBoundedWhenTheDriverNeverEndsTheRead) {
     ASSERT_EQ(waiting.wait_for(2s), std::future_status::ready);
     EXPECT_EQ(waiting.get().kind, InputResult::Kind::Stopped);
 
-    std::shared_ptr<SerialDevice> device(std::move(device_));
-    EXPECT_TRUE(EndsWithin(3s, [device]() mutable { device.reset(); }))
+    SerialDevice* const device = device_.release();
+    EXPECT_TRUE(EndsWithin(3s, [device] { delete device; }))
         << "closing waited for the read without a limit";
     EXPECT_TRUE(driver_->Closed());
 }
