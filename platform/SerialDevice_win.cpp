@@ -2,10 +2,11 @@
 // the stop event in every wait. Reads end on their own: each ReadFile is one
 // slice that ends right after a burst of bytes, or after at most kReadSlice
 // with none (SliceTimeouts), and the caller's time-outs are decided here
-// between slices (PlanRead), as on Linux. So the first bytes of a chunk are known as they
-// come, and a stop or purge waits for one slice at most. Nothing on the read
-// path is ever cancelled: some drivers (CH340, Cypress) never complete a
-// cancelled read, and a port with such a read outstanding is lost.
+// between slices (PlanRead), as on Linux. So the first bytes of a chunk are
+// known as they come, and a stop or purge waits for one slice at most.
+// Nothing on the read path is ever cancelled: some drivers (CH340, Cypress)
+// never complete a cancelled read, and a port with such a read outstanding is
+// lost.
 
 #include "platform/SerialDevice.h"
 

@@ -326,7 +326,8 @@ TEST(Watch, AListedPortFromCom10OnIsProvisioned) {
         if (name != "COM12") {
             return platform::OpenResult{nullptr, platform::SerialError::NotFound, {2, "no port"}};
         }
-        return platform::OpenResult{std::make_unique<sim::SimulatedDevice>(logger)};
+        return platform::OpenResult{
+            std::make_unique<sim::SimulatedDevice>(logger), platform::SerialError::None, {}};
     };
     std::atomic<int> stops = 0;
     cli.stopRequests = &stops;
