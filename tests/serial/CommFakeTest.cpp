@@ -212,7 +212,7 @@ TEST(CommOpenLimitTest, AnOpenPastTheLimitFailsAndItsLateDeviceIsClosed) {
     std::atomic<bool> blocks = true;
     QueuedComm port{[device, released, &blocks](const std::string& name) {
         if (blocks) {
-            released.wait();
+            released.wait_for(std::chrono::seconds(10));
         }
         return FakeOpener(device)(name);
     }};

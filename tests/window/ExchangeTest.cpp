@@ -449,11 +449,11 @@ TEST_F(DiscoveryTest, APortWhoseOpenBlocksCostsItsPollOnly) {
     clock.now = DefaultNow();
     window = std::make_unique<TParamter>(
         Services{ports, prompt, clock, sleeper, opener, files},
-        std::make_unique<serial::TComm>(
-            MakeQtNotificationSink, [device, released](const std::string& name) {
-                released.wait(); // CreateFile connecting to a far device
-                return korvel::testing::FakeOpener(device)(name);
-            }));
+        std::make_unique<serial::TComm>(MakeQtNotificationSink, [device, released](
+                                                                    const std::string& name) {
+            released.wait_for(std::chrono::seconds(10)); // CreateFile connecting to a far device
+            return korvel::testing::FakeOpener(device)(name);
+        }));
     TParamter& w = *window;
     w.show();
     ports.ports = std::vector<std::string>{"COM7"};
