@@ -64,6 +64,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         culprit = arguments[i];
         if (culprit == "--demo") {
             line.options.demo = true;
+        } else if (culprit == "--all-ports") {
+            line.options.allPorts = true;
         } else if (auto port = TakeValue(arguments, i, kPort)) {
             if (*port) {
                 line.options.ports.push_back(port->value());
@@ -90,17 +92,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string UsageText() {
-    return "usage: korvel [--port PATH]... [--demo] [--screenshot FILE] [--help] [--version]\n"
+    return "usage: korvel [--port PATH]... [--all-ports] [--demo] [--screenshot FILE] [--help] "
+           "[--version]\n"
            "Try 'korvel --help' for more information.\n";
 }
 
 std::string HelpText() {
-    return "usage: korvel [--port PATH]... [--demo] [--screenshot FILE]\n"
+    return "usage: korvel [--port PATH]... [--all-ports] [--demo] [--screenshot FILE]\n"
            "\n"
            "Reads and writes the settings of a USB temperature and humidity data logger.\n"
            "\n"
            "  --port PATH        look for the logger on PATH only; repeat for more ports\n"
-           "                     (default: every serial port of the computer)\n"
+           "                     (default: the USB serial ports of the computer)\n"
+           "  --all-ports        look for the logger on every serial port, not only the\n"
+           "                     USB ones (opening some, Bluetooth ports among them, can\n"
+           "                     take seconds)\n"
            "  --demo             start a simulated logger and look for it only\n"
            "  --screenshot FILE  save a picture of the window to FILE, then quit\n"
            "  -h, --help         show this help and quit\n"

@@ -10,6 +10,8 @@ namespace korvel::app {
 struct Options {
     // --port PATH, repeatable: every Read lists exactly these ports.
     std::vector<std::string> ports;
+    // --all-ports: a Read tries every serial port, not only the USB ones.
+    bool allPorts = false;
     // --demo: a simulated logger in the process, the only port listed.
     bool demo = false;
     // --screenshot FILE: save a picture of the window after start-up, then quit.

@@ -3,6 +3,8 @@
 #include "history/SharedConfig.h"
 #include "platform/UserIdentity.h"
 
+#include "platform/DataFolder.h"
+#include "platform/PortInfo.h"
 #include "platform/PortList.h"
 #include "window/Clock.h"
 
@@ -40,7 +42,11 @@ void ShowBox(QMessageBox::Icon icon, const QString& text) {
 } // namespace
 
 std::optional<std::vector<std::string>> SystemPortLister::listPorts() {
-    return platform::ListSerialPorts();
+    std::optional<std::vector<std::string>> listed = platform::ListSerialPorts();
+    if (!listed || allPorts_) {
+        return listed;
+    }
+    return platform::CandidatePorts(platform::DescribeSerialPorts(*listed), false);
 }
 
 FixedPortLister::FixedPortLister(std::vector<std::string> ports) : ports_(std::move(ports)) {
@@ -93,7 +99,7 @@ std::unique_ptr<history::HistoryStore> OpenSaveHistory(std::ostream& warnings) {
     history::StoreOptions options;
     options.createFolder = true;
     protocol::Result<std::unique_ptr<history::HistoryStore>> store = history::OpenHistoryStore(
-        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
+        history::DefaultHistoryPath(platform::SystemEnvironmentVariable), options);
     if (!store) {
         warnings << "korvel: warning: " << store.failure().message << "; saves are not recorded\n";
         return nullptr;
@@ -130,7 +136,7 @@ void HistoryOnFirstSave::SendWaitingRows() {
     history::StoreOptions options;
     options.create = false;
     auto existing = history::OpenHistoryStore(
-        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
+        history::DefaultHistoryPath(platform::SystemEnvironmentVariable), options);
     if (!existing) {
         return;
     }
@@ -145,7 +151,7 @@ std::optional<history::SharedTarget> ConfiguredSharedHistory(std::ostream& warni
         return std::nullopt;
     }
     const history::ParsedConfig config =
-        history::LoadSystemConfig([](const char* name) { return std::getenv(name); });
+        history::LoadSystemConfig(platform::SystemEnvironmentVariable);
     for (const history::ConfigProblem& problem : config.problems) {
         warnings << "korvel: warning: " << problem.file << ":" << problem.line << ": "
                  << problem.message << "; line skipped\n";
@@ -196,7 +202,7 @@ std::optional<history::LastSave> HistoryOnFirstSave::LastSaveOf(const std::strin
     options.create = false;
     options.busyTimeout = history::kLastSaveWait;
     auto store = history::OpenHistoryStore(
-        history::DefaultHistoryPath([](const char* name) { return std::getenv(name); }), options);
+        history::DefaultHistoryPath(platform::SystemEnvironmentVariable), options);
     return store ? (*store)->LastSaveOf(serialNumber) : std::nullopt;
 }
 

@@ -14,10 +14,15 @@ class QWidget;
 
 namespace korvel::app {
 
-// The serial ports the kernel knows now, read afresh on every Read.
+// The USB serial ports the system knows now (every serial port with
+// `allPorts`), read afresh on every Read.
 class SystemPortLister final : public window::IPortLister {
 public:
+    explicit SystemPortLister(bool allPorts) : allPorts_(allPorts) {}
     std::optional<std::vector<std::string>> listPorts() override;
+
+private:
+    bool allPorts_;
 };
 
 // Exactly the ports given on the command line (or the demo logger's), sorted

@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/GraphicalSession.h"
 #include "app/ProductionServices.h"
+#include "platform/DataFolder.h"
 #include "platform/FontStandIns.h"
 #include "platform/ParentConsole.h"
 #include "tools/sim/DemoLogger.h"
@@ -131,7 +132,7 @@ int main(int argc, char** argv) {
         return *Answer(early);
     }
     if (!korvel::app::HasGraphicalSession(
-            [](const char* name) { return std::getenv(name); },
+            korvel::platform::SystemEnvironmentVariable,
             std::vector<std::string>(argv + std::min(argc, 1), argv + argc))) {
         std::cerr << korvel::app::NoGraphicalSessionText(CliInstalled(argc, argv));
         return 1;
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
     } else if (!options.ports.empty()) {
         ports = std::make_unique<korvel::app::FixedPortLister>(options.ports);
     } else {
-        ports = std::make_unique<korvel::app::SystemPortLister>();
+        ports = std::make_unique<korvel::app::SystemPortLister>(options.allPorts);
     }
 
     korvel::app::MessageBoxPrompt prompt;

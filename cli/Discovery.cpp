@@ -14,11 +14,6 @@ namespace {
 
 using namespace korvel::protocol;
 
-bool hasUsbName(const std::string& path) {
-    const std::string name = std::filesystem::path(path).filename().string();
-    return name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0;
-}
-
 std::string describe(const Probe& probe) {
     switch (probe.result) {
     case Probe::Result::Logger:
@@ -31,17 +26,6 @@ std::string describe(const Probe& probe) {
 }
 
 } // namespace
-
-std::vector<std::string> CandidatePorts(const std::vector<platform::PortInfo>& ports,
-                                        bool allPorts) {
-    std::vector<std::string> candidates;
-    for (const platform::PortInfo& port : ports) {
-        if (allPorts || port.usb || hasUsbName(port.path)) {
-            candidates.push_back(port.path);
-        }
-    }
-    return candidates;
-}
 
 std::vector<std::string>
 DistinctPorts(const std::vector<std::string>& paths,
@@ -110,6 +94,13 @@ std::vector<Probe> ProbePorts(EventQueue& queue, const std::vector<std::string>&
     };
     queue.PumpUntil(settled, sent + SilenceLimit(timing));
 
+    // The ports that are no logger all stop at once: each one's stop may wait
+    // for its read to end (on Windows, up to one slice of it).
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+        if (probes[i].port && (tooLate[i] || !probes[i].port->HasChunk())) {
+            probes[i].port->BeginClose();
+        }
+    }
     for (std::size_t i = 0; i < probes.size(); ++i) {
         Probe& probe = probes[i];
         if (!probe.port) {

@@ -21,11 +21,8 @@
 
 namespace korvel::cli {
 
-// The ports a search tries: USB serial ports (a USB device, or a ttyUSB or
-// ttyACM name), every port with `allPorts`. Opening a port raises DTR and the
-// read command goes to whatever listens, so other ports are left alone.
-std::vector<std::string> CandidatePorts(const std::vector<platform::PortInfo>& ports,
-                                        bool allPorts);
+// The ports a search tries (the window's rule too).
+using platform::CandidatePorts;
 
 // `paths` with every device once: a by-id link and the node it names are one
 // port. `resolve` gives a path's canonical form (empty when it has none).

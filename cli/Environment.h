@@ -61,7 +61,7 @@ struct Environment {
     // Whether the computer's clock is kept synchronised.
     std::function<platform::ClockSync()> clockSync = [] { return platform::ClockSync::Unknown; };
     // The environment's variables (where the configuration files are).
-    platform::EnvironmentLookup variables = [](const char* name) { return std::getenv(name); };
+    platform::EnvironmentLookup variables = platform::SystemEnvironmentVariable;
     std::string loginName = {}; // the default operator
     std::string hostName = {};
     // `out` is a terminal that takes cursor movements (LiveTerminal):

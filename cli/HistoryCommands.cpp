@@ -5,6 +5,7 @@
 #include "cli/Discovery.h"
 #include "cli/Version.h"
 #include "history/SharedConfig.h"
+#include "platform/DataFolder.h"
 #include "platform/UserIdentity.h"
 #include "protocol/Printable.h"
 #include "protocol/SettingsCodec.h"
@@ -27,7 +28,7 @@ std::string pathFor(const Options& options) {
     if (!options.historyPath.empty()) {
         return options.historyPath;
     }
-    return history::DefaultHistoryPath([](const char* name) { return std::getenv(name); });
+    return history::DefaultHistoryPath(platform::SystemEnvironmentVariable);
 }
 
 protocol::Result<std::unique_ptr<history::HistoryStore>> openStore(const Options& options,

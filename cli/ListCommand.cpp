@@ -104,7 +104,9 @@ int RunListCommand(const CommandContext& context) {
                                            {"driver", optional(port.driver)},
                                            {"usb_id", optional(port.usbId)},
                                            {"manufacturer", optional(port.manufacturer)},
-                                           {"product", optional(port.product)}};
+                                           {"product", optional(port.product)},
+                                           {"serial_number", optional(port.serialNumber)},
+                                           {"location", optional(port.location)}};
             if (options.probe) {
                 members.push_back({"probe", probeNode(probeOf(port.path))});
             }
@@ -130,6 +132,8 @@ int RunListCommand(const CommandContext& context) {
         add("usb", port.usbId);
         add("manufacturer", port.manufacturer);
         add("product", port.product);
+        add("serial", port.serialNumber);
+        add("location", port.location);
         if (options.probe) {
             add("probe", probeText(probeOf(port.path), true));
         }

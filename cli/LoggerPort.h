@@ -53,6 +53,8 @@ public:
     void DropChunks() { chunks_.clear(); }
     // The device failed or went away (unplugged, the other end closed).
     bool Gone() const { return gone_; }
+    // The port's threads are asked to end; its destruction then closes it.
+    void BeginClose() { comm_.BeginClose(); }
 
     const std::string& Path() const { return path_; }
 

@@ -111,14 +111,26 @@ int runWatch(Batch& batch, const PortLister& lister, bool givenPorts) {
                                           "; listing the ports once a second");
         }
     }
+    const auto fileExists = [](const std::string& path) {
+        std::error_code error;
+        return std::filesystem::exists(path, error);
+    };
     const auto presentNow = [&]() -> std::set<std::string> {
         std::set<std::string> present;
-        if (const auto ports = lister()) {
-            for (const std::string& path : *ports) {
-                std::error_code error;
-                if (std::filesystem::exists(path, error)) {
-                    present.insert(path);
-                }
+        const auto ports = lister();
+        if (!ports) {
+            return present;
+        }
+        // Listed ports are there by being listed; given ones are looked up.
+        std::set<std::string> listed;
+        if (!givenPorts) {
+            listed.insert(ports->begin(), ports->end());
+        } else if (const auto system = batch.env.listPorts()) {
+            listed.insert(system->begin(), system->end());
+        }
+        for (const std::string& port : *ports) {
+            if (PortPresent(port, listed, fileExists)) {
+                present.insert(port);
             }
         }
         return present;

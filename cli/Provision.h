@@ -76,6 +76,13 @@ struct PortChanges {
 };
 PortChanges ComparePorts(const std::set<std::string>& before, const std::set<std::string>& now);
 
+// Whether a watched port is there now. The port list says so; a path it does
+// not show (a pseudo-terminal, a link to a port) is there while that file
+// exists. A bare name (COM12) is never looked for as a file: it is no file,
+// and from COM10 on it would be one of that name in the current folder.
+bool PortPresent(const std::string& port, const std::set<std::string>& listed,
+                 const std::function<bool(const std::string&)>& fileExists);
+
 // The ports to try now: those given, or the USB serial ports as listed now;
 // nothing when they cannot be listed.
 using PortLister = std::function<std::optional<std::vector<std::string>>()>;

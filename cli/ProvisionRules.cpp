@@ -132,4 +132,13 @@ PortChanges ComparePorts(const std::set<std::string>& before, const std::set<std
     return changes;
 }
 
+bool PortPresent(const std::string& port, const std::set<std::string>& listed,
+                 const std::function<bool(const std::string&)>& fileExists) {
+    if (listed.count(port) != 0) {
+        return true;
+    }
+    const bool path = port.find_first_of("/\\") != std::string::npos;
+    return path && fileExists(port);
+}
+
 } // namespace korvel::cli

@@ -1,5 +1,6 @@
 #include "cli/SaveLogger.h"
 
+#include "platform/StopSignals.h"
 #include "protocol/SettingsCodec.h"
 #include "settingsfile/SettingsFile.h"
 
@@ -36,6 +37,8 @@ int SaveReport::ExitCode() const {
 
 SaveReport SaveLogger(LoggerPort& port, EventQueue& queue, const Timing& timing,
                       const SaveRequest& request, const std::function<void(SaveStep)>& onStep) {
+    // A logoff or shutdown waits for this save and its record.
+    const platform::SaveInFlight saving;
     SaveReport report;
     report.clock = request.clock();
     const Block frame = EncodeSaveFrame(request.target, request.reply, report.clock);

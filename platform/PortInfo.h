@@ -18,6 +18,11 @@ struct PortInfo {
     // driver's manufacturer and the name Device Manager shows.
     std::string manufacturer;
     std::string product;
+    // Windows: the USB device's own serial number, which names the adapter in
+    // any socket, and the socket it is in (hub and port); empty when it has
+    // none. Linux's by-id name carries the serial number instead.
+    std::string serialNumber;
+    std::string location;
 };
 
 // A PortInfo for each of `ports` (paths as ListSerialPorts gives them), in the
@@ -25,5 +30,12 @@ struct PortInfo {
 std::vector<PortInfo> DescribeSerialPorts(const std::vector<std::string>& ports,
                                           const std::string& sysfsClassTty = "/sys/class/tty",
                                           const std::string& byIdDir = "/dev/serial/by-id");
+
+// The ports a search sends the read command to: USB serial ports (a USB
+// device, or a ttyUSB or ttyACM name), every port with `allPorts`. Opening a
+// port raises DTR and the read command goes to whatever listens; and opening
+// an outgoing Bluetooth port makes Windows try to connect, for seconds. So
+// other ports are left alone unless asked for.
+std::vector<std::string> CandidatePorts(const std::vector<PortInfo>& ports, bool allPorts);
 
 } // namespace korvel::platform

@@ -35,6 +35,8 @@ std::vector<PortInfo> DescribeSerialPorts(const std::vector<std::string>& ports,
             info.usb = !info.usbId.empty();
             info.manufacturer = found->manufacturer;
             info.product = found->friendlyName;
+            info.serialNumber = found->usbSerial;
+            info.location = found->location;
         }
         infos.push_back(std::move(info));
     }

@@ -7,10 +7,12 @@
 #include <initguid.h>
 #include <devguid.h>
 #include <setupapi.h>
+#include <cfgmgr32.h>
 // clang-format on
 
 #include <algorithm>
 #include <cctype>
+#include <cwchar>
 #include <string>
 
 #include "platform/PortList.h"
@@ -169,7 +171,61 @@ std::optional<std::vector<std::string>> ListSerialPorts(const std::string&, cons
     return ListSerialPortsUnder(HKEY_LOCAL_MACHINE, kSerialCommKey);
 }
 
+std::string UsbSerialFromInstanceId(const std::string& instanceId) {
+    std::string upper = instanceId;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::size_t last = instanceId.rfind('\\');
+    if (upper.rfind("USB\\VID_", 0) != 0 || upper.find("&MI_") != std::string::npos ||
+        last == std::string::npos || last + 1 == instanceId.size()) {
+        return {};
+    }
+    const std::string serial = instanceId.substr(last + 1);
+    return serial.find('&') == std::string::npos ? serial : std::string();
+}
+
 namespace {
+
+std::string DeviceIdOf(DEVINST node) {
+    std::wstring id(MAX_DEVICE_ID_LEN + 1, L'\0');
+    if (::CM_Get_Device_IDW(node, id.data(), static_cast<ULONG>(id.size()), 0) != CR_SUCCESS) {
+        return {};
+    }
+    id.resize(std::wcslen(id.c_str()));
+    return Utf8FromWide(id);
+}
+
+std::string LocationOf(DEVINST node) {
+    std::wstring text(256, L'\0');
+    ULONG size = static_cast<ULONG>(text.size() * sizeof(wchar_t));
+    if (::CM_Get_DevNode_Registry_PropertyW(node, CM_DRP_LOCATION_INFORMATION, nullptr, text.data(),
+                                            &size, 0) != CR_SUCCESS) {
+        return {};
+    }
+    text.resize(std::wcslen(text.c_str()));
+    return Utf8FromWide(text);
+}
+
+// The USB device a port belongs to: the port's own node (CH340, CP210x), its
+// parent (FTDI's bus, an interface of a composite CDC device) or the one above.
+void AddUsbIdentity(DEVINST node, PortDescription& port) {
+    for (int level = 0; level < 3; ++level) {
+        const std::string id = DeviceIdOf(node);
+        std::string upper = id;
+        std::transform(upper.begin(), upper.end(), upper.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (upper.rfind("USB\\VID_", 0) == 0 && upper.find("&MI_") == std::string::npos) {
+            port.usbSerial = UsbSerialFromInstanceId(id);
+            port.location = LocationOf(node);
+            return;
+        }
+        DEVINST parent = 0;
+        if (::CM_Get_Parent(&parent, node, 0) != CR_SUCCESS) {
+            return;
+        }
+        node = parent;
+    }
+}
 
 // Adds every present device of one SetupAPI set that has a port name and is
 // not listed yet (a port is in its class and behind the COM-port interface).
@@ -186,10 +242,15 @@ void AddDevicesOf(HDEVINFO devices, std::vector<PortDescription>& ports) {
             })) {
             continue;
         }
-        ports.push_back({std::move(*name), TextPropertyOf(devices, device, SPDRP_FRIENDLYNAME),
-                         TextPropertyOf(devices, device, SPDRP_HARDWAREID),
-                         TextPropertyOf(devices, device, SPDRP_MFG),
-                         TextPropertyOf(devices, device, SPDRP_SERVICE)});
+        PortDescription port{std::move(*name),
+                             TextPropertyOf(devices, device, SPDRP_FRIENDLYNAME),
+                             TextPropertyOf(devices, device, SPDRP_HARDWAREID),
+                             TextPropertyOf(devices, device, SPDRP_MFG),
+                             TextPropertyOf(devices, device, SPDRP_SERVICE),
+                             {},
+                             {}};
+        AddUsbIdentity(device.DevInst, port);
+        ports.push_back(std::move(port));
     }
     ::SetupDiDestroyDeviceInfoList(devices);
 }

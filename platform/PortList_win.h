@@ -26,6 +26,8 @@ struct PortDescription {
     std::string hardwareId;   // the first hardware id, e.g. USB\VID_0403&PID_6001&REV_0600
     std::string manufacturer; // as the driver's INF names it, e.g. FTDI
     std::string service;      // the driver's service, e.g. FTDIBUS, usbser
+    std::string usbSerial;    // the USB device's serial number; empty without one
+    std::string location;     // where the USB device is plugged, e.g. Port_#0002.Hub_#0003
     bool operator==(const PortDescription&) const = default;
 };
 
@@ -33,6 +35,13 @@ struct PortDescription {
 // names a USB vendor and product (USB\VID_0403&PID_6001, FTDIBUS\VID_0403+PID_6001+...);
 // empty for any other.
 std::string UsbIdFromHardwareId(const std::string& hardwareId);
+
+// The serial number in the instance id of a USB device
+// (USB\VID_0403&PID_6001\A50285BI gives A50285BI); empty for an id Windows
+// made up because the device has none (it holds an ampersand:
+// USB\VID_1A86&PID_7523\5&2A3B4C5D&0&2), for an interface of a composite
+// device (&MI_) and for any other bus.
+std::string UsbSerialFromInstanceId(const std::string& instanceId);
 
 // The COM name in a port's device key: its PortName text, or else COM<n> from
 // the PortNumber some modem and virtual-port drivers write instead; nullopt

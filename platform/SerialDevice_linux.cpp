@@ -206,6 +206,9 @@ public:
         if (::tcsetattr(fd_, TCSANOW, &tio) != 0 ||
             (!standard && !SetArbitraryBaudRate(fd_, s.baudRate))) {
             result = Failure(errno);
+        } else {
+            std::lock_guard lock(timeoutsMutex_);
+            baudRate_ = s.baudRate;
         }
         // A pseudo-terminal has no modem lines: these fail there and that is fine.
         SetModemLine(TIOCM_DTR, DtrControlOf(s.flags) != DtrControl::Disable);
@@ -283,7 +286,7 @@ public:
     }
 
     WriteResult Write(std::span<const std::uint8_t> bytes, const SerialEvent& stop) override {
-        const auto limit = WriteTimeLimit(CurrentTimeouts(), bytes.size());
+        const auto limit = WriteTimeLimit(CurrentWriteBound(), bytes.size());
         const auto start = Clock::now();
         for (;;) {
             if (stop.IsSet()) {
@@ -413,12 +416,17 @@ private:
         std::lock_guard lock(timeoutsMutex_);
         return timeouts_;
     }
+    Timeouts CurrentWriteBound() {
+        std::lock_guard lock(timeoutsMutex_);
+        return WithWriteBound(timeouts_, baudRate_);
+    }
 
     const int fd_;
     const bool exclusive_;
     const std::optional<PortIdentity> port_;
     std::mutex timeoutsMutex_;
     Timeouts timeouts_;
+    std::uint32_t baudRate_ = 9600;
     // Reader-thread state.
     std::uint32_t eventMask_ = 0;
     bool countersSupported_ = false;

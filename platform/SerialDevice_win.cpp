@@ -1,8 +1,12 @@
 // The serial device on Windows: a COM port opened for overlapped I/O, with
-// the stop event in every wait. The driver keeps the time-outs, so a read is
-// one ReadFile that stays outstanding across WaitForInput calls until the
-// driver completes it; a stop cancels it with CancelIoEx, since PurgeComm's
-// abort is not honoured by every driver (nor by Wine).
+// the stop event in every wait. Reads end on their own: each ReadFile is one
+// slice that ends right after a burst of bytes, or after at most kReadSlice
+// with none (SliceTimeouts), and the caller's time-outs are decided here
+// between slices (PlanRead), as on Linux. So the first bytes of a chunk are
+// known as they come, and a stop or purge waits for one slice at most.
+// Nothing on the read path is ever cancelled: some drivers (CH340, Cypress)
+// never complete a cancelled read, and a port with such a read outstanding is
+// lost.
 
 #include "platform/SerialDevice.h"
 
@@ -11,21 +15,32 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "platform/CommDriver_win.h"
 #include "platform/SerialDcb_win.h"
 #include "platform/SerialErrno_win.h"
 #include "platform/SerialEvent_win.h"
+#include "platform/SerialTimeouts.h"
 #include "platform/WideText_win.h"
 
 namespace korvel::platform {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 constexpr std::string_view kDevicePrefix = "\\\\.\\";
+
+// How long the end of a request may take beyond its own time-out: a slice
+// read that a stop waits for, a write after its time-out or a cancel, and
+// each request at close. After it the request is left to the driver.
+constexpr DWORD kSettleMs = 500;
 
 // One overlapped request record with its own manual-reset completion event.
 class Request {
@@ -50,9 +65,24 @@ public:
     }
     OVERLAPPED* Pending() { return &overlapped_; }
     HANDLE Event() const { return overlapped_.hEvent; }
+    bool Ended(DWORD waitMs) const {
+        return ::WaitForSingleObject(overlapped_.hEvent, waitMs) == WAIT_OBJECT_0;
+    }
 
 private:
     OVERLAPPED overlapped_{};
+};
+
+// What the driver may still write into while a request is outstanding: the
+// records and the buffers. A request the driver keeps past every bound takes
+// these with it (they are leaked, not freed under the driver).
+struct Requests {
+    Request read;
+    Request lineEvent;
+    Request write;
+    std::vector<std::uint8_t> readBuffer;
+    std::vector<std::uint8_t> writeBuffer;
+    DWORD occurredEvents = 0; // written by the driver while the wait is outstanding
 };
 
 // Codes with which a driver says it cannot watch line events at all (Wine's
@@ -63,29 +93,37 @@ bool LineEventsUnsupported(DWORD code) {
            code == ERROR_INVALID_FUNCTION;
 }
 
+milliseconds Since(Clock::time_point then, Clock::time_point now) {
+    return std::chrono::duration_cast<milliseconds>(now - then);
+}
+
+DWORD WaitMs(milliseconds wait) {
+    return static_cast<DWORD>(
+        std::clamp<milliseconds::rep>(wait.count(), 0, std::int64_t{kMaxTimeout} - 1));
+}
+
 class WinSerialDevice final : public SerialDevice {
 public:
-    explicit WinSerialDevice(HANDLE handle) : handle_(handle) {}
+    WinSerialDevice(HANDLE handle, std::shared_ptr<CommDriver> driver)
+        : handle_(handle), driver_(std::move(driver)), io_(std::make_unique<Requests>()) {}
 
     ~WinSerialDevice() override {
-        // Both threads have ended; the reader may have left its line-event
-        // wait outstanding, and it must finish before its record goes away.
-        // An empty mask ends a pending WaitCommEvent at once, even with drivers
-        // that never complete a cancelled request; the device closer runs this
-        // off the window's thread, so a read such a driver keeps blocks no window.
-        ::SetCommMask(handle_, 0);
-        ::CancelIoEx(handle_, nullptr);
-        DWORD ignored = 0;
-        if (eventPending_) {
-            ::GetOverlappedResult(handle_, lineEvent_.Pending(), &ignored, TRUE);
+        // Both threads have ended. An empty mask ends a pending WaitCommEvent
+        // at once; a slice read ends on its own; a write was ended by its
+        // writer. Each gets a bounded wait all the same, and one the driver
+        // still keeps after it leaves its record and buffer behind: the port
+        // is closed anyway, so it is not held after this.
+        driver_->SetCommMask(handle_, 0);
+        const bool ended = (!eventPending_ || io_->lineEvent.Ended(kSettleMs)) &&
+                           (!readPending_ || io_->read.Ended(kSliceMs() + kSettleMs)) &&
+                           (!writePending_ || io_->write.Ended(kSettleMs));
+        driver_->CloseHandle(handle_);
+        if (!ended) {
+            static_cast<void>(io_.release());
         }
-        if (readPending_) {
-            ::GetOverlappedResult(handle_, read_.Pending(), &ignored, TRUE);
-        }
-        ::CloseHandle(handle_);
     }
 
-    bool Valid() const { return read_.Valid() && lineEvent_.Valid() && write_.Valid(); }
+    bool Valid() const { return io_->read.Valid() && io_->lineEvent.Valid() && io_->write.Valid(); }
 
     std::intptr_t NativeHandle() const override { return reinterpret_cast<std::intptr_t>(handle_); }
 
@@ -93,73 +131,96 @@ public:
     // virtual and Bluetooth ports do); a refusal leaves the driver's own queues,
     // which serve as well, so it is only reported to a debugger.
     bool SetupQueues(std::size_t input, std::size_t output) override {
-        if (::SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) == 0) {
+        if (driver_->SetupComm(handle_, static_cast<DWORD>(input), static_cast<DWORD>(output)) ==
+            0) {
             ::OutputDebugStringW(L"korvel: SetupComm refused the queue sizes; the driver's own "
                                  L"queues stay");
         }
         return true;
     }
 
+    // No abort of the reception: the reader's slice ends on its own, and a
+    // driver may never complete a read it was told to abort. A write ends on
+    // the stop event, which its writer has seen before this.
     bool Purge(std::uint32_t flags) override {
-        const bool purged = ::PurgeComm(handle_, flags) != 0;
-        if (flags & kPurgeRxAbort) {
-            SettleRead();
-        }
-        if (flags & kPurgeTxAbort) {
-            // The writer sees its request end and, with the stop event set, stops.
-            ::CancelIoEx(handle_, write_.Pending());
-        }
-        return purged;
+        const DWORD kept = flags & ~kPurgeRxAbort;
+        return kept == 0 || driver_->PurgeComm(handle_, kept) != 0;
     }
 
     SettingsResult ApplyLineSettings(const LineSettings& settings) override {
         DCB dcb = BuildDcb(settings);
-        if (::SetCommState(handle_, &dcb) != 0) {
+        if (driver_->SetCommState(handle_, &dcb) != 0) {
+            std::lock_guard lock(timeoutsMutex_);
+            baudRate_ = settings.baudRate;
+            appliedTimeouts_.reset();
             return {};
         }
         const DWORD code = ::GetLastError();
         return {false, SerialErrorFromWin32(code, Win32Site::Transfer), SystemErrorFromWin32(code)};
     }
 
+    // Kept for the reads, which apply their slice of them; the write bound
+    // goes to the driver at once, for a write already waiting.
     bool ApplyTimeouts(const Timeouts& timeouts) override {
-        COMMTIMEOUTS record = BuildCommTimeouts(timeouts);
-        return ::SetCommTimeouts(handle_, &record) != 0;
+        std::lock_guard lock(timeoutsMutex_);
+        callerTimeouts_ = timeouts;
+        return ApplyLocked(SliceTimeouts(timeouts, baudRate_, ReadPlan{}));
     }
 
     bool SetEventMask(std::uint32_t mask) override {
         watchedEvents_ = mask;
-        lineEventsSupported_ = ::SetCommMask(handle_, mask) != 0;
+        lineEventsSupported_ = driver_->SetCommMask(handle_, mask) != 0;
         return lineEventsSupported_ || LineEventsUnsupported(::GetLastError());
     }
 
     InputResult WaitForInput(ReadRequest& read, const SerialEvent& stop) override {
+        if (!read.started) {
+            read.started = true;
+            read.count = 0;
+            read.startTime = Clock::now();
+            sliced_ = false;
+        }
         for (;;) {
             if (stop.IsSet()) {
-                return Stopped();
+                return Stopped(read, stop);
             }
-            if (!read.started) {
-                read.started = true;
-                read.count = 0;
-                if (auto done = StartRead(read, stop)) {
-                    return *done;
+            if (!readPending_) {
+                if (read.count > 0 && !read.firstBytesReported) {
+                    read.firstBytesReported = true;
+                    return {InputResult::Kind::FirstBytes};
                 }
-            } else if (!IsReadPending()) {
-                // Settled by Purge from the owner, which sets the stop event first.
-                return Stopped();
+                const auto now = Clock::now();
+                const ReadPlan plan =
+                    PlanRead(Caller(), {read.buffer.size(), read.count, Since(read.startTime, now),
+                                        Since(read.lastByteTime, now)});
+                // One slice at least: a read that ends at once still takes
+                // what the driver holds.
+                if (plan.complete && sliced_) {
+                    return {InputResult::Kind::ReadDone};
+                }
+                sliced_ = true;
+                if (auto failed = StartSlice(read, plan, stop)) {
+                    return *failed;
+                }
+                if (!readPending_) {
+                    continue; // the slice completed at once
+                }
             }
             if (auto event = ArmLineEventWait(stop)) {
                 return *event;
             }
 
             // Stop first, then the line event, then the read: the lowest
-            // signalled position is the one reported.
+            // signalled position is the one reported. The read ends within
+            // its slice, so this wait is never longer than that.
             const bool watching = eventPending_;
-            const std::array<HANDLE, 3> waits{
-                EventHandle(stop), watching ? lineEvent_.Event() : read_.Event(), read_.Event()};
+            const std::array<HANDLE, 3> waits{EventHandle(stop),
+                                              watching ? io_->lineEvent.Event() : io_->read.Event(),
+                                              io_->read.Event()};
             const DWORD count = watching ? 3 : 2;
             const DWORD woke = ::WaitForMultipleObjects(count, waits.data(), FALSE, INFINITE);
             if (woke == WAIT_OBJECT_0) {
-                return Stopped();
+                return Stopped(read, stop);
             }
             if (watching && woke == WAIT_OBJECT_0 + 1) {
                 if (auto event = FinishLineEventWait(stop)) {
@@ -168,8 +229,8 @@ public:
                 continue;
             }
             if (woke == WAIT_OBJECT_0 + count - 1) {
-                if (auto done = FinishRead(read, stop)) {
-                    return *done;
+                if (auto failed = FinishSlice(read, stop)) {
+                    return *failed;
                 }
                 continue;
             }
@@ -177,105 +238,166 @@ public:
         }
     }
 
-    // The driver fills the outstanding ReadFile and says nothing until the
-    // read completes under its time-outs.
-    bool ReportsFirstBytes() const override { return false; }
+    // Each slice hands over what has come, so the read gathers here.
+    bool ReportsFirstBytes() const override { return true; }
 
     LineErrorResult TakeLineErrors() override {
         DWORD errors = 0;
-        if (::ClearCommError(handle_, &errors, nullptr) == 0) {
+        if (driver_->ClearCommError(handle_, &errors) == 0) {
             const DWORD code = ::GetLastError();
             return {false, 0, SerialErrorFromWin32(code, Win32Site::Transfer)};
         }
         return {true, errors, SerialError::None};
     }
 
+    // Bounded twice: the driver's write time-out (WithWriteBound) and, for a
+    // driver that ignores it, our own wait of that long plus kSettleMs; a
+    // write past it is cancelled, and a cancel the driver never completes is
+    // waited for no longer than kSettleMs.
     WriteResult Write(std::span<const std::uint8_t> bytes, const SerialEvent& stop) override {
         if (stop.IsSet()) {
             return {WriteResult::Kind::Stopped};
         }
+        if (writePending_) {
+            if (!io_->write.Ended(kSettleMs)) {
+                return {WriteResult::Kind::Failed, 0, SerialError::DeviceGone};
+            }
+            DWORD ignored = 0;
+            driver_->GetOverlappedResult(handle_, io_->write.Pending(), &ignored, FALSE);
+            writePending_ = false;
+        }
+        // The driver reads our copy, so a write it keeps never reads the caller's bytes.
+        io_->writeBuffer.assign(bytes.begin(), bytes.end());
+        const auto limit = WriteTimeLimit(WithWriteBound(Caller(), BaudRate()), bytes.size());
         DWORD written = 0;
-        OVERLAPPED* request = write_.Get();
-        if (::WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), nullptr,
-                        request) == 0) {
+        OVERLAPPED* request = io_->write.Get();
+        if (driver_->WriteFile(handle_, io_->writeBuffer.data(),
+                               static_cast<DWORD>(io_->writeBuffer.size()), request) == 0) {
             const DWORD code = ::GetLastError();
             if (code != ERROR_IO_PENDING) {
                 return WriteFailed(code, stop);
             }
-            const std::array<HANDLE, 2> waits{EventHandle(stop), write_.Event()};
-            const DWORD woke = ::WaitForMultipleObjects(2, waits.data(), FALSE, INFINITE);
+            const std::array<HANDLE, 2> waits{EventHandle(stop), io_->write.Event()};
+            const DWORD woke = ::WaitForMultipleObjects(
+                2, waits.data(), FALSE, WaitMs(limit.value_or(milliseconds(0))) + kSettleMs);
             if (woke != WAIT_OBJECT_0 + 1) {
-                // The bytes must not be read after Write returns: end the request first.
                 const DWORD failure = ::GetLastError();
-                ::CancelIoEx(handle_, request);
-                ::GetOverlappedResult(handle_, request, &written, TRUE);
-                return woke == WAIT_OBJECT_0 ? WriteResult{WriteResult::Kind::Stopped}
-                                             : WriteFailed(failure, stop);
+                driver_->CancelIoEx(handle_, request);
+                if (!io_->write.Ended(kSettleMs)) {
+                    writePending_ = true;
+                    return woke == WAIT_OBJECT_0
+                               ? WriteResult{WriteResult::Kind::Stopped}
+                               : WriteResult{WriteResult::Kind::Failed, 0, SerialError::DeviceGone};
+                }
+                driver_->GetOverlappedResult(handle_, request, &written, FALSE);
+                if (woke == WAIT_OBJECT_0) {
+                    return {WriteResult::Kind::Stopped};
+                }
+                if (woke != WAIT_TIMEOUT) {
+                    return WriteFailed(failure, stop);
+                }
+                // Timed out: what went before the cancel counts, as with
+                // the driver's own write time-out.
+                return {WriteResult::Kind::Written, written};
             }
         }
-        if (::GetOverlappedResult(handle_, request, &written, FALSE) == 0) {
+        if (driver_->GetOverlappedResult(handle_, request, &written, FALSE) == 0) {
             return WriteFailed(::GetLastError(), stop);
         }
         return {WriteResult::Kind::Written, written};
     }
 
 private:
-    // Issues the request's ReadFile: a result when it completed or failed at
-    // once, nothing while it is outstanding.
-    std::optional<InputResult> StartRead(ReadRequest& read, const SerialEvent& stop) {
-        DWORD failure = ERROR_SUCCESS;
+    static DWORD kSliceMs() { return static_cast<DWORD>(kReadSlice.count()); }
+
+    Timeouts Caller() {
+        std::lock_guard lock(timeoutsMutex_);
+        return callerTimeouts_;
+    }
+    std::uint32_t BaudRate() {
+        std::lock_guard lock(timeoutsMutex_);
+        return baudRate_;
+    }
+
+    // Called with timeoutsMutex_ held; the driver is asked only when the
+    // record changes, which between slices of one read it seldom does.
+    bool ApplyLocked(const Timeouts& timeouts) {
+        COMMTIMEOUTS record = BuildCommTimeouts(timeouts);
+        if (appliedTimeouts_ && *appliedTimeouts_ == timeouts) {
+            return true;
+        }
+        if (driver_->SetCommTimeouts(handle_, &record) == 0) {
+            appliedTimeouts_.reset();
+            return false;
+        }
+        appliedTimeouts_ = timeouts;
+        return true;
+    }
+
+    // Issues the next slice of the read into the rest of its buffer: a result
+    // only when it failed at once.
+    std::optional<InputResult> StartSlice(ReadRequest& read, const ReadPlan& plan,
+                                          const SerialEvent& stop) {
         {
-            std::lock_guard lock(readMutex_);
-            if (readPending_) {
-                // A cancelled read the driver never completed: it still owns
-                // the buffer, and a port that keeps a request forever is lost.
-                return InputResult{InputResult::Kind::Failed, 0, SerialError::DeviceGone};
+            std::lock_guard lock(timeoutsMutex_);
+            if (!ApplyLocked(SliceTimeouts(callerTimeouts_, baudRate_, plan))) {
+                const DWORD code = ::GetLastError();
+                return Failed(code, stop);
             }
-            // The driver fills the device's own buffer, which lives until the
-            // handle is closed, so a request it keeps past a bounded settle
-            // never writes into the caller's memory.
-            readBuffer_.resize(read.buffer.size());
-            OVERLAPPED* request = read_.Get();
-            DWORD got = 0;
-            if (::ReadFile(handle_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()),
-                           nullptr, request) != 0) {
-                if (::GetOverlappedResult(handle_, request, &got, FALSE) != 0) {
-                    return ReadDone(read, got);
-                }
-                failure = ::GetLastError();
-            } else if (failure = ::GetLastError(); failure == ERROR_IO_PENDING) {
+        }
+        io_->readBuffer.resize(read.buffer.size() - read.count);
+        OVERLAPPED* request = io_->read.Get();
+        if (driver_->ReadFile(handle_, io_->readBuffer.data(),
+                              static_cast<DWORD>(io_->readBuffer.size()), request) != 0) {
+            return CollectSlice(read, request, stop);
+        }
+        const DWORD code = ::GetLastError();
+        if (code != ERROR_IO_PENDING) {
+            return Failed(code, stop);
+        }
+        readPending_ = true;
+        return std::nullopt;
+    }
+
+    // Collects the slice that has ended: a result only when it failed.
+    std::optional<InputResult> FinishSlice(ReadRequest& read, const SerialEvent& stop) {
+        readPending_ = false;
+        if (auto result = CollectSlice(read, io_->read.Pending(), stop)) {
+            if (::GetLastError() == ERROR_IO_INCOMPLETE) {
                 readPending_ = true;
                 return std::nullopt;
             }
+            return result;
         }
-        return Failed(failure, stop);
+        return std::nullopt;
     }
 
-    std::optional<InputResult> FinishRead(ReadRequest& read, const SerialEvent& stop) {
-        DWORD failure = ERROR_SUCCESS;
-        {
-            std::lock_guard lock(readMutex_);
-            if (!readPending_) {
-                return std::nullopt; // settled by Purge: the stop event is set
+    // A slice's end under its time-out is no failure: Windows completes it
+    // with what came, Wine with ERROR_TIMEOUT and what came.
+    std::optional<InputResult> CollectSlice(ReadRequest& read, OVERLAPPED* request,
+                                            const SerialEvent& stop) {
+        DWORD got = 0;
+        if (driver_->GetOverlappedResult(handle_, request, &got, FALSE) == 0) {
+            const DWORD code = ::GetLastError();
+            if (code != ERROR_TIMEOUT) {
+                InputResult failed = code == ERROR_IO_INCOMPLETE
+                                         ? InputResult{InputResult::Kind::Failed}
+                                         : Failed(code, stop);
+                ::SetLastError(code);
+                return failed;
             }
-            DWORD got = 0;
-            if (::GetOverlappedResult(handle_, read_.Pending(), &got, FALSE) != 0) {
-                readPending_ = false;
-                return ReadDone(read, got);
-            }
-            failure = ::GetLastError();
-            if (failure == ERROR_IO_INCOMPLETE) {
-                return std::nullopt;
-            }
-            readPending_ = false;
         }
-        return Failed(failure, stop);
+        Absorb(read, got);
+        return std::nullopt;
     }
 
-    InputResult ReadDone(ReadRequest& read, DWORD got) {
-        std::copy_n(readBuffer_.begin(), got, read.buffer.begin());
-        read.count = got;
-        return InputResult{InputResult::Kind::ReadDone};
+    void Absorb(ReadRequest& read, DWORD got) {
+        const std::size_t taken = std::min<std::size_t>(got, read.buffer.size() - read.count);
+        std::copy_n(io_->readBuffer.begin(), taken, read.buffer.begin() + read.count);
+        read.count += taken;
+        if (taken > 0) {
+            read.lastByteTime = Clock::now();
+        }
     }
 
     // Keeps one WaitCommEvent outstanding while line events are watched; a
@@ -287,10 +409,10 @@ private:
         constexpr int kEmptyCompletionLimit = 4;
         while (lineEventsSupported_ && watchedEvents_ != 0 && !eventPending_) {
             if (stop.IsSet()) {
-                return Stopped();
+                return std::nullopt; // seen by the caller's wait
             }
-            if (::WaitCommEvent(handle_, &occurredEvents_, lineEvent_.Get()) != 0) {
-                if (const DWORD events = occurredEvents_ & watchedEvents_) {
+            if (driver_->WaitCommEvent(handle_, &io_->occurredEvents, io_->lineEvent.Get()) != 0) {
+                if (const DWORD events = io_->occurredEvents & watchedEvents_) {
                     emptyEventCompletions_ = 0;
                     return InputResult{InputResult::Kind::LineEvent, events};
                 }
@@ -314,7 +436,7 @@ private:
     std::optional<InputResult> FinishLineEventWait(const SerialEvent& stop) {
         DWORD ignored = 0;
         eventPending_ = false;
-        if (::GetOverlappedResult(handle_, lineEvent_.Pending(), &ignored, FALSE) == 0) {
+        if (driver_->GetOverlappedResult(handle_, io_->lineEvent.Pending(), &ignored, FALSE) == 0) {
             const DWORD code = ::GetLastError();
             if (LineEventsUnsupported(code)) {
                 lineEventsSupported_ = false;
@@ -322,46 +444,27 @@ private:
             }
             return Failed(code, stop);
         }
-        if (const DWORD events = occurredEvents_ & watchedEvents_) {
+        if (const DWORD events = io_->occurredEvents & watchedEvents_) {
             return InputResult{InputResult::Kind::LineEvent, events};
         }
         return std::nullopt;
     }
 
-    bool IsReadPending() {
-        std::lock_guard lock(readMutex_);
-        return readPending_;
-    }
-
-    // Ends an outstanding read, from whichever thread asks first. The owner
-    // asks from the window's thread when it stops the reader, so the wait is
-    // bounded: some drivers (CH340, Cypress) never complete a cancelled
-    // request, which then stays pending for the closer thread's destructor.
-    void SettleRead() {
-        constexpr DWORD kSettleWaitMs = 500;
-        std::lock_guard lock(readMutex_);
-        if (!readPending_ || readAbandoned_) {
-            return;
+    // A stop or a purge lets the outstanding slice end on its own and keeps
+    // what it brought with the read, which the reader then delivers or, for a
+    // purge, drops; so what the driver still held goes before the purge that
+    // follows. A slice past its bound is left pending and collected later.
+    InputResult Stopped(ReadRequest& read, const SerialEvent& stop) {
+        if (readPending_ && io_->read.Ended(kSliceMs() + kSettleMs)) {
+            FinishSlice(read, stop);
         }
-        ::CancelIoEx(handle_, read_.Pending());
-        if (::WaitForSingleObject(read_.Event(), kSettleWaitMs) != WAIT_OBJECT_0) {
-            readAbandoned_ = true; // waited once; later stops go on at once
-            return;
-        }
-        DWORD ignored = 0;
-        ::GetOverlappedResult(handle_, read_.Pending(), &ignored, FALSE);
-        readPending_ = false;
-    }
-
-    InputResult Stopped() {
-        SettleRead();
         return {InputResult::Kind::Stopped};
     }
 
     // A request that failed while the stop event is set was ended by us.
     InputResult Failed(DWORD code, const SerialEvent& stop) {
         if (stop.IsSet()) {
-            return Stopped();
+            return {InputResult::Kind::Stopped};
         }
         return {InputResult::Kind::Failed, 0, SerialErrorFromWin32(code, Win32Site::Transfer)};
     }
@@ -374,19 +477,23 @@ private:
     }
 
     const HANDLE handle_;
-    Request write_;
-    // Reader-thread state; readPending_ also for Purge from the owner.
-    std::mutex readMutex_;
-    Request read_;
-    std::vector<std::uint8_t> readBuffer_;
+    const std::shared_ptr<CommDriver> driver_;
+    std::unique_ptr<Requests> io_;
+    // The caller's time-outs and the line speed, from the owner; the record
+    // last given to the driver, shared by the reader's slices and the writer.
+    std::mutex timeoutsMutex_;
+    Timeouts callerTimeouts_;
+    std::uint32_t baudRate_ = 9600;
+    std::optional<Timeouts> appliedTimeouts_;
+    // Reader-thread state.
     bool readPending_ = false;
-    bool readAbandoned_ = false;
-    Request lineEvent_;
-    DWORD occurredEvents_ = 0; // written by the driver while the wait is outstanding
+    bool sliced_ = false; // the current read has issued a slice
     bool eventPending_ = false;
     std::uint32_t watchedEvents_ = 0;
     bool lineEventsSupported_ = true;
     int emptyEventCompletions_ = 0;
+    // Writer-thread state: a write the driver kept past its cancel.
+    bool writePending_ = false;
 };
 
 // A bare name stays a device name under \\.\: no separators that would make
@@ -400,6 +507,17 @@ OpenResult OpenFailure(DWORD code) {
 }
 
 } // namespace
+
+std::unique_ptr<SerialDevice> MakeWinSerialDevice(HANDLE port, std::shared_ptr<CommDriver> driver) {
+    auto device = std::make_unique<WinSerialDevice>(port, std::move(driver));
+    if (!device->Valid()) {
+        const DWORD code = ::GetLastError();
+        device.reset(); // closes the handle
+        ::SetLastError(code);
+        return nullptr;
+    }
+    return device;
+}
 
 std::string SerialDevicePath(const std::string& name) {
     if (name.rfind("\\\\", 0) == 0) {
@@ -419,10 +537,9 @@ OpenResult OpenSerialDevice(const std::string& name) {
     if (handle == INVALID_HANDLE_VALUE) {
         return OpenFailure(::GetLastError());
     }
-    auto device = std::make_unique<WinSerialDevice>(handle);
-    if (!device->Valid()) {
-        const DWORD code = ::GetLastError();
-        return OpenFailure(code);
+    auto device = MakeWinSerialDevice(handle, SystemCommDriver());
+    if (!device) {
+        return OpenFailure(::GetLastError());
     }
     return {std::move(device), SerialError::None, {}};
 }

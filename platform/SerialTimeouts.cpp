@@ -68,4 +68,30 @@ std::optional<std::chrono::milliseconds> WriteTimeLimit(const Timeouts& t, std::
     return TotalLimit(t.writeTotalMultiplier, t.writeTotalConstant, size);
 }
 
+Timeouts WithWriteBound(const Timeouts& t, std::uint32_t baudRate) {
+    Timeouts bounded = t;
+    if (t.writeTotalMultiplier == 0 && t.writeTotalConstant == 0) {
+        constexpr std::uint64_t kBitsPerByte = 12;
+        const std::uint64_t rate = std::max<std::uint32_t>(baudRate, 1);
+        bounded.writeTotalMultiplier = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>((kBitsPerByte * 1000 + rate - 1) / rate, kMaxTimeout - 1));
+        bounded.writeTotalConstant = kWriteMarginMs;
+    }
+    return bounded;
+}
+
+Timeouts SliceTimeouts(const Timeouts& caller, std::uint32_t baudRate, const ReadPlan& plan) {
+    Timeouts slice = WithWriteBound(caller, baudRate);
+    milliseconds total = kReadSlice;
+    if (plan.complete) {
+        total = milliseconds(1);
+    } else if (plan.wait) {
+        total = std::clamp(*plan.wait, milliseconds(1), kReadSlice);
+    }
+    slice.readInterval = 1;
+    slice.readTotalMultiplier = 0;
+    slice.readTotalConstant = static_cast<std::uint32_t>(total.count());
+    return slice;
+}
+
 } // namespace korvel::platform

@@ -16,4 +16,17 @@ int StopSignalCount();
 // console's close, logoff or shutdown): the user will not see the outcome.
 bool SessionEnded();
 
+// Marks a save in flight, from its frame to its recorded outcome. On Windows a
+// logoff or shutdown then waits for it as long as the system allows, and
+// Windows shows why meanwhile (ShutdownBlockReasonCreate); a console program
+// hears of those only through a hidden window, which CatchStopSignals makes.
+// Nothing elsewhere. Any thread; nests.
+class SaveInFlight {
+public:
+    SaveInFlight();
+    ~SaveInFlight();
+    SaveInFlight(const SaveInFlight&) = delete;
+    SaveInFlight& operator=(const SaveInFlight&) = delete;
+};
+
 } // namespace korvel::platform

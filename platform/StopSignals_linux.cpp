@@ -53,4 +53,8 @@ bool SessionEnded() {
     return hangUp.load(std::memory_order_relaxed);
 }
 
+// A hang-up or SIGTERM already gives the save its time here.
+SaveInFlight::SaveInFlight() = default;
+SaveInFlight::~SaveInFlight() = default;
+
 } // namespace korvel::platform

@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 
+#include "serial/BoundedOpen.h"
 #include "serial/DeviceCloser.h"
 #include "serial/PortLink.h"
 #include "serial/ReadThread.h"
@@ -40,7 +41,8 @@ void TComm::OpenPort() {
     // Whatever the earlier open left queued belongs to another exchange, even
     // when this open fails.
     openGeneration_ = inputGeneration_ = ++generation_;
-    platform::OpenResult opened = opener_(p_.commName);
+    platform::OpenResult opened =
+        openLimit_ ? OpenWithin(opener_, p_.commName, *openLimit_) : opener_(p_.commName);
     if (!opened.device) {
         throw ECommsError("Can't Open the Port", opened.error, std::move(opened.system));
     }
@@ -102,6 +104,16 @@ void TComm::ClosePort() {
     StopReader();
     StopWriter();
     ReleasePort();
+}
+
+void TComm::BeginClose() {
+    if (!device_) {
+        return;
+    }
+    stopEvent_->Set();
+    if (readerThread_) {
+        link_->WakeReader();
+    }
 }
 
 void TComm::StopReader() {

@@ -17,9 +17,11 @@
 // before any handler sees them, as are chunks received before a PurgeInput.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -81,6 +83,10 @@ public:
     // Until that close has ended the port stays held. Nothing when closed;
     // safe from inside an event handler.
     void ClosePort();
+    // Asks both threads to end and returns at once; ClosePort then finishes
+    // the close. Where a reader's read ends on its own, stopping waits for it,
+    // so a caller closing many ports asks them all first. Nothing when closed.
+    void BeginClose();
     // Discards the input received so far: what the driver holds, what the
     // reader has gathered of a chunk, and chunks not yet handed to
     // OnReceiveData. Bytes that arrive afterwards start a new chunk. Call it
@@ -107,6 +113,11 @@ public:
     TModemStateChangeEvent OnModemStateChange;
     TNotifyEvent OnRequestHangup;
     TSendDataEmptyEvent OnSendDataEmpty;
+
+    // How long OpenPort waits for the device to open: without limit (none),
+    // or OpenWithin's bound, after which it fails with "Can't Open the Port"
+    // and the late device is closed on its own thread.
+    void setOpenLimit(std::optional<std::chrono::milliseconds> limit) { openLimit_ = limit; }
 
     const std::string& CommName() const { return p_.commName; }
     void setCommName(const std::string& value) { p_.commName = value; }
@@ -197,6 +208,7 @@ private:
 
     CommProperties p_;
     DeviceOpener opener_;
+    std::optional<std::chrono::milliseconds> openLimit_;
     std::atomic<bool> sendQueueEmpty_{true};
     // Counts opens and input purges; notifications carry it (owner's thread only).
     std::uint64_t generation_ = 0;

@@ -30,6 +30,7 @@ void TParamter::bindExchanges() {
 
 void TParamter::bindComm() {
     // The logger's frames are binary: XON and XOFF bytes are data, never flow control.
+    Comm->setOpenLimit(kOpenLimit);
     Comm->setOutx_XonXoffFlow(false);
     Comm->setInx_XonXoffFlow(false);
     Comm->OnReceiveData = [this](serial::TComm& sender, const std::uint8_t* buffer,

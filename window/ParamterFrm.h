@@ -382,6 +382,10 @@ private:
     // Logger exchanges (ParamterDiscovery.cpp, ParamterReadReply.cpp, ParamterSave.cpp).
     // Every exchange drives the line as protocol/LoggerLink.h says.
     static constexpr int kPortPauseMs = static_cast<int>(protocol::link::kPortPause.count());
+    // The longest the window's thread waits for a port to open; one that
+    // takes longer (an outgoing Bluetooth port) costs its poll and is closed
+    // off this thread once it has opened.
+    static constexpr std::chrono::milliseconds kOpenLimit{500};
     // The enabled state of a threshold row's edit and lists (ParamterThresholds.cpp).
     void setThresholdEnabled(protocol::Threshold threshold, bool enabled);
     void bindExchanges();

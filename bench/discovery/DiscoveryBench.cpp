@@ -3,6 +3,10 @@
 // bytes at 9600 baud), searching every port at once, beside the same read with
 // --port naming the logger's port, and beside the window's scan, which polls one
 // port every 3 s: 5 x 3000 ms plus one round trip.
+// Usage: discovery_bench [PORT x 8]. Without ports it starts its own simulated
+// loggers (Linux); with eight, it searches those as the system's list, the
+// logger on the fifth (how the Windows stage measures it under Wine, with
+// korvel-sim behind eight COM ports).
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "protocol/Frame.h"
@@ -48,7 +52,10 @@ double timedRead(const std::vector<std::string>& arguments, const std::vector<st
     env.describePorts = [](const std::vector<std::string>& paths) {
         std::vector<korvel::platform::PortInfo> infos;
         for (const std::string& path : paths) {
-            infos.push_back({path, "", "", true, "", "", ""});
+            korvel::platform::PortInfo info;
+            info.path = path;
+            info.usb = true;
+            infos.push_back(std::move(info));
         }
         return infos;
     };
@@ -64,15 +71,24 @@ double timedRead(const std::vector<std::string>& arguments, const std::vector<st
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     std::vector<std::unique_ptr<LoggerSimulator>> loggers;
-    std::vector<std::string> ports;
-    for (std::size_t i = 0; i < kPorts; ++i) {
-        LoggerSimulator::Options options;
-        options.pace = true;
-        options.mode = i == kLoggerAt ? korvel::sim::Mode::Normal : korvel::sim::Mode::Silent;
-        loggers.push_back(std::make_unique<LoggerSimulator>(std::move(options)));
-        ports.push_back(loggers.back()->PortPath());
+    std::vector<std::string> ports(argv + 1, argv + argc);
+    if (ports.empty() && LoggerSimulator::Available()) {
+        for (std::size_t i = 0; i < kPorts; ++i) {
+            LoggerSimulator::Options options;
+            options.pace = true;
+            options.mode = i == kLoggerAt ? korvel::sim::Mode::Normal : korvel::sim::Mode::Silent;
+            loggers.push_back(std::make_unique<LoggerSimulator>(std::move(options)));
+            ports.push_back(loggers.back()->PortPath());
+        }
+    }
+    if (ports.size() != kPorts) {
+        std::fprintf(stderr,
+                     "usage: discovery_bench [PORT x %zu], the logger on the fifth; "
+                     "without ports only where simulated loggers run (Linux)\n",
+                     kPorts);
+        return 2;
     }
     std::vector<double> named;
     std::vector<double> searched;

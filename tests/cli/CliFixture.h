@@ -73,7 +73,14 @@ public:
         env.describePorts = [](const std::vector<std::string>& ports) {
             std::vector<platform::PortInfo> infos;
             for (const std::string& port : ports) {
-                infos.push_back({port, "", "ftdi_sio", true, "0403:6001", "FTDI", "FT232R"});
+                platform::PortInfo info;
+                info.path = port;
+                info.driver = "ftdi_sio";
+                info.usb = true;
+                info.usbId = "0403:6001";
+                info.manufacturer = "FTDI";
+                info.product = "FT232R";
+                infos.push_back(std::move(info));
             }
             return infos;
         };

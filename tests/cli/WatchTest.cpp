@@ -5,9 +5,11 @@
 #include "tests/support/FakeHistory.h"
 
 #include "cli/Commands.h"
+#include "cli/Provision.h"
 #include "protocol/Frame.h"
 #include "protocol/SettingsCodec.h"
 #include "tools/sim/SimBlock.h"
+#include "tools/sim/SimulatedDevice.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -311,6 +313,42 @@ TEST(Watch, ABusyNewPortIsTriedAgain) {
     const auto run = running.get();
     EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
     EXPECT_GE(opens.load(), 4);
+}
+
+// Windows' names: a port is there when the port list lists it. COM12 is no
+// file (looked for as one, it would be a file of the current folder).
+TEST(Watch, AListedPortFromCom10OnIsProvisioned) {
+    const TempDir dir;
+    auto logger = std::make_shared<sim::SimulatedLogger>(loggerOptions("WATCH0012"));
+    Cli cli;
+    cli.systemPorts = {"COM3", "COM12"};
+    cli.opener = [logger](const std::string& name) {
+        if (name != "COM12") {
+            return platform::OpenResult{nullptr, platform::SerialError::NotFound, {2, "no port"}};
+        }
+        return platform::OpenResult{
+            std::make_unique<sim::SimulatedDevice>(logger), platform::SerialError::None, {}};
+    };
+    std::atomic<int> stops = 0;
+    cli.stopRequests = &stops;
+    auto running = std::async(std::launch::async, [&] {
+        return cli.Run({"provision", dir.Write("bench.json", kFile), "--watch"});
+    });
+    EXPECT_TRUE(logger->WaitForSaves(1, 10s)) << "COM12 was never seen";
+    stops = 1;
+    ASSERT_EQ(running.wait_for(10s), std::future_status::ready);
+    const auto run = running.get();
+    EXPECT_EQ(run.code, exit_code::kDone) << run.out << run.err;
+}
+
+TEST(Watch, PresenceIsTheListingOrAnExistingPath) {
+    const std::set<std::string> listed{"COM12", "/dev/ttyUSB0"};
+    const auto exists = [](const std::string& path) { return path == "/tmp/link"; };
+    EXPECT_TRUE(PortPresent("COM12", listed, exists));
+    EXPECT_TRUE(PortPresent("/dev/ttyUSB0", listed, exists));
+    EXPECT_TRUE(PortPresent("/tmp/link", listed, exists));
+    EXPECT_FALSE(PortPresent("COM13", listed, [](const std::string&) { return true; }));
+    EXPECT_FALSE(PortPresent("/dev/ttyUSB1", listed, exists));
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "platform/DataFolder.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 namespace korvel::platform {
@@ -25,6 +27,22 @@ TEST(DataFolderWin32, FollowsLocalAppData) {
         };
         EXPECT_EQ(UserDataFile("history.sqlite3", environment), c.path);
     }
+}
+
+// A user folder named in neither ASCII nor the ANSI code page: the narrow
+// environment has question marks there before Windows 10 1903.
+TEST(DataFolderWin32, TheEnvironmentIsReadAsUnicode) {
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"KORVEL_TEST_FOLDER",
+                                          L"C:\\Users\\J\u00fcrgen \u6e29\u5ea6\\AppData"));
+    const char* value = SystemEnvironmentVariable("KORVEL_TEST_FOLDER");
+    ASSERT_NE(value, nullptr);
+    EXPECT_STREQ(value, "C:\\Users\\J\xc3\xbcrgen \xe6\xb8\xa9\xe5\xba\xa6\\AppData");
+    // A text handed out stays valid when the variable changes.
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"KORVEL_TEST_FOLDER", L"D:\\other"));
+    EXPECT_STREQ(SystemEnvironmentVariable("KORVEL_TEST_FOLDER"), "D:\\other");
+    EXPECT_STREQ(value, "C:\\Users\\J\xc3\xbcrgen \xe6\xb8\xa9\xe5\xba\xa6\\AppData");
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"KORVEL_TEST_FOLDER", nullptr));
+    EXPECT_EQ(SystemEnvironmentVariable("KORVEL_TEST_FOLDER"), nullptr);
 }
 
 } // namespace

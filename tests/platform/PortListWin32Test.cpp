@@ -123,6 +123,24 @@ TEST(UsbIdFromHardwareId, ReadsVendorAndProductWhereverTheBusPutsThem) {
     }
 }
 
+TEST(UsbSerialFromInstanceId, OnlyASerialNumberTheDeviceGaveItself) {
+    const struct {
+        const char* id;
+        const char* expected;
+    } cases[] = {
+        {"USB\\VID_0403&PID_6001\\A50285BI", "A50285BI"},
+        {"usb\\vid_10c4&pid_ea60\\0001", "0001"},
+        {"USB\\VID_1A86&PID_7523\\5&2A3B4C5D&0&2", ""},          // made up: no serial number
+        {"USB\\VID_2341&PID_0043&MI_00\\6&1C2D3E4F&0&0000", ""}, // an interface, not the device
+        {"FTDIBUS\\VID_0403+PID_6001+A50285BIA\\0000", ""},
+        {"USB\\VID_0403&PID_6001\\", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(UsbSerialFromInstanceId(c.id), c.expected) << c.id;
+    }
+}
+
 // A port SetupAPI does not know keeps its name and nothing else.
 TEST(DescribeSerialPorts, AnUnknownPortIsNamedOnly) {
     const std::vector<PortInfo> ports = DescribeSerialPorts({"COM250"});

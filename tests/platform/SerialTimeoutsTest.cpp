@@ -100,5 +100,46 @@ TEST(WriteTimeLimitTest, NoneWithoutWriteTimeoutsElseMultiplierTimesSizePlusCons
     EXPECT_EQ(WriteTimeLimit({0, 0, 0, 2, 50}, 210), milliseconds(470));
 }
 
+// A write is bounded even when the caller set no write time-outs: by what the
+// line speed needs for it, plus the margin.
+TEST(WithWriteBoundTest, BoundsAWriteByTheLineSpeedUnlessTheCallerSetALimit) {
+    EXPECT_EQ(WithWriteBound({200, 0, 0, 2, 50}, 9600), (Timeouts{200, 0, 0, 2, 50}));
+    const Timeouts bounded = WithWriteBound({200, 0, 0, 0, 0}, 9600);
+    EXPECT_EQ(bounded.readInterval, 200u);
+    const auto limit = WriteTimeLimit(bounded, 210);
+    ASSERT_TRUE(limit);
+    // 210 bytes of 10 bits at 9600 baud take 219 ms on the line.
+    EXPECT_GE(*limit, milliseconds(219 + kWriteMarginMs));
+    EXPECT_LE(*limit, milliseconds(2 * 219 + kWriteMarginMs));
+    EXPECT_EQ(WithWriteBound({0, 0, 0, 0, 0}, 0).writeTotalConstant, kWriteMarginMs);
+}
+
+struct SliceCase {
+    const char* name;
+    ReadPlan plan;
+    Timeouts slice; // the read fields; the write fields are WithWriteBound's
+};
+
+// A slice ends 1 ms after a byte or after at most kReadSlice, never after
+// 0 ms (which would be without limit); a complete plan gets one short look.
+TEST(SliceTimeoutsTest, EverySliceEndsOnItsOwnWithinTheSlice) {
+    const SliceCase cases[] = {
+        {"NoLimitYet", {false, std::nullopt}, {1, 0, 50, 0, 0}},
+        {"LongWaitIsCutToTheSlice", {false, milliseconds(180)}, {1, 0, 50, 0, 0}},
+        {"ShortWaitIsKept", {false, milliseconds(7)}, {1, 0, 7, 0, 0}},
+        {"ZeroWaitStillWaitsAMillisecond", {false, milliseconds(0)}, {1, 0, 1, 0, 0}},
+        {"CompleteLooksOnce", {true, std::nullopt}, {1, 0, 1, 0, 0}},
+    };
+    const Timeouts caller{200, 0, 0, 0, 0};
+    for (const SliceCase& c : cases) {
+        Timeouts expected = WithWriteBound(caller, 9600);
+        expected.readInterval = c.slice.readInterval;
+        expected.readTotalMultiplier = c.slice.readTotalMultiplier;
+        expected.readTotalConstant = c.slice.readTotalConstant;
+        EXPECT_EQ(SliceTimeouts(caller, 9600, c.plan), expected) << c.name;
+    }
+    static_assert(kReadSlice.count() == 50 && kReadSlice.count() < 0x80000000LL);
+}
+
 } // namespace
 } // namespace korvel::platform

@@ -3,8 +3,10 @@
 #include "serial/Comm.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <future>
 
 #include <gtest/gtest.h>
 
@@ -198,6 +200,41 @@ TEST_F(CommFakeTest, ASlowCloseRunsOffTheOwnersThreadAndHoldsThePortUntilItEnds)
     ASSERT_TRUE(device->WaitFor([&] { return device->closed == 1; }));
     comm.OpenPort();
     EXPECT_NE(comm.PortHandle(), 0);
+}
+
+// An open that blocks (an outgoing Bluetooth port connecting) fails after the
+// open limit, and the device it yields later is closed, not kept or leaked;
+// a quick open under the same limit goes through as before.
+TEST(CommOpenLimitTest, AnOpenPastTheLimitFailsAndItsLateDeviceIsClosed) {
+    auto device = std::make_shared<FakeState>();
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    std::atomic<bool> blocks = true;
+    QueuedComm port{[device, released, &blocks](const std::string& name) {
+        if (blocks) {
+            released.wait_for(std::chrono::seconds(10));
+        }
+        return FakeOpener(device)(name);
+    }};
+    port.comm.setOpenLimit(std::chrono::milliseconds(100));
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        port.comm.OpenPort();
+        FAIL() << "opened although the open blocks";
+    } catch (const ECommsError& error) {
+        EXPECT_STREQ(error.what(), "Can't Open the Port");
+        EXPECT_EQ(error.Error(), SerialError::Other);
+        EXPECT_EQ(error.System().text.rfind("did not open within 0.1 s", 0), 0u)
+            << error.System().text;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(port.comm.PortHandle(), 0);
+
+    blocks = false;
+    release->set_value();
+    ASSERT_TRUE(device->WaitFor([&] { return device->opened == 1 && device->closed == 1; }));
+    port.comm.OpenPort();
+    EXPECT_NE(port.comm.PortHandle(), 0);
 }
 
 // What an earlier open left queued is dispatched after the next OpenPort; it

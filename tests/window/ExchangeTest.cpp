@@ -14,7 +14,9 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <future>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -435,6 +437,40 @@ TEST_F(DiscoveryTest, StatusLineFollowsTheScanAndSaysWhyPortsWouldNotOpen) {
     deliver(DelayedStartReply());
     EXPECT_TRUE(Exchange(w).deviceFound);
     EXPECT_EQ(status(w), "");
+}
+
+// An outgoing Bluetooth port holds its open for seconds while it reaches for
+// its device: the scan tick returns after the window's bound, says why the
+// port was passed over, and the device that opens late is closed, not kept.
+TEST_F(DiscoveryTest, APortWhoseOpenBlocksCostsItsPollOnly) {
+    auto device = std::make_shared<korvel::testing::FakeState>();
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    clock.now = DefaultNow();
+    window = std::make_unique<TParamter>(
+        Services{ports, prompt, clock, sleeper, opener, files},
+        std::make_unique<serial::TComm>(MakeQtNotificationSink, [device, released](
+                                                                    const std::string& name) {
+            released.wait_for(std::chrono::seconds(10)); // CreateFile connecting to a far device
+            return korvel::testing::FakeOpener(device)(name);
+        }));
+    TParamter& w = *window;
+    w.show();
+    ports.ports = std::vector<std::string>{"COM7"};
+
+    w.imgReadClick();
+    const auto start = std::chrono::steady_clock::now();
+    w.tmrReadTimer();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2))
+        << "the window's thread waited for the open";
+    EXPECT_EQ(w.Comm->PortHandle(), 0);
+    w.tmrReadTimer();
+    EXPECT_EQ(status(w), "Polled 1 port, no logger: 1 would not open.");
+    EXPECT_TRUE(w.lblScanStatus->toolTip().contains("COM7: did not open within 0.5 s"))
+        << w.lblScanStatus->toolTip().toStdString();
+
+    release->set_value();
+    EXPECT_TRUE(device->WaitFor([&] { return device->opened == 1 && device->closed == 1; }));
 }
 
 TEST_F(DiscoveryTest, ReadOfAFoundLoggerScansAgainWhenItsPortMovedOrWentSilent) {

@@ -45,7 +45,7 @@ if [ "$gui" = 1 ]; then
     # on (the program's start-up, the translations' files) test Linux's side.
     cmake --build --preset windows --target history_tests platform_tests protocol_tests sim_tests \
         serial_tests settingsfile_tests korvel-cli korvel korvel_setup window_tests \
-        window_density_tests window_access_tests
+        window_density_tests window_access_tests discovery_bench
 else
     cmake --build --preset asan --target korvel-sim korvel-cli
     cmake --build --preset windows
@@ -105,6 +105,12 @@ cli_started=$SECONDS
 # behind COM34, with the Linux korvel-cli as the other side's witness.
 tests/wine/cli_stage.sh "$build/cli-stage" build/asan/tools/sim/korvel-sim \
     build/asan/cli/korvel-cli "$build/cli/korvel-cli.exe" || status=$?
+
+
+# The search for the logger under Wine: the discovery benchmark over eight
+# COM ports (bench/README.md).
+tests/wine/discovery_stage.sh "$build/discovery-stage" build/asan/tools/sim/korvel-sim \
+    "$build/bench/discovery/discovery_bench.exe" || status=$?
 
 cli_ended=$SECONDS
 gui_times=""

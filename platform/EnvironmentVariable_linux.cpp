@@ -1,0 +1,11 @@
+#include "platform/DataFolder.h"
+
+#include <cstdlib>
+
+namespace korvel::platform {
+
+const char* SystemEnvironmentVariable(const char* name) {
+    return std::getenv(name);
+}
+
+} // namespace korvel::platform
