@@ -19,7 +19,9 @@ find_program(KORVEL_PYTHON3 python3 PATHS /usr/bin NO_DEFAULT_PATH)
 find_program(KORVEL_PYTHON3 python3)
 if(KORVEL_MAKENSIS OR KORVEL_WIXL)
     set(layout_files korvel.exe=$<TARGET_FILE:korvel> korvel-cli.exe=$<TARGET_FILE:korvel-cli>
-        Help.pdf=${CMAKE_BINARY_DIR}/app/Help.pdf LICENSE.txt=${PROJECT_SOURCE_DIR}/LICENSE)
+        Help.pdf=${CMAKE_BINARY_DIR}/app/Help.pdf LICENSE.txt=${PROJECT_SOURCE_DIR}/LICENSE
+        # The check to run on a real PC with a real logger (tools/field-check).
+        field-check.ps1=${PROJECT_SOURCE_DIR}/tools/field-check/field-check.ps1)
     set(layout_depends korvel korvel-cli korvel_help)
     # The third-party notices, once the build makes them.
     if(TARGET korvel_notices)
