@@ -119,6 +119,12 @@ if [ "${1:-}" = --print-prefix ]; then
     echo "$prefix"
     exit 0
 fi
+# One build at a time per build directory: a second run (./test.sh starts
+# the build early in the background and tests/wine/run.sh asks for it again)
+# waits here for the first, then finds its stamp.
+mkdir -p "$(dirname "$dir")"
+exec 9>"$dir.lock"
+flock 9
 # Fixes to Qt's source for this configuration (the windows platform plugin
 # without OpenGL), applied once each to the unpacked source. They are not in
 # the key: a new one is applied to the source in place and the build goes on
