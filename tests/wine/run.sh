@@ -100,7 +100,7 @@ done
 status=0
 tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 1200 ctest --preset windows \
-    -R '^((history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access|translation)_tests|third_party_notices)$' ||
+    -R '^((history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access|translation)_tests|third_party_notices|windows_resources)$' ||
     status=$?
 cli_started=$SECONDS
 
