@@ -30,6 +30,10 @@ if(WIN32)
         # build-qt-mingw.sh keeps the unpacked source beside its prefix.
         list(APPEND notices_args --built "Qt 6 (qtbase):qt6-base-dev:${KORVEL_QT_MINGW_PREFIX}"
              --qt-source ${KORVEL_QT_MINGW_PREFIX}/../src)
+        # Qt's own translations go beside korvel.exe (translations/CMakeLists.txt).
+        foreach(language IN LISTS KORVEL_LANGUAGES)
+            list(APPEND notices_args --file ${KORVEL_QT_TRANSLATIONS_SOURCE}/qtbase_${language}.qm)
+        endforeach()
     endif()
 else()
     list(APPEND programs korvel-sim)

@@ -9,7 +9,8 @@ and mingw-w64). Inside Qt, the third-party code Qt bundles (its
 qt_attribution.json files) is listed when one of its source files was linked.
 
 Shared programs (Linux): the libraries each program needs (its NEEDED
-entries) are traced to their Debian packages the same way.
+entries) are traced to their Debian packages the same way, and so are files
+shipped beside the programs (--file, Qt's translations on Windows).
 
 Every component gets its version and its licence text: the package's Debian
 copyright file with the full texts of the common licences it refers to, or a
@@ -199,6 +200,8 @@ def main():
     parser.add_argument("--title", required=True)
     parser.add_argument("--map", action="append", default=[], help="a GNU ld map file")
     parser.add_argument("--elf", action="append", default=[], help="a dynamically linked program")
+    parser.add_argument("--file", action="append", default=[],
+                        help="a file of a Debian package shipped beside the programs")
     parser.add_argument("--own", action="append", default=[],
                         help="a folder of Korvel's own archives (not third-party)")
     parser.add_argument("--built", action="append", default=[],
@@ -249,6 +252,13 @@ def main():
         add(package, lambda: debian_component(package, None, licence_override),
             {os.path.basename(library)})
 
+    for shipped in args.file:
+        package = owning_package(shipped)
+        if package is None:
+            fail(f"{shipped} is shipped, but no Debian package holds it")
+        add(package, lambda: debian_component(package, None, licence_override),
+            {os.path.basename(shipped)})
+
     ordered = sorted(components.values(), key=lambda c: c.name.lower())
     if args.qt_source and qt_members:
         ordered += sorted(linked_attributions(args.qt_source, qt_members),
@@ -265,7 +275,7 @@ def main():
         out += [f"{number}. {component.name}",
                 f"   Version: {component.version}",
                 f"   Licence: {component.licence}",
-                f"   Linked: {', '.join(sorted(component.linked))}", ""]
+                f"   Files: {', '.join(sorted(component.linked))}", ""]
     for number, component in enumerate(ordered, 1):
         out += [RULE, f"{number}. {component.name} {component.version}",
                 f"Licence: {component.licence}", RULE, "", component.text.rstrip(), ""]

@@ -2,7 +2,7 @@
 """Checks THIRD-PARTY-NOTICES.txt against what the programs really link.
 
 Every third-party archive in the linker maps (--map) and every shared library
-the programs need (--elf) must be named in a component's "Linked:" line; every
+the programs need (--elf) must be named in a component's "Files:" line; every
 component must give a version, a licence and a licence text; each --require
 name must be one of the components (the Windows programs' known parts).
 """
@@ -16,7 +16,7 @@ import sys
 def components(text):
     """[(name, version, licence, linked names, licence text)] from the notices."""
     found = []
-    for match in re.finditer(r"^(\d+)\. (.+)\n   Version: (.*)\n   Licence: (.*)\n   Linked: (.*)$",
+    for match in re.finditer(r"^(\d+)\. (.+)\n   Version: (.*)\n   Licence: (.*)\n   Files: (.*)$",
                              text, re.M):
         number, name = match.group(1), match.group(2)
         section = re.search(r"^=+\n" + number + r"\. " + re.escape(name) + r" .*\nLicence: .*\n=+\n(.*?)(?=^=+\n\d+\. |\Z)",
