@@ -23,9 +23,13 @@ if(WIN32)
     foreach(program IN LISTS programs)
         set(map ${CMAKE_BINARY_DIR}/notices/${program}.map)
         target_link_options(${program} PRIVATE -Wl,-Map=${map})
-        list(APPEND notices_args --map ${map})
+        get_target_property(link_dir ${program} BINARY_DIR)
+        list(APPEND notices_args --map ${map}=${link_dir})
     endforeach()
-    list(APPEND notices_args --built "SQLite:libsqlite3-dev:${KORVEL_SQLITE_MINGW_PREFIX}")
+    list(APPEND notices_args --built "SQLite:libsqlite3-dev:${KORVEL_SQLITE_MINGW_PREFIX}"
+         --name "g++-mingw-w64-x86-64-posix=GCC's C++ runtime (libstdc++)"
+         --name "gcc-mingw-w64-x86-64-posix=GCC's runtime (libgcc)"
+         --name "mingw-w64-x86-64-dev=mingw-w64 runtime and winpthreads")
     if(KORVEL_QT_MINGW_PREFIX)
         # build-qt-mingw.sh keeps the unpacked source beside its prefix.
         list(APPEND notices_args --built "Qt 6 (qtbase):qt6-base-dev:${KORVEL_QT_MINGW_PREFIX}"

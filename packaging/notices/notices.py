@@ -111,18 +111,21 @@ def debian_component(package, name, licence_override):
     return Component(title, dpkg_version(package), licence, with_common_licences(text))
 
 
-def linked_members(map_paths):
-    """{archive path: {member file names}} from GNU ld map files."""
+def linked_members(maps):
+    """{archive path: {member file names}} from GNU ld map files, given as
+    MAP=DIR: the map names archives as the link command did, from DIR."""
     archives = {}
     member = re.compile(r"^(\S+\.a)\(([^)]+)\)")
-    for map_path in map_paths:
+    for map_and_dir in maps:
+        map_path, link_dir = map_and_dir.rsplit("=", 1)
         with open(map_path, encoding="utf-8", errors="replace") as map_file:
             for line in map_file:
                 if line.startswith("Discarded input sections") or line.startswith("Memory Configuration"):
                     break
                 found = member.match(line)
                 if found:
-                    archives.setdefault(os.path.realpath(found.group(1)), set()).add(found.group(2))
+                    archive = os.path.realpath(os.path.join(link_dir, found.group(1)))
+                    archives.setdefault(archive, set()).add(found.group(2))
     return archives
 
 
@@ -198,7 +201,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("output")
     parser.add_argument("--title", required=True)
-    parser.add_argument("--map", action="append", default=[], help="a GNU ld map file")
+    parser.add_argument("--map", action="append", default=[],
+                        help="MAP=DIR: a GNU ld map file, of a link run in DIR")
     parser.add_argument("--elf", action="append", default=[], help="a dynamically linked program")
     parser.add_argument("--file", action="append", default=[],
                         help="a file of a Debian package shipped beside the programs")
@@ -208,12 +212,15 @@ def main():
                         help="NAME:PACKAGE:PREFIX: archives under PREFIX are NAME, built from "
                              "the Debian source of the installed PACKAGE")
     parser.add_argument("--qt-source", help="the Qt source the Qt under --built came from")
+    parser.add_argument("--name", action="append", default=[],
+                        help="PACKAGE=NAME: what the package is, for the reader")
     parser.add_argument("--licence", action="append", default=[],
                         help="PACKAGE=LICENCE where its copyright file does not say it plainly")
     parser.add_argument("--preface", help="a file whose text comes before the components")
     args = parser.parse_args()
 
     licence_override = dict(item.split("=", 1) for item in args.licence)
+    names = dict(item.split("=", 1) for item in args.name)
     built = [item.split(":", 2) for item in args.built]
     own = [os.path.realpath(d) + os.sep for d in args.own]
 
@@ -240,7 +247,7 @@ def main():
         package = owning_package(archive)
         if package is None:
             fail(f"{archive} is linked, but neither a built prefix nor a Debian package holds it")
-        add(package, lambda: debian_component(package, None, licence_override),
+        add(package, lambda: debian_component(package, names.get(package), licence_override),
             {os.path.basename(archive)})
 
     for library, programs in sorted(needed_libraries(args.elf).items()):
@@ -249,14 +256,14 @@ def main():
         package = owning_package(library)
         if package is None:
             fail(f"{library} is needed, but no Debian package holds it")
-        add(package, lambda: debian_component(package, None, licence_override),
+        add(package, lambda: debian_component(package, names.get(package), licence_override),
             {os.path.basename(library)})
 
     for shipped in args.file:
         package = owning_package(shipped)
         if package is None:
             fail(f"{shipped} is shipped, but no Debian package holds it")
-        add(package, lambda: debian_component(package, None, licence_override),
+        add(package, lambda: debian_component(package, names.get(package), licence_override),
             {os.path.basename(shipped)})
 
     ordered = sorted(components.values(), key=lambda c: c.name.lower())

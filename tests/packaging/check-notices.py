@@ -49,13 +49,15 @@ def main():
 
     own = [os.path.realpath(d) + os.sep for d in args.own]
     expected = set()
-    for map_path in args.map:
+    for map_and_dir in args.map:  # MAP=DIR: the map of a link run in DIR
+        map_path, link_dir = map_and_dir.rsplit("=", 1)
         with open(map_path, encoding="utf-8", errors="replace") as map_file:
             for line in map_file:
                 if line.startswith("Memory Configuration"):
                     break
                 archive = re.match(r"^(\S+\.a)\(", line)
-                if archive and not any(os.path.realpath(archive.group(1)).startswith(d) for d in own):
+                path = archive and os.path.realpath(os.path.join(link_dir, archive.group(1)))
+                if archive and not any(path.startswith(d) for d in own):
                     expected.add(os.path.basename(archive.group(1)))
     for program in args.elf:
         dynamic = subprocess.run(["readelf", "-d", program], capture_output=True, text=True,
