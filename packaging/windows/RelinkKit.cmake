@@ -17,7 +17,7 @@ if(NOT EXISTS ${LINK_TXT})
 endif()
 
 get_filename_component(OUTPUT ${OUTPUT} ABSOLUTE)
-get_filename_component(name ${OUTPUT} NAME_WE)
+get_filename_component(name ${OUTPUT} NAME_WLE)
 get_filename_component(staging ${OUTPUT} DIRECTORY)
 set(kit ${staging}/${name})
 file(REMOVE_RECURSE ${kit})
