@@ -98,7 +98,8 @@ for path in \
     usr/share/zsh/vendor-completions/_korvel-cli usr/share/fish/vendor_completions.d/korvel-cli.fish \
     usr/lib/udev/rules.d/60-korvel-serial.rules usr/share/korvel/korvel-settings.schema.json \
     usr/share/doc/korvel/copyright usr/share/doc/korvel/changelog.gz \
-    usr/share/doc/korvel/shared-history-guide.md usr/share/korvel/korvel-shared-history.sql; do
+    usr/share/doc/korvel/shared-history-guide.md usr/share/doc/korvel/THIRD-PARTY-NOTICES.txt \
+    usr/share/korvel/korvel-shared-history.sql; do
     [ -e "$target/$path" ] || fail "the package lacks /$path"
 done
 [ -L "$target/usr/bin/korvel" ] || fail "/usr/bin/korvel is not a symlink to the program"

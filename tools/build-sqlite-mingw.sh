@@ -40,6 +40,12 @@ if [ "${1:-}" = --print-prefix ]; then
     echo "$prefix"
     exit 0
 fi
+# One build at a time per build directory: a second run (./test.sh starts
+# the build early in the background and tests/wine/run.sh asks for it again)
+# waits here for the first, then finds its stamp.
+mkdir -p "$(dirname "$dir")"
+exec 9>"$dir.lock"
+flock 9
 if [ -f "$dir/installed.stamp" ]; then
     echo "SQLite for mingw: cached in $prefix"
     exit 0

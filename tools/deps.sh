@@ -7,7 +7,8 @@ set -euo pipefail
 
 packages_for() {
     case "$1" in
-    build) echo "cmake make g++ pkg-config qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libicu-dev libpq-dev" ;;
+    # python3 writes the third-party notices (packaging/notices.py).
+    build) echo "cmake make g++ pkg-config python3 qt6-base-dev qt6-l10n-tools qt6-translations-l10n fonts-wqy-microhei fonts-liberation2 libcli11-dev nlohmann-json3-dev libudev-dev libsqlite3-dev libicu-dev libpq-dev" ;;
     # zsh and fish check their completion files (tests/packaging); the shared
     # history's tests start a private PostgreSQL server of their own.
     test) echo "libgtest-dev libgmock-dev ccache clang-format clang-tidy python3-jsonschema zsh fish postgresql" ;;

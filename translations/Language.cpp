@@ -15,6 +15,11 @@ QStringList Languages() {
     return names;
 }
 
+QStringList QtTranslationFolders() {
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+}
+
 Language::Language(const QLocale& locale) {
     // The locale's own language only, not the system's further preferences:
     // the pictures follow that one language, and the texts must agree with them.
@@ -25,9 +30,12 @@ Language::Language(const QLocale& locale) {
     // Qt's texts only beside ours: a language Korvel does not speak stays
     // English throughout rather than mixing in translated buttons.
     if (ownInstalled_) {
-        qtInstalled_ = qt_.load(chosen, QStringLiteral("qtbase"), QStringLiteral("_"),
-                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
-                       QCoreApplication::installTranslator(&qt_);
+        for (const QString& folder : QtTranslationFolders()) {
+            if (qt_.load(chosen, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+                qtInstalled_ = QCoreApplication::installTranslator(&qt_);
+                break;
+            }
+        }
     }
 }
 

@@ -356,6 +356,10 @@
         <source>Software Version: %1</source>
         <translation>Softwareversion: %1</translation>
     </message>
+    <message>
+        <source>Third-party licences</source>
+        <translation>Lizenzen von Drittanbietern</translation>
+    </message>
 </context>
 <context>
     <name>korvel::window::TParamter</name>

@@ -356,6 +356,10 @@
         <source>Software Version: %1</source>
         <translation>软件版本：%1</translation>
     </message>
+    <message>
+        <source>Third-party licences</source>
+        <translation>第三方许可证</translation>
+    </message>
 </context>
 <context>
     <name>korvel::window::TParamter</name>

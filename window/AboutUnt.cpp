@@ -31,6 +31,13 @@ TAboutFrm::TAboutFrm() : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint) 
     lblTemperatureH3->setObjectName(QStringLiteral("lblTemperatureH3"));
     lblTemperatureH3->setGeometry(47, 81, 233, 21);
     lblTemperatureH3->setFont(MheiFont(16, true));
+    lblNotices = new QLabel(QStringLiteral("<a href=\"notices\">%1</a>")
+                                .arg(tr("Third-party licences").toHtmlEscaped()),
+                            this);
+    lblNotices->setObjectName(QStringLiteral("lblNotices"));
+    lblNotices->setGeometry(47, 112, 233, 21);
+    lblNotices->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    lblNotices->hide();
     imgBack0 =
         MakePicture(this, "imgBack0", ":/assets/about_imgBack0.png", QRect(368, 65, 76, 76), true);
     imgBack =

@@ -1,6 +1,7 @@
 #pragma once
 // TAboutFrm: the about window. Borderless, 502 x 208, its background picture,
-// the version label and a Back picture that closes it. The parameter window
+// the version label, the link to the third-party licences and a Back picture
+// that closes it. The parameter window
 // makes a fresh one for every click on About and shows it modally.
 
 #include "window/Picture.h"
@@ -26,6 +27,9 @@ public:
     QLabel* lblTemperatureH3; // "Software Version: Korvel V3.0"
     TPicture* imgBack0;
     TPicture* imgBack;
+    // "Third-party licences", a link under the version. Hidden until whoever
+    // opens the window has the notices file to show (TParamter::imgAboutClick).
+    QLabel* lblNotices;
 
     // Click of imgBack: hides the pressed twin and closes the window.
     void imgBackClick();

@@ -28,6 +28,12 @@ QString HelpDocumentPath(const QString& applicationFilePath) {
     return QDir(QFileInfo(applicationFilePath).absolutePath()).filePath(QStringLiteral("Help.pdf"));
 }
 
+QString NoticesPath(const QString& applicationFilePath) {
+    return QDir::cleanPath(
+        QFileInfo(applicationFilePath).absolutePath() +
+        QStringLiteral("/" KORVEL_NOTICES_FROM_PROGRAM "/THIRD-PARTY-NOTICES.txt"));
+}
+
 void TParamter::bindChromeHandlers() {
     connect(img1, &TPicture::mouseDown, this, [this](Qt::MouseButton button, QPointF at) {
         guarded([&] { img1MouseDown(button, at); });
@@ -134,6 +140,11 @@ void TParamter::imgCloseClick() {
 void TParamter::imgAboutClick() {
     TAboutFrm about;
     about.centreOver(*this);
+    // A build that was never installed has no notices: no link then.
+    const QString notices = NoticesPath(QCoreApplication::applicationFilePath());
+    about.lblNotices->setVisible(QFileInfo::exists(notices));
+    connect(about.lblNotices, &QLabel::linkActivated, this,
+            [this, notices] { services.opener.open(notices); });
     imgTran->show();
     imgTran->raise();
     about.exec();

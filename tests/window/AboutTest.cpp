@@ -2,9 +2,13 @@
 #include "WindowFixture.h"
 
 #include "window/AboutUnt.h"
+#include "window/Chrome.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
@@ -87,6 +91,36 @@ TEST_F(WindowTest, OnlyBackClosesTheAboutWindow) {
     QTest::mouseClick(w.imgAbout, Qt::LeftButton);
     EXPECT_TRUE(stayedOpen);
     EXPECT_FALSE(w.imgTran->isVisible());
+}
+
+// The notices lie where the install layout puts them, seen from the program;
+// one test, so that no other case sees the file appear and go.
+TEST_F(WindowTest, TheAboutWindowLinksTheThirdPartyNoticesOnlyWhereTheyAreInstalled) {
+    TParamter& w = show();
+    const QString path = NoticesPath(QCoreApplication::applicationFilePath());
+    ASSERT_FALSE(QFileInfo::exists(path)) << "leftover " << path.toStdString();
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "installed" : "missing");
+        QFile notices(path);
+        if (installed) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+            ASSERT_TRUE(notices.open(QIODevice::WriteOnly));
+            notices.close();
+        }
+        bool shown = false;
+        WhileAboutIsOpen([&](TAboutFrm& about) {
+            shown = about.lblNotices->isVisible();
+            if (shown) {
+                QTest::mouseClick(about.lblNotices, Qt::LeftButton, {},
+                                  QPoint(8, about.lblNotices->height() / 2));
+            }
+            QTest::mouseClick(about.imgBack, Qt::LeftButton);
+        });
+        QTest::mouseClick(w.imgAbout, Qt::LeftButton);
+        notices.remove();
+        EXPECT_EQ(shown, installed);
+    }
+    EXPECT_EQ(opener.opened, (std::vector<QString>{path}));
 }
 
 } // namespace

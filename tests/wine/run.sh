@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows test stage: cross-builds protocol/, platform/, serial/, the
 # settings files and korvel-cli.exe with their tests with mingw-w64 (preset
-# windows), with the static SQLite that tools/build-sqlite-mingw.sh builds
-# once into its cache for the history of saves, and runs them under Wine in a private prefix
+# windows, optimised and stripped as the installers ship it), with the static
+# SQLite that tools/build-sqlite-mingw.sh builds once into its cache for the
+# history of saves, and runs them under Wine in a private prefix
 # (build/windows/wineprefix), headless. The line tests open COM33, which the
 # prefix's dosdevices link points at a pseudo-terminal whose far end,
 # korvel-pty-peer, echoes every byte; korvel-cli.exe then reads and writes a
@@ -42,10 +43,12 @@ cmake --preset asan >/dev/null
 if [ "$gui" = 1 ]; then
     cmake --build --preset asan --target korvel-sim korvel-cli korvel_help
     # The window's tests, not every folder's: the others that the window turns
-    # on (the program's start-up, the translations' files) test Linux's side.
+    # on (the program's start-up) test Linux's side. The translations' tests
+    # find Qt's own translations beside the program, as korvel.exe must. One
+    # Release build serves the tests and the installer alike.
     cmake --build --preset windows --target history_tests platform_tests protocol_tests sim_tests \
-        serial_tests settingsfile_tests korvel-cli korvel korvel_setup window_tests \
-        window_density_tests window_access_tests discovery_bench
+        serial_tests settingsfile_tests korvel-cli korvel korvel_notices korvel_relink_kit \
+        window_tests window_density_tests window_access_tests translation_tests discovery_bench
 else
     cmake --build --preset asan --target korvel-sim korvel-cli
     cmake --build --preset windows
@@ -97,7 +100,7 @@ done
 status=0
 tests_started=$SECONDS
 KORVEL_TEST_COM=$com_port timeout 1200 ctest --preset windows \
-    -R '^(history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access)_tests$' ||
+    -R '^((history|platform|protocol|serial|settingsfile|sim|window|window_density|window_access|translation)_tests|third_party_notices|windows_resources)$' ||
     status=$?
 cli_started=$SECONDS
 
