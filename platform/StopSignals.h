@@ -24,7 +24,8 @@ bool SessionEnded();
 class SaveInFlight {
 public:
     SaveInFlight();
-    ~SaveInFlight();
+    // Out of line and not trivial: Windows' ends the shutdown block.
+    ~SaveInFlight(); // NOLINT(performance-trivially-destructible)
     SaveInFlight(const SaveInFlight&) = delete;
     SaveInFlight& operator=(const SaveInFlight&) = delete;
 };

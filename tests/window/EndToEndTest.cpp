@@ -111,7 +111,29 @@ class EndToEndTest : public WindowTest {
 protected:
     // Clicks like the user does, through the pictures' click signals.
     void click(TPicture* picture) { QTest::mouseClick(picture, Qt::LeftButton); }
+
+    // The window, after a Read that found `logger` on the only port.
+    TParamter& readFrom(sim::LoggerSimulator& logger) {
+        ports.ports = std::vector<std::string>{logger.PortPath()};
+        TParamter& w = show();
+        w.tmrRead->setInterval(60'000);
+        click(w.imgRead);
+        w.tmrReadTimer();
+        EXPECT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Read Success"); }));
+        return w;
+    }
 };
+
+// Every byte of the block read is in the block saved, but the command, the
+// clock the save writes and the checksum.
+void ExpectSavedAsRead(const sim::Block& read, const sim::Block& saved) {
+    for (std::size_t i = 0; i < kFrameSize; ++i) {
+        const bool systemTimeByte = i >= offset::kSystemYear && i < offset::kTripInfo;
+        if (i != offset::kCommand && i != offset::kChecksum && !systemTimeByte) {
+            EXPECT_EQ(saved[i], read[i]) << "byte " << i;
+        }
+    }
+}
 
 TEST_F(EndToEndTest, ReadFindsTheLoggerAtItsSortedPositionPassingOverTheOthers) {
     sim::LoggerSimulator::Options faulty;
@@ -186,12 +208,7 @@ TEST_F(EndToEndTest, ReadThenSaveHandsTheLoggerBackEverySettingByteForByte) {
     sim::LoggerSimulator::Options options;
     options.block = HiddenSettingsBlock();
     sim::LoggerSimulator logger(options);
-    ports.ports = std::vector<std::string>{logger.PortPath()};
-    TParamter& w = show();
-    w.tmrRead->setInterval(60'000);
-    click(w.imgRead);
-    w.tmrReadTimer();
-    ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Read Success"); }));
+    TParamter& w = readFrom(logger);
 
     click(w.imgSave);
     // The system time the save took from the window's clock lists.
@@ -209,12 +226,7 @@ TEST_F(EndToEndTest, ReadThenSaveHandsTheLoggerBackEverySettingByteForByte) {
     EXPECT_EQ(std::vector<std::uint8_t>(saved.begin() + offset::kSystemYear,
                                         saved.begin() + offset::kTripInfo),
               systemTime);
-    for (std::size_t i = 0; i < kFrameSize; ++i) {
-        const bool systemTimeByte = i >= offset::kSystemYear && i < offset::kTripInfo;
-        if (i != offset::kCommand && i != offset::kChecksum && !systemTimeByte) {
-            EXPECT_EQ(saved[i], read[i]) << "byte " << i;
-        }
-    }
+    ExpectSavedAsRead(read, saved);
     EXPECT_EQ(saved[offset::kChecksum], FrameChecksum(saved.data(), offset::kChecksum - 1));
     EXPECT_EQ(w.Comm->PortHandle(), 0);
 }
@@ -242,12 +254,7 @@ TEST_F(EndToEndTest, ALoggersOwnCrossedLimitsAreSavedBackButNotTypedAnew) {
     sim::LoggerSimulator::Options options;
     options.block = CrossedLimitsBlock();
     sim::LoggerSimulator logger(options);
-    ports.ports = std::vector<std::string>{logger.PortPath()};
-    TParamter& w = show();
-    w.tmrRead->setInterval(60'000);
-    click(w.imgRead);
-    w.tmrReadTimer();
-    ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Read Success"); }));
+    TParamter& w = readFrom(logger);
     ASSERT_TRUE(w.rbSingleAlarm->isChecked());
     EXPECT_EQ(w.edtSingleL1->text(), "46.52");
     EXPECT_EQ(w.edtSingleH1->text(), "3.56");
@@ -255,14 +262,7 @@ TEST_F(EndToEndTest, ALoggersOwnCrossedLimitsAreSavedBackButNotTypedAnew) {
     click(w.imgSave);
     ASSERT_TRUE(WaitFor([&] { return Shown(prompt, "information", "Save Success"); }));
     ASSERT_EQ(logger.SaveCount(), 1u);
-    const sim::Block read = CrossedLimitsBlock();
-    const sim::Block saved = logger.CurrentBlock();
-    for (std::size_t i = 0; i < kFrameSize; ++i) {
-        const bool systemTimeByte = i >= offset::kSystemYear && i < offset::kTripInfo;
-        if (i != offset::kCommand && i != offset::kChecksum && !systemTimeByte) {
-            EXPECT_EQ(saved[i], read[i]) << "byte " << i;
-        }
-    }
+    ExpectSavedAsRead(CrossedLimitsBlock(), logger.CurrentBlock());
 
     const char* refusal = "The Temperature L1 can not be above the Temperature H1";
     w.edtSingleL1->setText("50");
