@@ -263,7 +263,7 @@ timeout 60 "$wine" reg add "$user_environment" /v Path /t REG_EXPAND_SZ /d "$use
 check "the older setup $old_version installs" exits 0 run_setup "$old_setup" /S /CURRENTUSER /ADDTOPATH
 check "the older version is registered" is_value "HKCU\\$uninstall_key" DisplayVersion "$old_version"
 # The window keeps running: the setup must not replace its files under it.
-WINEQT_QPA_PLATFORM=offscreen timeout 120 "$wine" "$folder/korvel.exe" --demo \
+QT_QPA_PLATFORM=offscreen timeout 120 "$wine" "$folder/korvel.exe" --demo \
     >>"$work/wine.log" 2>&1 &
 running=$!
 # Started once Wine has mapped the installed korvel.exe into the process.
