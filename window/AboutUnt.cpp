@@ -35,7 +35,10 @@ TAboutFrm::TAboutFrm() : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint) 
                                 .arg(tr("Third-party licences").toHtmlEscaped()),
                             this);
     lblNotices->setObjectName(QStringLiteral("lblNotices"));
-    lblNotices->setGeometry(47, 112, 233, 21);
+    // Under Back, the one place the painted panel leaves free; German needs two lines.
+    lblNotices->setGeometry(346, 146, 143, 36);
+    lblNotices->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblNotices->setWordWrap(true);
     lblNotices->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     lblNotices->hide();
     imgBack0 =

@@ -111,8 +111,10 @@ TEST_F(WindowTest, TheAboutWindowLinksTheThirdPartyNoticesOnlyWhereTheyAreInstal
         WhileAboutIsOpen([&](TAboutFrm& about) {
             shown = about.lblNotices->isVisible();
             if (shown) {
+                // On the link's first line, which is centred.
                 QTest::mouseClick(about.lblNotices, Qt::LeftButton, {},
-                                  QPoint(8, about.lblNotices->height() / 2));
+                                  QPoint(about.lblNotices->width() / 2,
+                                         about.lblNotices->fontMetrics().height() / 2));
             }
             QTest::mouseClick(about.imgBack, Qt::LeftButton);
         });
